@@ -1,0 +1,19 @@
+// The values of a write statement and the targets of a fixed-column read.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <variant>
+
+namespace metclust::records {
+
+// A value written by a field item: a 4-byte integer (I), a 4-byte or 8-byte
+// real (F, E) or a text of fixed length with its trailing blanks (A, Aw).
+using Value = std::variant<std::int32_t, float, double, std::string_view>;
+
+// A target filled by a fixed-column read: an integer, a real of either
+// precision, or a text of fixed length (the span's size is its length).
+using Target = std::variant<std::int32_t*, float*, double*, std::span<char>>;
+
+}  // namespace metclust::records
