@@ -29,6 +29,7 @@ class RecordWriter {
  private:
   ChannelTable& channels_;
   std::string record_;  // the record buffer, reused from write to write
+  std::string field_;   // one rendered field, reused likewise
 };
 
 }  // namespace metclust::records
