@@ -85,7 +85,7 @@ class Statement {
             } else {
               mismatch(item);
             }
-          } else if constexpr (std::is_same_v<T, std::int32_t>) {
+          } else if constexpr (std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>) {
             if (item.kind != Kind::Int) mismatch(item);
             fits = render_int(field_, v, item.width);
           } else {

@@ -103,8 +103,8 @@ bool exponent(std::string& out, Real value, int width, int digits) {
 
 }  // namespace
 
-bool render_int(std::string& out, std::int32_t value, int width) {
-  std::array<char, 16> buffer;
+bool render_int(std::string& out, std::int64_t value, int width) {
+  std::array<char, 24> buffer;
   auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
   (void)ec;
   const std::size_t length = static_cast<std::size_t>(end - buffer.data());

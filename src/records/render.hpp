@@ -10,7 +10,7 @@
 namespace metclust::records {
 
 // Append exactly `width` characters to `out`.
-bool render_int(std::string& out, std::int32_t value, int width);
+bool render_int(std::string& out, std::int64_t value, int width);
 bool render_fixed(std::string& out, double value, int width, int digits);
 bool render_fixed(std::string& out, float value, int width, int digits);
 bool render_exp(std::string& out, double value, int width, int digits);
