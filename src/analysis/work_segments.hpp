@@ -1,0 +1,38 @@
+// The work arrays of a run cut into the named segments the analysis works
+// on, and the run-header values handed on with them.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "records/text.hpp"
+
+namespace metclust::analysis {
+
+struct WorkSegments {
+  std::span<double> DZ;          // PII, the packed proximity matrix of the year
+  std::span<float> XNODE;        // dendrogram node abscissae
+  std::span<float> YNODE;        // dendrogram node levels
+  std::span<std::int32_t> LABEL; // current label of each group
+  std::span<std::int32_t> NODLAB;
+  std::span<std::int32_t> G;     // current size of each group
+  std::span<std::int32_t> ORDER; // location numbers in dendrogram order
+  std::span<std::int32_t> HIST;  // fusion history, two labels per fusion
+  std::span<std::int32_t> ELIM;  // elimination vector, in its first MAXL elements
+  std::span<records::Name> NAMES;
+  std::span<records::Name> NODNAM;
+};
+
+// The run header and the counts derived from it. The counts are held in 8
+// bytes so that no header value can overflow them.
+struct RunHeader {
+  std::int32_t MAXY = 0;
+  std::int32_t MAXL = 0;
+  std::int32_t MAXG = 0;
+  std::int32_t IYS = 0;
+  std::int32_t IYF = 0;
+  std::int64_t NYA = 0;
+  std::int64_t NTM = 0;
+};
+
+}  // namespace metclust::analysis

@@ -1,0 +1,22 @@
+// The year-sequential analysis: options, strategy, and the loop over the year
+// groups of the .EMA file.
+#pragma once
+
+#include "analysis/work_segments.hpp"
+#include "records/channel_table.hpp"
+
+namespace metclust::analysis {
+
+// Reads the title and option records, asks for the strategy, writes the start
+// records and then clusters every year group until the .EMA file ends where a
+// year record would begin. The segments must hold what the storage plan gives
+// them for header.MAXL >= 1.
+void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunHeader& header);
+
+// Report numbers of the refusals the analysis makes itself.
+namespace refusal {
+inline constexpr int kLocationsOutOfRange = 91;  // a year's NL outside 1..MAXL
+inline constexpr int kNoPairBelowCeiling = 92;   // a fusion found no pair to join
+}  // namespace refusal
+
+}  // namespace metclust::analysis
