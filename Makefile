@@ -1,0 +1,43 @@
+# Everyday commands; see README.md.
+BUILD ?= build
+SANITIZE_BUILD ?= build-asan
+JOBS ?= 2
+DEMO_DIR ?= $(BUILD)/demo
+
+.PHONY: all build test test-release test-sanitize demo bench fuzz clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=ON
+	cmake --build $(BUILD) -j$(JOBS)
+
+# Every test, on a Release build and on a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+test: test-release test-sanitize
+
+test-release: build
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+test-sanitize:
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=ON
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
+
+# Runs the bundled sample job in a folder of its own, answering the dialogue
+# from examples/answers.
+demo: build
+	rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR)
+	cp examples/TRIAL.EMA examples/TRIAL.NAQ $(DEMO_DIR)/
+	cd $(DEMO_DIR) && $(CURDIR)/$(BUILD)/metclust < $(CURDIR)/examples/answers
+	@echo
+	@echo "Output files of the sample job:"
+	@for f in TRIAL.SCL TRIAL.CLS TRIAL.PCL; do echo "  $(CURDIR)/$(DEMO_DIR)/$$f"; done
+
+bench:
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DMETCLUST_BENCH=ON -DMETCLUST_TESTS=OFF
+	cmake --build $(BUILD)-bench -j$(JOBS)
+	for b in $(BUILD)-bench/bench/*_bench; do $$b; done
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BUILD)-bench build-fuzz
