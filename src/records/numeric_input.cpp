@@ -89,7 +89,7 @@ struct RealLex {
   bool negative = false;
   bool has_point = false;
   bool has_exponent = false;
-  std::array<char, kKeptDigits + 1> digits{};
+  std::array<char, kKeptDigits + 1> digits;
   std::size_t kept = 0;  // digits used, the sticky digit included
   std::int64_t order = 0;
 };
