@@ -24,10 +24,12 @@ class Statement {
   void run(const Layout& layout) {
     std::size_t start = 0;
     for (;;) {
+      const std::size_t taken = next_;
       if (!walk(layout.items(), start)) break;  // values used up at a field
       // The final parenthesis: with values left, a new record begins at the
-      // last outermost group (or the first item when there is none).
-      if (next_ >= values_.size() || !layout.has_fields()) break;
+      // last outermost group (or the first item when there is none). A pass
+      // that took no value would never end, so the statement ends there.
+      if (next_ >= values_.size() || next_ == taken) break;
       end_record();
       start = layout.reversion_index() == Layout::npos ? 0 : layout.reversion_index();
     }

@@ -113,6 +113,16 @@ TEST_F(WriterTest, OneOutputConversionReportPerStatementAfterItsRecords) {
             " Sequence starts in year *** & finishes in year   2\r\n");
 }
 
+TEST_F(WriterTest, ValuesLeftForAReversionGroupWithoutFieldsEndTheStatement) {
+  static const Layout fieldless_group("(I3,(1X))");
+  writer_.write(kScl, fieldless_group, {std::int32_t{1}, std::int32_t{2}});
+  static const Layout no_fields(R"((" text"))");
+  writer_.write(kScl, no_fields, {std::int32_t{1}});
+  // The fieldless reversion pass still ends its (empty) record; what matters
+  // is that the statement ends.
+  EXPECT_EQ(written(), "  1\r\n\r\n text\r\n");
+}
+
 TEST(Layout, MalformedNotationIsRefusedWhenBuilt) {
   for (const char* bad : {"I6", "(I6", "(I6,)", "(Q6)", "(E16)", "(\"open)", "(0I4)", "(X)"}) {
     EXPECT_THROW(Layout{bad}, std::invalid_argument) << bad;
