@@ -1,0 +1,140 @@
+#include "plot/markup.hpp"
+
+#include <charconv>
+#include <cstddef>
+
+namespace metclust::plot {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// Length of the well-formed UTF-8 sequence at the start of `text`, or 0.
+std::size_t utf8_length(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  // U+FFFE and U+FFFF are not XML characters.
+  if (length == 3 && lead == 0xEF && byte(1) == 0xBF && byte(2) >= 0xBE) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string escaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        ++at;
+        continue;
+      case '<':
+        out += "&lt;";
+        ++at;
+        continue;
+      case '>':
+        out += "&gt;";
+        ++at;
+        continue;
+      case '"':
+        out += "&quot;";
+        ++at;
+        continue;
+      case '\'':
+        out += "&#39;";
+        ++at;
+        continue;
+      default:
+        break;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      out += kReplacement;
+      ++at;
+      continue;
+    }
+    const std::size_t length = utf8_length(text.substr(at));
+    if (length == 0) {
+      out += kReplacement;
+      ++at;
+    } else {
+      out += text.substr(at, length);
+      at += length;
+    }
+  }
+  return out;
+}
+
+std::string cat(std::initializer_list<std::string_view> parts) {
+  std::size_t size = 0;
+  for (const std::string_view part : parts) size += part.size();
+  std::string text;
+  text.reserve(size);
+  for (const std::string_view part : parts) text += part;
+  return text;
+}
+
+std::string url_segment(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~';
+    if (plain) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
+std::string integer_text(std::int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return std::string(digits, end);
+}
+
+std::string fixed_text(double value, int precision) {
+  char digits[400];
+  const auto result =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, precision);
+  if (result.ec != std::errc()) return shortest_text(value);
+  std::string text(digits, result.ptr);
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
+}
+
+std::string shortest_text(double value) {
+  char digits[64];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return std::string(digits, end);
+}
+
+}  // namespace metclust::plot

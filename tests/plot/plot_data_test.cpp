@@ -1,0 +1,247 @@
+// Reading the dendrogram records of a .PCL file and the fusion records of a
+// .CLS file, and the faults each reader names with file and line.
+#include "plot/plot_data.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "plot/plot_support.hpp"
+
+namespace metclust::plot {
+namespace {
+
+using testing::joined_records;
+using testing::padded;
+using testing::three_site_cluster_records;
+using testing::three_site_plot_records;
+
+using Records = std::vector<std::string>;
+
+TEST(SplitRecords, EndsInCrLfOrLf) {
+  const std::vector<std::pair<std::string, std::vector<std::string_view>>> cases = {
+      {"", {}},
+      {"\r\n", {""}},
+      {"a\r\nb\nc", {"a", "b", "c"}},
+      {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+      {"x\ry\n", {"x\ry"}},
+  };
+  for (const auto& [bytes, records] : cases) {
+    EXPECT_EQ(split_records(bytes), records) << bytes;
+  }
+}
+
+TEST(ReadPlotRecords, ThreeLocationsWithEitherRecordEnd) {
+  for (const char* end : {"\r\n", "\n"}) {
+    const auto years = read_plot_records(joined_records(three_site_plot_records(), end), "J.PCL");
+    ASSERT_EQ(years.size(), 1u);
+    const YearPlot& year = years[0];
+    EXPECT_EQ(year.year, 1992);
+    EXPECT_EQ(year.locations, 3);
+    EXPECT_EQ(year.title, "THREE SITES");
+    EXPECT_EQ(year.line, 1);
+
+    std::vector<std::int32_t> numbers;
+    std::vector<std::string> names;
+    for (const ListedNode& node : year.listing) {
+      numbers.push_back(node.number);
+      names.push_back(node.name);
+    }
+    EXPECT_EQ(numbers, (std::vector<std::int32_t>{2, 1, 3, 4, 5}));
+    EXPECT_EQ(names, (std::vector<std::string>{"B", "A", "C", "LGp__4", "LGp__5"}));
+
+    ASSERT_EQ(year.fusions.size(), 2u);
+    const PlotFusion& first = year.fusions[0];
+    EXPECT_EQ(first.line, 2);
+    EXPECT_EQ(first.first(), 1);
+    EXPECT_EQ(first.second(), 2);
+    EXPECT_EQ(first.points[2].node, 4);
+    EXPECT_EQ(first.points[2].name, "LGp__4");
+    EXPECT_FLOAT_EQ(first.points[2].x, 1.5F);
+    EXPECT_FLOAT_EQ(first.points[2].y, 2.0F);
+    EXPECT_EQ(first.points[1].node, 0);
+    const PlotFusion& second = year.fusions[1];
+    EXPECT_EQ(second.line, 8);
+    EXPECT_EQ(second.first(), 4);
+    EXPECT_EQ(second.second(), 3);
+    EXPECT_FLOAT_EQ(second.points[2].x, 2.25F);
+    EXPECT_FLOAT_EQ(second.points[2].y, 3.0F);
+    EXPECT_FLOAT_EQ(second.points[4].x, 3.0F);
+    EXPECT_FLOAT_EQ(second.points[4].y, 1.0F);
+  }
+}
+
+// A year of one location is its header alone; a year of two has six records.
+TEST(ReadPlotRecords, YearGroupsFollowEachOther) {
+  Records records = three_site_plot_records();
+  records.push_back(" 1993    1 " + padded("THREE SITES", 50));
+  const Records two = {
+      " 1994    2 " + padded("THREE SITES", 50),
+      "  2.000  1.000   1 X          2 Y       ",
+      "  2.000  2.000                1 X       ",
+      "  1.500  2.000   3 LGp__3     3 LGp__3  ",
+      "  1.000  2.000             ",
+      "  1.000  1.000   2 Y       ",
+      "",
+  };
+  records.insert(records.end(), two.begin(), two.end());
+  const auto years = read_plot_records(joined_records(records), "J.PCL");
+  ASSERT_EQ(years.size(), 3u);
+  EXPECT_EQ(years[1].year, 1993);
+  EXPECT_EQ(years[1].locations, 1);
+  EXPECT_TRUE(years[1].fusions.empty());
+  EXPECT_TRUE(years[1].listing.empty());
+  EXPECT_EQ(years[2].year, 1994);
+  EXPECT_EQ(years[2].line, 15);
+  ASSERT_EQ(years[2].listing.size(), 3u);
+  EXPECT_EQ(years[2].listing[0].name, "Y");
+  EXPECT_EQ(years[2].listing[1].name, "X");
+  ASSERT_EQ(years[2].fusions.size(), 1u);
+  EXPECT_EQ(years[2].fusions[0].second(), 2);
+}
+
+struct Fault {
+  const char* what;
+  std::function<void(Records&)> change;
+  std::int64_t line;
+  std::string message;
+};
+
+TEST(ReadPlotRecords, MalformedRecordsNameTheirLine) {
+  const std::vector<Fault> faults = {
+      {"abscissa in asterisks",
+       [](Records& r) { r[1] = "*******  1.000   1 A          2 B       "; }, 2,
+       "abscissa of point 1 of fusion 1 (columns 1-7) is not a number"},
+      {"blank ordinate", [](Records& r) { r[8] = "  1.500"; }, 9,
+       "ordinate of point 2 of fusion 2 (columns 8-14) is blank"},
+      {"file cut short", [](Records& r) { r.resize(11); }, 1,
+       "the year group of 1992 with 3 locations needs 13 records, the file ends after 11"},
+      {"letters for NL", [](Records& r) { r[0] = " 1992   x3 THREE SITES"; }, 1,
+       "number of locations (columns 6-10) is not a whole number"},
+      {"point in the sixth record", [](Records& r) { r[6] = "  1.500  2.000   4 LGp__4  "; }, 7,
+       "record 6 of fusion 1 should hold no point"},
+      {"new group misnumbered", [](Records& r) { r[3] = "  1.500  2.000   5 LGp__4     3 C"; }, 4,
+       "point 3 of fusion 1 should be node 4, found 5"},
+      {"unknown node", [](Records& r) { r[11] = "  3.000  1.000   9 C       "; }, 12,
+       "fusion 2 joins node 9, which is neither a location nor an earlier group"},
+      {"node joined twice", [](Records& r) { r[11] = "  3.000  1.000   1 A       "; }, 12,
+       "fusion 2 joins node 1, which is joined already"},
+      {"group joined before it is made",
+       [](Records& r) { r[1] = "  2.000  1.000   5 A          2 B       "; }, 2,
+       "fusion 1 joins node 5, which is neither a location nor an earlier group"},
+      {"point without its number",
+       [](Records& r) { r[5] = "  1.000  1.000     B          5 LGp__5  "; }, 6,
+       "point 5 of fusion 1 carries no node number"},
+      {"location listed twice",
+       [](Records& r) { r[2] = "  2.000  2.000                2 A       "; }, 3,
+       "location 2 is listed twice"},
+      {"group listed out of place",
+       [](Records& r) { r[4] = "  1.000  2.000                5 LGp__4  "; }, 5,
+       "node listing entry 4 should be node 4, found 5"},
+      {"empty record after the last year", [](Records& r) { r.push_back(""); }, 14,
+       "expected a year header"},
+      {"more locations than three columns number", [](Records& r) { r[0] = " 1992  600"; }, 1,
+       "year 1992 has 600 locations; the plot records number at most 500"},
+  };
+  for (const Fault& fault : faults) {
+    Records records = three_site_plot_records();
+    fault.change(records);
+    try {
+      read_plot_records(joined_records(records), "J.PCL");
+      ADD_FAILURE() << fault.what << ": no error";
+    } catch (const InputError& error) {
+      EXPECT_EQ(error.file(), "J.PCL") << fault.what;
+      EXPECT_EQ(error.line(), fault.line) << fault.what;
+      EXPECT_NE(std::string(error.what()).find(fault.message), std::string::npos)
+          << fault.what << ": " << error.message();
+    }
+  }
+}
+
+TEST(InputError, MessageNamesFileAndLine) {
+  EXPECT_EQ(InputError("J.PCL", 7, "what is wrong").message(), "J.PCL:7: what is wrong");
+  EXPECT_EQ(InputError("J.CLS", 0, "what is wrong").message(), "J.CLS: what is wrong");
+}
+
+// MAXL 31 puts the elimination vector on two records; they are skipped.
+TEST(ReadClusterRecords, LevelsAfterTheEliminationRecords) {
+  const ClusterValues values =
+      read_cluster_records(joined_records(three_site_cluster_records()), "J.CLS");
+  EXPECT_EQ(values.title, "THREE SITES");
+  EXPECT_EQ(values.strategy, 1);
+  ASSERT_EQ(values.years.size(), 1u);
+  const ClusterYear& year = values.years[0];
+  EXPECT_EQ(year.year, 1992);
+  EXPECT_EQ(year.label, "YR1992");
+  EXPECT_EQ(year.locations, 3);
+  ASSERT_EQ(year.fusions.size(), 2u);
+  EXPECT_EQ(year.fusions[0].line, 9);
+  EXPECT_EQ(year.fusions[1].first, 4);
+  EXPECT_EQ(year.fusions[1].second, 3);
+  EXPECT_EQ(year.fusions[1].node, 5);
+  EXPECT_DOUBLE_EQ(year.fusions[0].level, 1.0);
+  EXPECT_DOUBLE_EQ(year.fusions[1].level, 2.0);
+
+  auto plots = read_plot_records(joined_records(three_site_plot_records()), "J.PCL");
+  attach_cluster_values(plots, values, "J.CLS", "J.PCL");
+  EXPECT_EQ(plots[0].label, "YR1992");
+  EXPECT_EQ(plots[0].levels, (std::vector<double>{1.0, 2.0}));
+}
+
+TEST(ReadClusterRecords, NoEliminationRecordsWithoutLocations) {
+  Records records = three_site_cluster_records();
+  records[0] = "     1     0     6    92    92     1     0";
+  records.erase(records.begin() + 6, records.begin() + 8);
+  const ClusterValues values = read_cluster_records(joined_records(records), "J.CLS");
+  ASSERT_EQ(values.years.size(), 1u);
+  ASSERT_EQ(values.years[0].fusions.size(), 2u);
+  EXPECT_EQ(values.years[0].fusions[0].line, 7);
+}
+
+TEST(ReadClusterRecords, FaultsAndMismatchesNameTheirLine) {
+  const std::vector<Fault> faults = {
+      {"fusion record without its plus sign",
+       [](Records& r) { r[8] = "      1 x   2 =   4   0.10000000E+01"; }, 9,
+       "expected a fusion record"},
+      {"level in asterisks", [](Records& r) { r[9] = "      4 +   3 =   5 ****************"; }, 10,
+       "fusion level (columns 21-36) is not a number"},
+      {"fusion of other groups", [](Records& r) { r[8] = "      2 +   1 =   4   0.10000000E+01"; },
+       9, "fusion 2 + 1 = 4 does not match J.PCL:2 (1 + 2 = 4)"},
+      {"another year", [](Records& r) { r[4] = "  1993    YR1993  "; }, 5,
+       "year 1993 with 3 locations does not match year 1992 with 3 locations at J.PCL:1"},
+      {"file cut inside a year", [](Records& r) { r.pop_back(); }, 5,
+       "the year group of 1992 needs 6 records"},
+      {"file cut after a year record", [](Records& r) { r.resize(5); }, 5,
+       "the file ends after the year record of 1992"},
+      {"no sequence record", [](Records& r) { r.resize(3); }, 0,
+       "the file ends before the sequence record"},
+      {"two year groups for one",
+       [](Records& r) {
+         const Records year(r.begin() + 4, r.end());
+         r.insert(r.end(), year.begin(), year.end());
+       },
+       0, "holds 2 year groups, J.PCL 1"},
+      {"MAXL in asterisks", [](Records& r) { r[0] = "     1******     6    92    92"; }, 1,
+       "MAXL (columns 7-12) is not a whole number"},
+  };
+  for (const Fault& fault : faults) {
+    Records records = three_site_cluster_records();
+    fault.change(records);
+    auto plots = read_plot_records(joined_records(three_site_plot_records()), "J.PCL");
+    try {
+      attach_cluster_values(plots, read_cluster_records(joined_records(records), "J.CLS"), "J.CLS",
+                            "J.PCL");
+      ADD_FAILURE() << fault.what << ": no error";
+    } catch (const InputError& error) {
+      EXPECT_EQ(error.file(), "J.CLS") << fault.what;
+      EXPECT_EQ(error.line(), fault.line) << fault.what;
+      EXPECT_NE(std::string(error.what()).find(fault.message), std::string::npos)
+          << fault.what << ": " << error.message();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace metclust::plot

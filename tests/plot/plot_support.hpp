@@ -1,0 +1,247 @@
+// Helpers of the metclust-plot tests: the three-location year of the
+// dendrogram records written out by hand, jobs built and run through the real
+// metclust program, runs of the metclust-plot program, and a reader of the
+// parts of a picture the tests look at.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace metclust::plot::testing {
+
+namespace fs = std::filesystem;
+
+inline std::string padded(std::string_view text, std::size_t width) {
+  std::string out(text);
+  out.resize(width, ' ');
+  return out;
+}
+
+inline std::string joined_records(const std::vector<std::string>& records,
+                                  std::string_view end = "\r\n") {
+  std::string out;
+  for (const std::string& record : records) {
+    out += record;
+    out += end;
+  }
+  return out;
+}
+
+// Three locations A, B, C joined as (1, 2) into 4 and (4, 3) into 5: the
+// dendrogram order is B, A, C. One record per element.
+inline std::vector<std::string> three_site_plot_records() {
+  return {
+      " 1992    3 " + padded("THREE SITES", 50),
+      "  2.000  1.000   1 A          2 B       ",
+      "  2.000  2.000                1 A       ",
+      "  1.500  2.000   4 LGp__4     3 C       ",
+      "  1.000  2.000                4 LGp__4  ",
+      "  1.000  1.000   2 B          5 LGp__5  ",
+      "",
+      "  1.500  2.000   4 LGp__4  ",
+      "  1.500  3.000             ",
+      "  2.250  3.000   5 LGp__5  ",
+      "  3.000  3.000             ",
+      "  3.000  1.000   3 C       ",
+      "",
+  };
+}
+
+// The .CLS records of the same job, with MAXL 31 so that the elimination
+// vector takes two records, and the fusion levels 1.0 and 2.0.
+inline std::vector<std::string> three_site_cluster_records() {
+  std::string elim;
+  for (int k = 0; k < 30; ++k) elim += "   1";
+  return {
+      "     1    31     6    92    92     1   496",
+      padded("THREE SITES", 50),
+      "     W     S     C     N     1",
+      "  92  92",
+      "  1992    YR1992  ",
+      "   3",
+      elim,
+      "   0",
+      "      1 +   2 =   4   0.10000000E+01",
+      "      4 +   3 =   5   0.20000000E+01",
+  };
+}
+
+inline std::string read_bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void write_bytes(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string fixed(double value, int precision) {
+  char digits[64];
+  const auto end =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, precision).ptr;
+  return std::string(digits, end);
+}
+
+inline std::string decimal(std::size_t value) {
+  char digits[24];
+  return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+inline std::string right(std::string_view text, std::size_t width) {
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `arguments` in `folder`, `input` on its standard input.
+inline Outcome run_program(const fs::path& program, const std::vector<std::string>& arguments,
+                           const fs::path& folder, std::string_view input = {}) {
+  const fs::path in_file = folder / ".stdin";
+  const fs::path out_file = folder / ".stdout";
+  const fs::path err_file = folder / ".stderr";
+  write_bytes(in_file, input);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in = ::open(in_file.c_str(), O_RDONLY);
+    const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
+        ::dup2(err, 2) < 0 || ::chdir(folder.c_str()) != 0) {
+      ::_exit(127);
+    }
+    std::vector<std::string> words{program.string()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  Outcome outcome;
+  int status = 0;
+  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    outcome.status = WEXITSTATUS(status);
+  }
+  outcome.out = read_bytes(out_file);
+  outcome.err = read_bytes(err_file);
+  fs::remove(in_file);
+  fs::remove(out_file);
+  fs::remove(err_file);
+  return outcome;
+}
+
+inline fs::path metclust_program() { return fs::path(METCLUST_BINARY); }
+inline fs::path plot_program() { return fs::path(METCLUST_BINARY).parent_path() / "metclust-plot"; }
+
+// One year group of a job: the names of its locations and the proximity of
+// locations i < j (0-based).
+struct YearInput {
+  int year = 0;
+  std::vector<std::string> names;
+  std::function<double(std::size_t, std::size_t)> proximity;
+};
+
+// Writes JOB.EMA and JOB.NAQ for the years in `folder` and runs metclust on
+// them with `strategy`; returns its outcome.
+inline Outcome run_job(const fs::path& folder, const std::string& title,
+                       const std::vector<YearInput>& years, int strategy) {
+  std::size_t maxl = 1;
+  for (const YearInput& year : years) maxl = std::max(maxl, year.names.size());
+  std::string ema =
+      "1 " + decimal(maxl) + " 6 92 92\n" + title + "\n" + "     W     S     C     N\n";
+  for (const YearInput& year : years) {
+    const std::size_t nl = year.names.size();
+    ema += right(decimal(static_cast<std::size_t>(year.year)), 6) + "    YR" +
+           decimal(static_cast<std::size_t>(year.year)) + "\n";
+    ema += decimal(nl) + "\n";
+    for (std::size_t k = 0; k < maxl; ++k) ema += k + 1 < maxl ? "1 " : "1\n";
+    for (std::size_t i = 0; i < nl; ++i) {
+      std::string row = right(decimal(i + 1), 6) + " " + padded(year.names[i], 8) + " ";
+      for (std::size_t j = 0; j <= i; ++j) {
+        if (j > 0 && j % 10 == 0) row += "\n" + std::string(16, ' ');
+        row += right(fixed(j == i ? 0.0 : year.proximity(j, i), 6), 16);
+      }
+      ema += row + "\n";
+    }
+  }
+  write_bytes(folder / "JOB.EMA", ema);
+  write_bytes(folder / "JOB.NAQ", "not used\n");
+  return run_program(metclust_program(), {}, folder,
+                     "Y\nJOB\n" + decimal(static_cast<std::size_t>(strategy)) + "\n");
+}
+
+// What a test reads back from a picture.
+struct Leaf {
+  double x = 0;
+  double y = 0;
+  std::string name;
+};
+using Bracket = std::vector<std::pair<double, double>>;
+
+inline double number(const std::string& text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+inline std::vector<Leaf> leaves(const std::string& svg) {
+  static const std::regex kLeaf(
+      R"re(<g class="leaf"><title>[^<]*</title><text x="([^"]*)" y="([^"]*)"[^>]*>([^<]*)</text>)re");
+  std::vector<Leaf> out;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLeaf); it != std::sregex_iterator();
+       ++it) {
+    out.push_back({number((*it)[1]), number((*it)[2]), (*it)[3]});
+  }
+  return out;
+}
+
+inline std::vector<Bracket> brackets(const std::string& svg) {
+  static const std::regex kBracket(R"re(<polyline class="bracket[^"]*" points="([^"]*)")re");
+  static const std::regex kPoint(R"re(([-0-9.]+),([-0-9.]+))re");
+  std::vector<Bracket> out;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kBracket);
+       it != std::sregex_iterator(); ++it) {
+    const std::string points = (*it)[1];
+    Bracket bracket;
+    for (auto p = std::sregex_iterator(points.begin(), points.end(), kPoint);
+         p != std::sregex_iterator(); ++p) {
+      bracket.emplace_back(number((*p)[1]), number((*p)[2]));
+    }
+    out.push_back(bracket);
+  }
+  return out;
+}
+
+inline std::size_t count(std::string_view text, std::string_view what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+inline bool xmllint_available() { return std::system("command -v xmllint >/dev/null 2>&1") == 0; }
+
+// True when xmllint finds the file well-formed.
+inline bool well_formed(const fs::path& file) {
+  const std::string command = "xmllint --noout '" + file.string() + "' 2>/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
+}  // namespace metclust::plot::testing
