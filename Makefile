@@ -25,7 +25,7 @@ test-sanitize:
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 
 # Runs the bundled sample job in a folder of its own, answering the dialogue
-# from examples/answers.
+# from examples/answers, and draws its dendrograms with metclust-plot.
 demo: build
 	rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR)
 	cp examples/TRIAL.EMA examples/TRIAL.NAQ $(DEMO_DIR)/
@@ -33,6 +33,8 @@ demo: build
 	@echo
 	@echo "Output files of the sample job:"
 	@for f in TRIAL.SCL TRIAL.CLS TRIAL.PCL; do echo "  $(CURDIR)/$(DEMO_DIR)/$$f"; done
+	$(BUILD)/metclust-plot $(DEMO_DIR)/TRIAL > /dev/null
+	@echo "Pictures of the sample job: $(CURDIR)/$(DEMO_DIR)/TRIAL.html"
 
 bench:
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DMETCLUST_BENCH=ON -DMETCLUST_TESTS=OFF

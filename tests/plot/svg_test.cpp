@@ -1,0 +1,142 @@
+// The picture of one year, read back through its structure: leaf labels,
+// brackets and their coordinates, inversions and escaped names.
+#include "plot/svg.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plot/markup.hpp"
+#include "plot/plot_support.hpp"
+#include "scratch_folder.hpp"
+
+namespace metclust::plot {
+namespace {
+
+using testing::Bracket;
+using testing::brackets;
+using testing::joined_records;
+using testing::Leaf;
+using testing::leaves;
+using testing::three_site_plot_records;
+
+YearPlot three_sites() {
+  return read_plot_records(joined_records(three_site_plot_records()), "J.PCL").at(0);
+}
+
+// Checks the picture with xmllint when the machine has it.
+void expect_well_formed(const std::string& svg) {
+  if (!testing::xmllint_available()) return;
+  metclust::testing::ScratchFolder folder;
+  folder.put("year.svg", svg);
+  EXPECT_TRUE(testing::well_formed(folder.file("year.svg"))) << svg;
+}
+
+// The row of a leaf label's baseline is 4 px below the row of its branch.
+constexpr double kBaseline = 4.0;
+
+TEST(YearPicture, LeavesInDendrogramOrderAndOneBracketPerFusion) {
+  const std::string svg = year_svg_document(three_sites(), PictureOptions{});
+  expect_well_formed(svg);
+  EXPECT_NE(svg.find(">Year 1992: THREE SITES</text>"), std::string::npos);
+
+  const std::vector<Leaf> names = leaves(svg);
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[0].name, "B");
+  EXPECT_EQ(names[1].name, "A");
+  EXPECT_EQ(names[2].name, "C");
+  EXPECT_LT(names[0].y + 16, names[1].y + 0.01);
+  EXPECT_LT(names[1].y + 16, names[2].y + 0.01);
+
+  const std::vector<Bracket> drawn = brackets(svg);
+  ASSERT_EQ(drawn.size(), 2u);
+  for (const Bracket& bracket : drawn) ASSERT_EQ(bracket.size(), 5u);
+  // Fusion 1 joins A (its point 1) and B (its point 5) at their rows.
+  EXPECT_DOUBLE_EQ(drawn[0][0].second + kBaseline, names[1].y);
+  EXPECT_DOUBLE_EQ(drawn[0][4].second + kBaseline, names[0].y);
+  // Brackets: up, across, down; the two arms at one level.
+  EXPECT_DOUBLE_EQ(drawn[0][1].first, drawn[0][3].first);
+  EXPECT_DOUBLE_EQ(drawn[0][0].first, drawn[0][4].first);
+  // In fusion order the second fusion stands beyond the first, and starts
+  // from the first one's node.
+  EXPECT_GT(drawn[1][2].first, drawn[0][2].first);
+  EXPECT_EQ(drawn[1][0], drawn[0][2]);
+  EXPECT_DOUBLE_EQ(drawn[1][4].second + kBaseline, names[2].y);
+  // Every node carries a hover text.
+  EXPECT_EQ(testing::count(svg, "<title>"), 1u + 3u + 2u);
+}
+
+// Fusion 2 at 0.5 stands below fusion 1 at 1.0, the group it joins: drawn at
+// its level, marked, and still joined to that group's node.
+TEST(YearPicture, HeightsFollowTheLevelsAndShowInversions) {
+  YearPlot year = three_sites();
+  year.levels = {1.0, 0.5};
+  const std::string svg = year_svg_document(year, PictureOptions{.heights = true, .strategy = 4});
+  expect_well_formed(svg);
+  const std::vector<Bracket> drawn = brackets(svg);
+  ASSERT_EQ(drawn.size(), 2u);
+  EXPECT_LT(drawn[1][2].first, drawn[0][2].first);
+  EXPECT_EQ(drawn[1][0], drawn[0][2]);
+  EXPECT_EQ(testing::count(svg, "class=\"bracket inversion\""), 2u);  // bracket and legend
+  EXPECT_NE(svg.find("at D(ij) = 0.5, below a group it joins (inversion)"), std::string::npos);
+  EXPECT_NE(svg.find("Median"), std::string::npos);
+  // The leaves stand at 0 on the value axis, the fusions at their levels.
+  const double zero = drawn[0][0].first;
+  EXPECT_DOUBLE_EQ(drawn[0][4].first, zero);
+  EXPECT_DOUBLE_EQ(drawn[1][4].first, zero);
+  EXPECT_NEAR((drawn[0][2].first - zero) / (drawn[1][2].first - zero), 2.0, 1e-3);
+  for (const char* tick : {">0.0</text>", ">1.0</text>"}) {
+    EXPECT_EQ(testing::count(svg, tick), 2u) << tick;  // axis above and below
+  }
+}
+
+TEST(YearPicture, NegativeLevelsKeepTheLeavesBelowEveryFusion) {
+  YearPlot year = three_sites();
+  year.levels = {-1.0, 2.0};
+  const std::string svg = year_svg_document(year, PictureOptions{.heights = true});
+  const std::vector<Bracket> drawn = brackets(svg);
+  ASSERT_EQ(drawn.size(), 2u);
+  EXPECT_LT(drawn[0][0].first, drawn[0][2].first);
+  EXPECT_LT(drawn[0][2].first, drawn[1][2].first);
+  EXPECT_EQ(testing::count(svg, "inversion\""), 0u);
+}
+
+TEST(YearPicture, NamesAreEscaped) {
+  YearPlot year = three_sites();
+  year.listing[1].name = "A&<\xFF\x01";
+  year.title = "\"Q\" & 'R'";
+  const std::string svg = year_svg_document(year, PictureOptions{});
+  expect_well_formed(svg);
+  const std::vector<Leaf> names = leaves(svg);
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[1].name, "A&amp;&lt;\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_NE(svg.find("&quot;Q&quot; &amp; &#39;R&#39;"), std::string::npos);
+}
+
+TEST(YearPicture, OneLocationHasNothingToDraw) {
+  YearPlot year;
+  year.year = 1995;
+  year.locations = 1;
+  const std::string svg = year_svg_document(year, PictureOptions{.heights = true});
+  expect_well_formed(svg);
+  EXPECT_TRUE(leaves(svg).empty());
+  EXPECT_TRUE(brackets(svg).empty());
+  EXPECT_NE(svg.find("1 location: nothing to cluster"), std::string::npos);
+}
+
+TEST(Escaped, MarkupAndBadBytes) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"plain", "plain"},
+      {"a<b>&\"'", "a&lt;b&gt;&amp;&quot;&#39;"},
+      {"Z\xC3\xBCrich", "Z\xC3\xBCrich"},                        // UTF-8 kept
+      {"Z\xFCrich", "Z\xEF\xBF\xBDrich"},                        // a Latin-1 byte replaced
+      {"\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // cut sequence
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
+      {"tab\there", "tab\xEF\xBF\xBDhere"},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(escaped(text), expected) << text;
+}
+
+}  // namespace
+}  // namespace metclust::plot
