@@ -144,7 +144,8 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   const auto nl = static_cast<std::size_t>(std::max(0, year.locations));
   const std::size_t nodes = year.fusions.empty() ? 0 : 2 * nl;
 
-  // The level every node stands at, and the abscissa at which it is joined.
+  // With heights the locations stand at 0 on the value axis, or a little
+  // below the lowest fusion level when that is negative.
   double base = 0.0;
   if (heights) {
     const auto [min, max] = std::minmax_element(year.levels.begin(), year.levels.end());
@@ -161,6 +162,8 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
     return group_level(fusion.points[2].node);
   };
 
+  // The span of levels and abscissae over all points, and for each node the
+  // point at which a later fusion joins it: a location's name stands there.
   double lo = std::numeric_limits<double>::infinity();
   double hi = -lo;
   double top_x = std::numeric_limits<double>::infinity();
