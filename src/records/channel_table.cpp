@@ -1,31 +1,25 @@
 #include "records/channel_table.hpp"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <filesystem>
 #include <stdexcept>
+
+#include "records/platform.hpp"
 
 namespace metclust::records {
 
 struct ChannelTable::Channel {
   int unit = 0;
-  int fd = -1;
-  bool owns_fd = false;
+  platform::Handle handle = platform::kNoHandle;
+  bool owns_handle = false;
   bool output = false;
   std::string name;  // shown in reports
   // Output: an existing file is cut off after the first record written.
   bool cut_pending = false;
   bool regular = false;
-  off_t written = 0;
+  std::uint64_t written = 0;
   // Identity of the connected file, to refuse a second connection to it.
-  dev_t device = 0;
-  ino_t inode = 0;
+  bool identified = false;
+  platform::FileIdentity identity;
   // Input: the bytes read but not yet consumed, from `start` on.
   std::string buffer;
   std::size_t start = 0;
@@ -41,40 +35,6 @@ std::string_view trim_blanks(std::string_view name) {
   if (first == std::string_view::npos) return {};
   const std::size_t last = name.find_last_not_of(' ');
   return name.substr(first, last - first + 1);
-}
-
-// The full path of a file name, from the current directory.
-std::string full_path(std::string_view name) {
-  if (name.empty()) return {};
-  std::error_code ec;
-  std::filesystem::path path(name);
-  if (path.is_relative()) {
-    std::filesystem::path cwd = std::filesystem::current_path(ec);
-    if (ec) return std::string(name);
-    path = cwd / path;
-  }
-  return path.lexically_normal().string();
-}
-
-int open_failure_report(int error) {
-  switch (error) {
-    case ENOENT:
-      return report::kFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return report::kAccessDenied;
-    case ENXIO:
-    case ENODEV:
-      return report::kNoSuchDevice;
-    case ENAMETOOLONG:
-    case ENOTDIR:
-    case EINVAL:
-    case EILSEQ:
-      return report::kBadFileName;
-    default:
-      return report::kOpenFailure;
-  }
 }
 
 std::string_view catalog_text(int number) {
@@ -118,9 +78,7 @@ void append_number(std::string& out, long long value) {
 }  // namespace
 
 ChannelTable::ChannelTable(ConsoleStreams console) : console_(console) {
-  // A console whose reader has gone away shows up as a failed write of the
-  // console channel, reported like any other, not as a signal.
-  ::signal(SIGPIPE, SIG_IGN);
+  platform::prepare_process();
 }
 
 ChannelTable::~ChannelTable() {
@@ -150,7 +108,7 @@ ChannelTable::Channel& ChannelTable::connect_console(int unit) {
   auto* channel = new Channel;
   channel->unit = unit;
   channel->output = unit == kConsoleOut;
-  channel->fd = unit == kConsoleOut ? console_.out : console_.in;
+  channel->handle = platform::standard_stream(unit == kConsoleOut ? console_.out : console_.in);
   channel->name = unit == kConsoleOut ? "CONOUT$" : "CONIN$";
   channels_.push_back(channel);
   return *channel;
@@ -162,35 +120,27 @@ void ChannelTable::open(int unit, std::string_view name, Status status) {
   channel->unit = unit;
   channel->output = status == Status::Unknown;
   const std::string_view trimmed = trim_blanks(name);
-  channel->name = full_path(trimmed);
+  channel->name = trimmed.empty() ? std::string() : platform::full_path(trimmed);
   channels_.push_back(channel);
 
   // A name with a NUL byte cannot be handed to the file system intact.
   if (trimmed.find('\0') != std::string_view::npos) fail(report::kBadFileName, unit);
-  const std::string path(trimmed);
-  const int flags = channel->output ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC);
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) fail(open_failure_report(errno), unit);
-  channel->fd = fd;
-  channel->owns_fd = true;
-
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) fail(report::kOpenFailure, unit);
-  if (S_ISDIR(info.st_mode)) fail(report::kOpenFailure, unit);
-  channel->regular = S_ISREG(info.st_mode);
-  channel->device = info.st_dev;
-  channel->inode = info.st_ino;
+  const platform::OpenedFile opened = platform::open_file(trimmed, channel->output);
+  if (opened.failure != 0) fail(opened.failure, unit);
+  channel->handle = opened.handle;
+  channel->owns_handle = true;
+  channel->regular = opened.regular;
+  channel->identified = opened.identified;
+  channel->identity = opened.identity;
   channel->cut_pending = channel->output;
 
   // Two names for one file must never let an output overwrite an input or
   // interleave with another output; two inputs may share a file.
   for (const Channel* other : channels_) {
-    if (other == channel || !other->owns_fd) continue;
-    if (other->device == channel->device && other->inode == channel->inode &&
-        (other->output || channel->output)) {
+    if (other == channel || !other->owns_handle || !other->identified || !channel->identified) {
+      continue;
+    }
+    if (other->identity == channel->identity && (other->output || channel->output)) {
       fail(report::kOpenFailure, unit);
     }
   }
@@ -199,32 +149,12 @@ void ChannelTable::open(int unit, std::string_view name, Status status) {
 void ChannelTable::put_record(int unit, std::string_view bytes, bool line_end) {
   Channel& channel = connect_console(unit);
   if (!channel.output) throw std::logic_error("record written to an input channel");
-  static constexpr char kLineEnd[2] = {'\r', '\n'};
-  iovec parts[2] = {{const_cast<char*>(bytes.data()), bytes.size()},
-                    {const_cast<char*>(kLineEnd), line_end ? sizeof kLineEnd : 0}};
-  int count = 2;
-  iovec* next = parts;
-  while (count > 0) {
-    const ssize_t done = ::writev(channel.fd, next, count);
-    if (done < 0) {
-      if (errno == EINTR) continue;
-      fail(report::kWriteError, unit);
-    }
-    channel.written += done;
-    std::size_t left = static_cast<std::size_t>(done);
-    while (count > 0 && left >= next->iov_len) {
-      left -= next->iov_len;
-      ++next;
-      --count;
-    }
-    if (count > 0) {
-      next->iov_base = static_cast<char*>(next->iov_base) + left;
-      next->iov_len -= left;
-    }
-  }
+  const std::string_view tail = line_end ? std::string_view("\r\n") : std::string_view();
+  if (!platform::write_record(channel.handle, bytes, tail)) fail(report::kWriteError, unit);
+  channel.written += bytes.size() + tail.size();
   if (channel.cut_pending) {
     channel.cut_pending = false;
-    if (channel.regular && ::ftruncate(channel.fd, channel.written) != 0) {
+    if (channel.regular && !platform::cut_off(channel.handle, channel.written)) {
       fail(report::kWriteError, unit);
     }
   }
@@ -255,10 +185,8 @@ std::optional<std::string_view> ChannelTable::next_record(int unit) {
     channel.start = 0;
     const std::size_t old_size = channel.buffer.size();
     channel.buffer.resize(old_size + kReadChunk);
-    ssize_t got;
-    do {
-      got = ::read(channel.fd, channel.buffer.data() + old_size, kReadChunk);
-    } while (got < 0 && errno == EINTR);
+    const std::int64_t got =
+        platform::read_some(channel.handle, channel.buffer.data() + old_size, kReadChunk);
     if (got < 0) {
       channel.buffer.resize(old_size);
       fail(report::kReadError, unit);
@@ -275,18 +203,11 @@ std::string ChannelTable::name_of(int unit) const {
   return {};
 }
 
-int ChannelTable::exit_status_of(int number) { return (0xC0000000u + static_cast<unsigned>(number)) & 0xFFu; }
+int ChannelTable::exit_status_of(int number) { return platform::exit_status(number); }
 
 void ChannelTable::write_report_line(std::string_view line) {
-  std::string bytes(line);
-  bytes += "\r\n";
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(console_.err, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // nowhere left to report to
-    done += static_cast<std::size_t>(n);
-  }
+  // A report that cannot be written has nowhere left to go.
+  (void)platform::write_record(platform::standard_stream(console_.err), line, "\r\n");
 }
 
 namespace {
@@ -331,9 +252,9 @@ void ChannelTable::stop() { close_all(); }
 
 void ChannelTable::close_all() {
   for (Channel* channel : channels_) {
-    if (channel->owns_fd && channel->fd >= 0) ::close(channel->fd);
-    channel->fd = -1;
-    channel->owns_fd = false;
+    if (channel->owns_handle) platform::close_file(channel->handle);
+    channel->handle = platform::kNoHandle;
+    channel->owns_handle = false;
   }
 }
 

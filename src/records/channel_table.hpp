@@ -100,8 +100,8 @@ class ChannelTable {
   // "CONIN$" for the console.
   std::string name_of(int unit) const;
 
-  // Exit status of a severe report: 0xC0000000 plus the number, of which this
-  // platform keeps the low 8 bits.
+  // Exit status of a severe report: 0xC0000000 plus the number, as much of it
+  // as the system keeps (all of it on Windows, the low 8 bits on POSIX).
   static int exit_status_of(int number);
 
  private:

@@ -1,0 +1,132 @@
+// The channel table's operating system on POSIX systems: file descriptors,
+// paths built with std::filesystem, errno mapped to the open-failure reports.
+#if !defined(_WIN32)
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "records/channel_table.hpp"
+#include "records/platform.hpp"
+
+namespace metclust::records::platform {
+
+namespace {
+
+int open_failure_report(int error) {
+  switch (error) {
+    case ENOENT:
+      return report::kFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return report::kAccessDenied;
+    case ENXIO:
+    case ENODEV:
+      return report::kNoSuchDevice;
+    case ENAMETOOLONG:
+    case ENOTDIR:
+    case EINVAL:
+    case EILSEQ:
+      return report::kBadFileName;
+    default:
+      return report::kOpenFailure;
+  }
+}
+
+}  // namespace
+
+void prepare_process() {
+  // A console whose reader has gone away shows up as a failed write of the
+  // console channel, reported like any other, not as a signal.
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+std::string full_path(std::string_view name) {
+  std::error_code ec;
+  std::filesystem::path path(name);
+  if (path.is_relative()) {
+    std::filesystem::path cwd = std::filesystem::current_path(ec);
+    if (ec) return std::string(name);
+    path = cwd / path;
+  }
+  return path.lexically_normal().string();
+}
+
+OpenedFile open_file(std::string_view name, bool output) {
+  OpenedFile opened;
+  const std::string path(name);
+  const int flags = output ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC);
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    opened.failure = open_failure_report(errno);
+    return opened;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    opened.failure = report::kOpenFailure;
+    return opened;
+  }
+  opened.handle = fd;
+  opened.regular = S_ISREG(info.st_mode);
+  opened.identified = true;
+  opened.identity = {static_cast<std::uint64_t>(info.st_dev),
+                     static_cast<std::uint64_t>(info.st_ino)};
+  return opened;
+}
+
+Handle standard_stream(int number) { return number; }
+
+bool write_record(Handle handle, std::string_view head, std::string_view tail) {
+  iovec parts[2] = {{const_cast<char*>(head.data()), head.size()},
+                    {const_cast<char*>(tail.data()), tail.size()}};
+  int count = 2;
+  iovec* next = parts;
+  while (count > 0) {
+    const ssize_t done = ::writev(static_cast<int>(handle), next, count);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    std::size_t left = static_cast<std::size_t>(done);
+    while (count > 0 && left >= next->iov_len) {
+      left -= next->iov_len;
+      ++next;
+      --count;
+    }
+    if (count > 0) {
+      next->iov_base = static_cast<char*>(next->iov_base) + left;
+      next->iov_len -= left;
+    }
+  }
+  return true;
+}
+
+std::int64_t read_some(Handle handle, char* buffer, std::size_t size) {
+  ssize_t got;
+  do {
+    got = ::read(static_cast<int>(handle), buffer, size);
+  } while (got < 0 && errno == EINTR);
+  return got < 0 ? -1 : static_cast<std::int64_t>(got);
+}
+
+bool cut_off(Handle handle, std::uint64_t length) {
+  return ::ftruncate(static_cast<int>(handle), static_cast<off_t>(length)) == 0;
+}
+
+void close_file(Handle handle) { ::close(static_cast<int>(handle)); }
+
+int exit_status(int number) { return (0xC0000000u + static_cast<unsigned>(number)) & 0xFFu; }
+
+}  // namespace metclust::records::platform
+
+#endif  // !defined(_WIN32)

@@ -1,0 +1,200 @@
+// The channel table's operating system on Windows: Win32 file handles, full
+// paths as Windows forms them (drive letter, backslashes), Windows errors
+// mapped to the open-failure reports.
+//
+// File names are the bytes typed at the console, taken in the ANSI code page
+// of the system, as Windows takes every byte-string file name; the full path
+// shown in reports is given back in the same code page. No byte is ever
+// translated on its way to or from a file or a standard stream: CR LF is
+// written by the channel table itself.
+#if defined(_WIN32)
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <string>
+
+#include "records/channel_table.hpp"
+#include "records/platform.hpp"
+
+namespace metclust::records::platform {
+
+namespace {
+
+// Longest full path a channel may connect to, in characters.
+constexpr std::size_t kLongestPath = 256;
+
+HANDLE as_handle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// The name in UTF-16; empty when the bytes are not text of the code page.
+std::wstring wide(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int count =
+      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (count <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(count), L'\0');
+  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), size, text.data(), count);
+  return text;
+}
+
+std::string narrow(const std::wstring& text) {
+  if (text.empty() || text.size() > 0x7FFFFFFF) return {};
+  const int size = static_cast<int>(text.size());
+  const int count = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (count <= 0) return {};
+  std::string bytes(static_cast<std::size_t>(count), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), count, nullptr, nullptr);
+  return bytes;
+}
+
+// The full path of a name as Windows forms it; empty when it cannot.
+std::wstring wide_full_path(const std::wstring& name) {
+  if (name.empty()) return {};
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(name.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(length);  // too small: length counts the terminating NUL
+  }
+}
+
+int open_failure_report(DWORD error, const std::wstring& path) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return report::kFileNotFound;
+    case ERROR_ACCESS_DENIED: {
+      // Windows refuses to open a folder as a file with "access denied";
+      // the folder is no file to be connected, as on any other system.
+      const DWORD attributes = GetFileAttributesW(path.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return report::kOpenFailure;
+      }
+      return report::kAccessDenied;
+    }
+    case ERROR_WRITE_PROTECT:
+      return report::kAccessDenied;
+    case ERROR_INVALID_DRIVE:
+      return report::kNoSuchDevice;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return report::kBadFileName;
+    default:
+      return report::kOpenFailure;
+  }
+}
+
+}  // namespace
+
+void prepare_process() {
+  // A drive without a medium or a missing network share must fail the open
+  // with its report, not stop the run on a dialog box.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+std::string full_path(std::string_view name) {
+  const std::string path = narrow(wide_full_path(wide(name)));
+  return path.empty() ? std::string(name) : path;
+}
+
+OpenedFile open_file(std::string_view name, bool output) {
+  OpenedFile opened;
+  // An empty name is no file, as Windows says of it.
+  if (name.empty()) {
+    opened.failure = report::kFileNotFound;
+    return opened;
+  }
+  const std::wstring path = wide_full_path(wide(name));
+  if (path.empty() || path.size() > kLongestPath) {
+    opened.failure = report::kBadFileName;
+    return opened;
+  }
+  // Shared every way, like a file on POSIX: a second name for a connected
+  // file reaches the identity check below instead of a sharing violation.
+  const HANDLE file = CreateFileW(path.c_str(), output ? GENERIC_WRITE : GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  output ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    opened.failure = open_failure_report(GetLastError(), path);
+    return opened;
+  }
+  opened.handle = reinterpret_cast<Handle>(file);
+  opened.regular = GetFileType(file) == FILE_TYPE_DISK;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(file, &info)) {
+    opened.identified = true;
+    opened.identity = {info.dwVolumeSerialNumber,
+                       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  } else if (opened.regular) {
+    CloseHandle(file);
+    opened = {};
+    opened.failure = report::kOpenFailure;
+  }
+  return opened;
+}
+
+Handle standard_stream(int number) {
+  // Nothing writes through the C runtime's stream, but should anything ever
+  // do so it must not turn LF into CR LF either.
+  _setmode(number, _O_BINARY);
+  return _get_osfhandle(number);
+}
+
+bool write_record(Handle handle, std::string_view head, std::string_view tail) {
+  // One record is one write: the console and a pipe see it whole.
+  static std::string record;
+  record.assign(head);
+  record.append(tail);
+  std::size_t done = 0;
+  while (done < record.size()) {
+    const std::size_t left = record.size() - done;
+    const DWORD chunk = left > 0x40000000 ? 0x40000000 : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!WriteFile(as_handle(handle), record.data() + done, chunk, &written, nullptr) ||
+        written == 0) {
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+std::int64_t read_some(Handle handle, char* buffer, std::size_t size) {
+  const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+  DWORD got = 0;
+  if (!ReadFile(as_handle(handle), buffer, chunk, &got, nullptr)) {
+    const DWORD error = GetLastError();
+    // The writer of a pipe has closed it: the stream has ended.
+    if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return 0;
+    return -1;
+  }
+  return got;
+}
+
+bool cut_off(Handle handle, std::uint64_t length) {
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(length);
+  return SetFilePointerEx(as_handle(handle), position, nullptr, FILE_BEGIN) &&
+         SetEndOfFile(as_handle(handle));
+}
+
+void close_file(Handle handle) { CloseHandle(as_handle(handle)); }
+
+int exit_status(int number) { return static_cast<int>(0xC0000000u + static_cast<unsigned>(number)); }
+
+}  // namespace metclust::records::platform
+
+#endif  // defined(_WIN32)
