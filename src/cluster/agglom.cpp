@@ -76,12 +76,15 @@ bool AGGLOM(std::span<double> PII, std::span<std::int32_t> G, std::span<std::int
     at1(HIST, h + 2) = at1(LABEL, J);
     sink.fusion(at1(LABEL, I), at1(LABEL, J), NL + s, DMIN);
 
-    LWUPD(PII, G, I, J, NL, BETA, ISTRAT);
+    if (minima) {
+      minima->update(PII, G, I, J, BETA, ISTRAT);
+    } else {
+      LWUPD(PII, G, I, J, NL, BETA, ISTRAT);
+    }
     at1(G, I) += at1(G, J);
     at1(G, J) = 0;
     at1(LABEL, I) = NL + s;
-
-    if (minima) minima->fused(PII, G, I, J);
+    if (minima) minima->repair(PII, J);
   }
   return true;
 }

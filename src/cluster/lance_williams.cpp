@@ -1,59 +1,13 @@
 #include "cluster/lance_williams.hpp"
 
-#include <cmath>
+#include <cstddef>
+#include <stdexcept>
 
 #include "cluster/packed.hpp"
 #include "cluster/segment.hpp"
+#include "cluster/strategy_coefficients.hpp"
 
 namespace metclust::cluster {
-namespace {
-
-// ai weights D(I,K), aj weights D(J,K), b weights D(I,J), g weights
-// |D(I,K) - D(J,K)|.
-struct Coefficients {
-  double ai, aj, b, g;
-};
-
-// One function per strategy, each term written as the strategy table has it.
-// gi, gj, gk: the three group sizes before the fusion; gij = gi + gj;
-// t = gij + gk.
-inline Coefficients nearest_neighbour() { return {0.5, 0.5, 0.0, -0.5}; }
-inline Coefficients furthest_neighbour() { return {0.5, 0.5, 0.0, 0.5}; }
-inline Coefficients group_average(double gi, double gj, double gij) {
-  return {gi / gij, gj / gij, 0.0, 0.0};
-}
-inline Coefficients median() { return {0.5, 0.5, -0.25, 0.0}; }
-inline Coefficients centroid(double gi, double gj, double gij) {
-  const double ai = gi / gij;
-  const double aj = gj / gij;
-  return {ai, aj, -(ai * aj), 0.0};
-}
-inline Coefficients flexible_wpgma(double beta) {
-  return {(1.0 - beta) * 0.5, (1.0 - beta) * 0.5, beta, 0.0};
-}
-inline Coefficients flexible_upgma(double beta, double gi, double gj, double gij) {
-  return {((1.0 - beta) * gi) / gij, ((1.0 - beta) * gj) / gij, beta, 0.0};
-}
-inline Coefficients sum_of_squares(double gi, double gj, double gk, double t) {
-  return {(gi + gk) / t, (gj + gk) / t, -(gk / t), 0.0};
-}
-
-Coefficients coefficients(std::int32_t istrat, double beta, double gi, double gj, double gk) {
-  const double gij = gi + gj;
-  const double t = gij + gk;
-  switch (istrat) {
-    case 2: return furthest_neighbour();
-    case 3: return group_average(gi, gj, gij);
-    case 4: return median();
-    case 5: return centroid(gi, gj, gij);
-    case 6: return flexible_wpgma(beta);
-    case 7: return flexible_upgma(beta, gi, gj, gij);
-    case 8: return sum_of_squares(gi, gj, gk, t);
-    default: return nearest_neighbour();
-  }
-}
-
-}  // namespace
 
 double LWDIST(std::span<const double> PII, std::span<const std::int32_t> G, std::int32_t I,
               std::int32_t J, std::int32_t K, double BETA, std::int32_t ISTRAT) {
@@ -63,18 +17,33 @@ double LWDIST(std::span<const double> PII, std::span<const std::int32_t> G, std:
   const double dik = pair_at(PII, I, K);
   const double djk = pair_at(PII, J, K);
   const double dij = pair_at(PII, I, J);
-  const double a = std::fabs(dik - djk);
-  const Coefficients c = coefficients(ISTRAT, BETA, gi, gj, gk);
-  return ((c.aj * djk + c.ai * dik) + c.b * dij) + c.g * a;
+  return lance_williams(coefficients(ISTRAT, BETA, gi, gj, gk), dik, djk, dij);
 }
 
+// Gives for every K the value LWDIST gives, but takes the coefficients out of
+// the sweep when they do not depend on K (all strategies but 8), and checks
+// I, J and N once: every pair of indices up to N lies inside the segment.
 void LWUPD(std::span<double> PII, std::span<const std::int32_t> G, std::int32_t I,
            std::int32_t J, std::int32_t N, double BETA, std::int32_t ISTRAT) {
-  const std::span<const double> before(PII);
+  if (I < 1 || J < 1 || I == J || I > N || J > N) {
+    throw std::out_of_range("fused groups outside the matrix");
+  }
+  require_length(G, N, "group sizes shorter than the matrix");
+  require_length(std::span<const double>(PII), packed_size(N),
+                 "proximity segment shorter than the matrix");
+  const double gi = G[static_cast<std::size_t>(I - 1)];
+  const double gj = G[static_cast<std::size_t>(J - 1)];
+  const double dij = PII[static_cast<std::size_t>(packed_index(I, J))];
+  const bool per_k = depends_on_k(ISTRAT);
+  Coefficients c = coefficients(ISTRAT, BETA, gi, gj, 1.0);
   for (std::int32_t K = 1; K <= N; ++K) {
-    if (at1(G, K) == 0 || K == I || K == J) continue;
+    const std::int32_t size_k = G[static_cast<std::size_t>(K - 1)];
+    if (size_k == 0 || K == I || K == J) continue;
+    if (per_k) c = coefficients(ISTRAT, BETA, gi, gj, size_k);
     // Only (I,K) is overwritten, and only the value for this same K reads it.
-    pair_at(PII, I, K) = LWDIST(before, G, I, J, K, BETA, ISTRAT);
+    double& ik = PII[static_cast<std::size_t>(packed_index(I, K))];
+    const double djk = PII[static_cast<std::size_t>(packed_index(J, K))];
+    ik = lance_williams(c, ik, djk, dij);
   }
 }
 

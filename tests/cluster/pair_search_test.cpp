@@ -123,7 +123,13 @@ TEST(PairSearch, FastSearchMakesTheFusionsOfTheFullScan) {
         }
         ASSERT_EQ(fast.g, plain.g);
         ASSERT_EQ(fast.label, plain.label);
-        ASSERT_EQ(0, std::memcmp(fast.pii.data(), plain.pii.data(), fast.pii.size() * sizeof(double)));
+        // The matrices left behind agree bit for bit, but for which NaN: with
+        // two NaN operands the compiler's operand order picks the one passed on.
+        for (std::size_t q = 0; q < plain.pii.size(); ++q) {
+          const bool both_nan = std::isnan(fast.pii[q]) && std::isnan(plain.pii[q]);
+          ASSERT_TRUE(both_nan || std::memcmp(&fast.pii[q], &plain.pii[q], sizeof(double)) == 0)
+              << "matrix element " << q << ": " << fast.pii[q] << " and " << plain.pii[q];
+        }
       }
     }
   }
