@@ -20,7 +20,9 @@ constexpr double kEmpty = std::numeric_limits<double>::infinity();
 
 std::size_t ix(std::int64_t k) { return static_cast<std::size_t>(k); }
 
+// Leaves for columns 0..n: the least power of two above n.
 std::int32_t leaves_for(std::int32_t n) {
+  if (n >= (std::int32_t{1} << 29)) throw std::length_error("too many locations for the search");
   std::int32_t leaves = 1;
   while (leaves <= n) leaves *= 2;
   return leaves;
