@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <system_error>
 
@@ -193,17 +194,75 @@ std::optional<Real> convert(const RealLex& lex) {
   return lex.negative ? -value : value;
 }
 
+// The field without its leading and trailing blanks.
+std::string_view trim_blanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Integer form handed straight to from_chars: an optional sign and digits
+// with no blank among them. Nothing when the text is any other, which the
+// lexer then reads or refuses.
+std::optional<IntLex> direct_int(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  const char* first = text.data();
+  const char* const last = first + text.size();
+  if (*first == '+' && text.size() > 1 && is_digit(first[1])) ++first;
+  std::int32_t value = 0;
+  const auto [end, ec] = std::from_chars(first, last, value);
+  if (end != last) return std::nullopt;
+  if (ec == std::errc{}) return IntLex{IntSyntax::Ok, true, value};
+  if (ec == std::errc::result_out_of_range) return IntLex{IntSyntax::Ok, false, 0};
+  return std::nullopt;
+}
+
+// The common written form of a real field, "-0.12345678E+02" or "12.345",
+// handed straight to from_chars: an optional sign, a mantissa with its
+// decimal point and an optional exponent in E form, no blank inside. Nothing
+// when the field holds anything else (other exponent letters, a sign-only
+// exponent, no point, a long digit string) or when the value is zero or lies
+// beyond the target: the lexer then reads it, with its rules for those.
+template <class Real>
+std::optional<Real> direct_real(std::string_view text) {
+  constexpr std::size_t kLongest = 40;
+  if (text.empty() || text.size() > kLongest || text.find('.') == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const char* first = text.data();
+  const char* const last = first + text.size();
+  // After the sign a digit or the point, which also keeps out the words
+  // from_chars would take ("inf", "nan"); from_chars takes no "+".
+  const char* const mantissa = first + (*first == '+' || *first == '-' ? 1 : 0);
+  if (mantissa == last || !(is_digit(*mantissa) || *mantissa == '.')) return std::nullopt;
+  if (*first == '+') first = mantissa;
+  Real value{};
+  const auto [end, ec] = std::from_chars(first, last, value);
+  if (end != last || ec != std::errc{} || value == 0 || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 }  // namespace
 
 std::optional<std::int32_t> parse_int_field(std::string_view field) {
-  const IntLex lex = lex_int(field);
+  const std::string_view text = trim_blanks(field);
+  IntLex lex;
+  if (const std::optional<IntLex> direct = direct_int(text)) {
+    lex = *direct;
+  } else {
+    lex = lex_int(text);
+  }
   if (lex.syntax != IntSyntax::Ok || !lex.in_range) return std::nullopt;
   return lex.value;
 }
 
 template <class Real>
 std::optional<Real> parse_real_field(std::string_view field, int digits) {
-  const RealLex lex = lex_real(field, digits);
+  const std::string_view text = trim_blanks(field);
+  if (const std::optional<Real> direct = direct_real<Real>(text)) return direct;
+  const RealLex lex = lex_real(text, digits);
   if (!lex.ok) return std::nullopt;
   return convert<Real>(lex);
 }
@@ -215,7 +274,8 @@ FreeFormInt parse_free_form_int(std::string_view value) {
   FreeFormInt out;
   if (value.empty() || value.find(' ') != std::string_view::npos) return out;
 
-  const IntLex as_int = lex_int(value);
+  const std::optional<IntLex> direct = direct_int(value);
+  const IntLex as_int = direct ? *direct : lex_int(value);
   if (as_int.syntax == IntSyntax::Ok) {
     out.status = as_int.in_range ? FreeFormStatus::Ok : FreeFormStatus::OutOfRange;
     out.value = as_int.value;

@@ -73,28 +73,37 @@ class Statement {
     return true;
   }
 
+  // A field that starts at the end of the record is rendered straight into
+  // it; one that a T item placed inside the record is rendered aside and
+  // copied over the columns it covers.
   void field(const LayoutItem& item, const Value& value) {
-    field_.clear();
+    const bool at_end = pointer_ == record_.size();
+    std::string& to = at_end ? record_ : field_;
+    if (at_end) {
+      reserve(pointer_ + static_cast<std::size_t>(std::max(item.width, 0)));
+    } else {
+      field_.clear();
+    }
     bool fits = true;
     std::visit(
         [&](const auto& v) {
           using T = std::decay_t<decltype(v)>;
           if constexpr (std::is_same_v<T, std::string_view>) {
             if (item.kind == Kind::Text) {
-              field_.append(v);
+              to.append(v);
             } else if (item.kind == Kind::TextW) {
-              render_text(field_, v, item.width);
+              render_text(to, v, item.width);
             } else {
               mismatch(item);
             }
           } else if constexpr (std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>) {
             if (item.kind != Kind::Int) mismatch(item);
-            fits = render_int(field_, v, item.width);
+            fits = render_int(to, v, item.width);
           } else {
             if (item.kind == Kind::Fixed) {
-              fits = render_fixed(field_, v, item.width, item.digits);
+              fits = render_fixed(to, v, item.width, item.digits);
             } else if (item.kind == Kind::Exp) {
-              fits = render_exp(field_, v, item.width, item.digits);
+              fits = render_exp(to, v, item.width, item.digits);
             } else {
               mismatch(item);
             }
@@ -102,7 +111,11 @@ class Statement {
         },
         value);
     if (!fits) overflowed_ = true;
-    place(field_);
+    if (at_end) {
+      pointer_ = record_.size();
+    } else {
+      place(field_);
+    }
   }
 
   [[noreturn]] static void mismatch(const LayoutItem&) {
@@ -114,11 +127,16 @@ class Statement {
   void place(std::string_view bytes) {
     const std::size_t end = pointer_ + bytes.size();
     if (record_.size() < end) {
-      if (record_.capacity() < end) record_.reserve(std::max(end, record_.capacity() + 512));
+      reserve(end);
       record_.resize(end, ' ');
     }
     record_.replace(pointer_, bytes.size(), bytes);
     pointer_ = end;
+  }
+
+  // The buffer grows by at least 512 bytes whenever a record goes beyond it.
+  void reserve(std::size_t end) {
+    if (record_.capacity() < end) record_.reserve(std::max(end, record_.capacity() + 512));
   }
 
   void end_record() {

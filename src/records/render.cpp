@@ -1,5 +1,6 @@
 #include "records/render.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -25,10 +26,12 @@ bool place(std::string& out, std::string_view body, bool negative, bool leading_
   if (need > w) return asterisks(out, width);
   const bool zero = leading_zero_wanted && need < w;
   if (zero) ++need;
-  out.append(w - need, ' ');
-  if (negative) out.push_back('-');
-  if (zero) out.push_back('0');
-  out.append(body);
+  const std::size_t at = out.size();
+  out.resize(at + w, ' ');
+  char* p = out.data() + at + (w - need);
+  if (negative) *p++ = '-';
+  if (zero) *p++ = '0';
+  std::copy(body.begin(), body.end(), p);
   return true;
 }
 
@@ -52,26 +55,35 @@ bool fixed(std::string& out, Real value, int width, int digits) {
                                  std::chars_format::fixed, digits);
   if (ec != std::errc()) return asterisks(out, width);
   std::string_view text(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
-  const std::size_t point = text.find('.');
-  std::string_view integer = text.substr(0, point);
-  std::string_view fraction = point == std::string_view::npos ? "" : text.substr(point + 1);
-  const bool below_one = integer == "0";
-  const bool rounds_to_zero =
-      below_one && fraction.find_first_not_of('0') == std::string_view::npos;
-  std::string body;
-  if (!below_one) body.append(integer);
-  body.push_back('.');
-  body.append(fraction);
-  return place(out, body, std::signbit(value) && !rounds_to_zero, below_one, width);
+  const std::size_t point = std::min(text.find('.'), text.size());
+  const bool below_one = point == 1 && text.front() == '0';
+  bool rounds_to_zero = below_one;
+  for (std::size_t k = point + 1; rounds_to_zero && k < text.size(); ++k) {
+    rounds_to_zero = text[k] == '0';
+  }
+  // The body is the text without the "0" of a magnitude below 1, with a
+  // point even when there are no fraction digits.
+  std::array<char, 402> body;
+  char* b = body.data();
+  if (!below_one) b = std::copy_n(text.data(), point, b);
+  *b++ = '.';
+  if (point < text.size()) b = std::copy(text.begin() + static_cast<std::ptrdiff_t>(point) + 1, text.end(), b);
+  return place(out, std::string_view(body.data(), static_cast<std::size_t>(b - body.data())),
+               std::signbit(value) && !rounds_to_zero, below_one, width);
 }
 
 template <typename Real>
 bool exponent(std::string& out, Real value, int width, int digits) {
   if (!std::isfinite(value)) return place_non_finite(out, static_cast<double>(value), width);
-  std::string body = ".";
+  // The body: ".", the d digits, "E" for a two-digit exponent, its sign and
+  // its digits.
+  std::array<char, 80> body;
+  char* b = body.data();
+  *b++ = '.';
   int exp10 = 0;
   if (value == 0) {
-    body.append(static_cast<std::size_t>(digits), '0');
+    if (static_cast<std::size_t>(digits) + 6 > body.size()) return asterisks(out, width);
+    b = std::fill_n(b, digits, '0');
   } else {
     // d significant digits as d.ddde+xx, correctly rounded; the fraction
     // form 0.dddd moves the exponent up by one.
@@ -79,26 +91,22 @@ bool exponent(std::string& out, Real value, int width, int digits) {
     auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
                                    std::chars_format::scientific, digits - 1);
     if (ec != std::errc()) return asterisks(out, width);
-    std::string_view text(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
-    const std::size_t e = text.find('e');
-    for (char c : text.substr(0, e)) {
-      if (c != '.') body.push_back(c);
+    const char* c = buffer.data();
+    for (; *c != 'e'; ++c) {
+      if (*c != '.') *b++ = *c;
     }
-    std::string_view power = text.substr(e + 1);
-    if (power.front() == '+') power.remove_prefix(1);
-    std::from_chars(power.data(), power.data() + power.size(), exp10);
-    exp10 += 1;
+    const bool negative_power = c[1] == '-';
+    for (c += 2; c < end; ++c) exp10 = exp10 * 10 + (*c - '0');
+    exp10 = (negative_power ? -exp10 : exp10) + 1;
   }
   const int magnitude = std::abs(exp10);
-  if (magnitude <= 99) body.push_back('E');
-  body.push_back(exp10 < 0 ? '-' : '+');
-  std::array<char, 8> power;
-  auto [end, ec] = std::to_chars(power.data(), power.data() + power.size(), magnitude);
-  (void)ec;
-  std::size_t length = static_cast<std::size_t>(end - power.data());
-  if (length < 2) body.push_back('0');
-  body.append(power.data(), length);
-  return place(out, body, std::signbit(value) && value != 0, true, width);
+  if (magnitude <= 99) *b++ = 'E';
+  *b++ = exp10 < 0 ? '-' : '+';
+  if (magnitude > 99) *b++ = static_cast<char>('0' + magnitude / 100);
+  *b++ = static_cast<char>('0' + magnitude / 10 % 10);
+  *b++ = static_cast<char>('0' + magnitude % 10);
+  return place(out, std::string_view(body.data(), static_cast<std::size_t>(b - body.data())),
+               std::signbit(value) && value != 0, true, width);
 }
 
 }  // namespace
@@ -108,9 +116,11 @@ bool render_int(std::string& out, std::int64_t value, int width) {
   auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
   (void)ec;
   const std::size_t length = static_cast<std::size_t>(end - buffer.data());
-  if (length > static_cast<std::size_t>(width)) return asterisks(out, width);
-  out.append(static_cast<std::size_t>(width) - length, ' ');
-  out.append(buffer.data(), length);
+  const std::size_t w = static_cast<std::size_t>(width);
+  if (length > w) return asterisks(out, width);
+  const std::size_t at = out.size();
+  out.resize(at + w, ' ');
+  std::copy_n(buffer.data(), length, out.data() + at + (w - length));
   return true;
 }
 
