@@ -76,6 +76,8 @@ bool AGGLOM(std::span<double> PII, std::span<std::int32_t> G, std::span<std::int
     at1(HIST, h + 2) = at1(LABEL, J);
     sink.fusion(at1(LABEL, I), at1(LABEL, J), NL + s, DMIN);
 
+    // The fast search makes the update itself, the values of LWUPD over the
+    // active groups, and settles its column minima on the way.
     if (minima) {
       minima->update(PII, G, I, J, BETA, ISTRAT);
     } else {
