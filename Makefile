@@ -43,3 +43,20 @@ bench:
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BUILD)-bench build-fuzz
+
+# Windows: metclust.exe cross-compiled with mingw-w64 and linked statically,
+# and its tests run under Wine in a Wine prefix of its own.
+WINDOWS_BUILD ?= build-windows
+WINDOWS_PREFIX ?= $(abspath $(WINDOWS_BUILD))/wine-prefix
+CONFORMANCE_CHECK ?= ../shared/conformance/check
+
+.PHONY: windows test-windows
+
+windows:
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=OFF
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust
+
+test-windows: windows
+	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/run_fixtures.py \
+	  $(WINDOWS_BUILD)/metclust.exe --kit $(CONFORMANCE_CHECK)

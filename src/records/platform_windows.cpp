@@ -69,11 +69,19 @@ std::wstring wide_full_path(const std::wstring& name) {
   }
 }
 
+// Whether the path names a drive letter that the system does not have.
+bool on_absent_drive(const std::wstring& path) {
+  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;
+  const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+  return GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR;
+}
+
 int open_failure_report(DWORD error, const std::wstring& path) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-      return report::kFileNotFound;
+      // Of a drive it lacks, Windows says no more than that nothing is found.
+      return on_absent_drive(path) ? report::kNoSuchDevice : report::kFileNotFound;
     case ERROR_ACCESS_DENIED: {
       // Windows refuses to open a folder as a file with "access denied";
       // the folder is no file to be connected, as on any other system.
