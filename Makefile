@@ -41,6 +41,16 @@ bench:
 	cmake --build $(BUILD)-bench -j$(JOBS)
 	for b in $(BUILD)-bench/bench/*_bench; do $$b; done
 
+# Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS,
+# one after the other (see fuzz/run.sh); CI runs them for a short time.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_CXX ?= clang++-14
+FUZZ_SECONDS ?= 600
+fuzz:
+	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMETCLUST_FUZZ=ON -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BUILD)-bench build-fuzz
 
