@@ -25,7 +25,7 @@ struct Options {
 class YearReader {
  public:
   explicit YearReader(records::ChannelTable& channels)
-      : channels_(channels), fixed_(channels), free_(channels) {}
+      : fixed_(channels), free_(channels) {}
 
   Title read_title();
   Options read_options();
@@ -39,7 +39,6 @@ class YearReader {
               std::int32_t NL);
 
  private:
-  records::ChannelTable& channels_;
   records::RecordReader fixed_;
   records::FreeFormReader free_;
   std::vector<records::Target> row_;  // the targets of one matrix row, reused
