@@ -1,5 +1,6 @@
 #include "records/channel_table.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 
@@ -23,6 +24,9 @@ struct ChannelTable::Channel {
   // Input: the bytes read but not yet consumed, from `start` on.
   std::string buffer;
   std::size_t start = 0;
+  // Bytes of the buffer before this position hold no LF: a long record is
+  // searched once, not once per chunk read.
+  std::size_t scanned = 0;
   bool at_end = false;
 };
 
@@ -150,7 +154,12 @@ void ChannelTable::put_record(int unit, std::string_view bytes, bool line_end) {
   Channel& channel = connect_console(unit);
   if (!channel.output) throw std::logic_error("record written to an input channel");
   const std::string_view tail = line_end ? std::string_view("\r\n") : std::string_view();
-  if (!platform::write_record(channel.handle, bytes, tail)) fail(report::kWriteError, unit);
+  if (!platform::write_record(channel.handle, bytes, tail)) {
+    // Whatever part of the refused record reached the file is cut off again,
+    // so that the file ends with the last whole record of the run.
+    if (channel.regular && !channel.cut_pending) (void)platform::cut_off(channel.handle, channel.written);
+    fail(report::kWriteError, unit);
+  }
   channel.written += bytes.size() + tail.size();
   if (channel.cut_pending) {
     channel.cut_pending = false;
@@ -164,7 +173,7 @@ std::optional<std::string_view> ChannelTable::next_record(int unit) {
   Channel& channel = connect_console(unit);
   if (channel.output) throw std::logic_error("record read from an output channel");
   for (;;) {
-    const std::size_t lf = channel.buffer.find('\n', channel.start);
+    const std::size_t lf = channel.buffer.find('\n', std::max(channel.start, channel.scanned));
     if (lf != std::string::npos || (channel.at_end && channel.start < channel.buffer.size())) {
       const std::size_t end = lf == std::string::npos ? channel.buffer.size() : lf;
       std::string_view record(channel.buffer.data() + channel.start, end - channel.start);
@@ -181,6 +190,7 @@ std::optional<std::string_view> ChannelTable::next_record(int unit) {
       return record;
     }
     if (channel.at_end) return std::nullopt;
+    channel.scanned = channel.buffer.size() - channel.start;
     channel.buffer.erase(0, channel.start);
     channel.start = 0;
     const std::size_t old_size = channel.buffer.size();
