@@ -678,6 +678,8 @@ BENCHMARK(BM_PeakResident)
 // repetitions give them, to set them against each other after the table.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  using ConsoleReporter::ConsoleReporter;
+
   struct Times {
     double real = 0;
     double cpu = 0;
@@ -732,7 +734,9 @@ void print_ratio(const RatioReporter& reporter, const std::string& what, const s
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  // Colours only on a terminal, so that a saved table stays plain text.
+  RatioReporter reporter(::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                 : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const std::string years = "/years:" + std::to_string(kYears) + "/real_time";
   std::printf("\nRatios of the medians (%lld years of %d locations):\n",
