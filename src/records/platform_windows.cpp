@@ -181,7 +181,9 @@ bool write_record(Handle handle, std::string_view head, std::string_view tail) {
 }
 
 std::int64_t read_some(Handle handle, char* buffer, std::size_t size) {
-  const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+  // Older consoles refuse reads into buffers much larger than a line.
+  const std::size_t most = GetFileType(as_handle(handle)) == FILE_TYPE_CHAR ? 4096 : 0x40000000;
+  const DWORD chunk = static_cast<DWORD>(size > most ? most : size);
   DWORD got = 0;
   if (!ReadFile(as_handle(handle), buffer, chunk, &got, nullptr)) {
     const DWORD error = GetLastError();
