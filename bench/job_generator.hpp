@@ -27,6 +27,11 @@ struct JobSize {
   int strategy = 3;     // the answer to the strategy question
 };
 
+inline std::string text_of(long long value) {
+  std::array<char, 24> digits;
+  return {digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr};
+}
+
 // E16.8 as the files carry it: "  0.12345678E+02", right-justified.
 inline void append_e16_8(std::string& out, double value) {
   std::string field;
@@ -39,11 +44,14 @@ inline void append_e16_8(std::string& out, double value) {
     if (ec != std::errc()) throw std::runtime_error("E16.8 of a proximity");
     const std::string text(digits.data(), end);  // d.ddddddde+xx
     const std::size_t e = text.find('e');
-    const int exponent = std::stoi(text.substr(e + 1)) + 1;
+    const std::size_t power = e + (text[e + 1] == '+' ? 2 : 1);
+    int exponent = 0;
+    std::from_chars(text.data() + power, text.data() + text.size(), exponent);
+    exponent += 1;
     field = "0." + text.substr(0, 1) + text.substr(2, e - 2) + (exponent < 0 ? "E-" : "E+");
     const int magnitude = std::abs(exponent);
     if (magnitude < 10) field += '0';
-    field += std::to_string(magnitude);
+    field += text_of(magnitude);
     if (value < 0) field.insert(0, "-");
   }
   out.append(16 - field.size(), ' ');
@@ -52,7 +60,7 @@ inline void append_e16_8(std::string& out, double value) {
 
 // Location names of 8 characters: "LOC0001 ", ...
 inline std::string location_name(int k) {
-  std::string name = "LOC" + std::to_string(10000 + k).substr(1);
+  std::string name = "LOC" + text_of(10000 + k).substr(1);
   name.resize(8, ' ');
   return name;
 }
@@ -71,8 +79,8 @@ inline void write_job(const std::filesystem::path& folder, const JobSize& size) 
   }
 
   std::string ema;
-  ema += std::to_string(size.years) + " " + std::to_string(n) + " 120 " +
-         std::to_string(first_year) + " " + std::to_string(first_year + size.years - 1) + "\r\n";
+  ema += text_of(size.years) + " " + text_of(n) + " 120 " + text_of(first_year) + " " +
+         text_of(first_year + size.years - 1) + "\r\n";
   ema += "Generated trial series for whole-run timing\r\n";
   ema += "     U     S     C     N\r\n";
 
@@ -80,10 +88,10 @@ inline void write_job(const std::filesystem::path& folder, const JobSize& size) 
   std::string line;
   for (int y = 0; y < size.years; ++y) {
     const int year = first_year + y;
-    line = std::to_string(year);
+    line = text_of(year);
     ema.append(6 - line.size(), ' ');
-    ema += line + "    Y19" + std::to_string(year) + "   \r\n";
-    ema += std::to_string(n) + "\r\n";
+    ema += line + "    Y19" + text_of(year) + "   \r\n";
+    ema += text_of(n) + "\r\n";
     for (int k = 0; k < n; ++k) {
       ema += k % 30 == 0 ? "" : " ";
       ema += '1';
@@ -96,7 +104,7 @@ inline void write_job(const std::filesystem::path& folder, const JobSize& size) 
       }
     }
     for (int i = 1; i <= n; ++i) {
-      line = std::to_string(i);
+      line = text_of(i);
       ema.append(6 - line.size(), ' ');
       ema += line + " " + location_name(i) + " ";
       for (int j = 1; j <= i; ++j) {
@@ -120,7 +128,7 @@ inline void write_job(const std::filesystem::path& folder, const JobSize& size) 
   std::ofstream(folder / "JOB.EMA", std::ios::binary) << ema;
   std::ofstream(folder / "JOB.NAQ", std::ios::binary) << "\r\n";
   std::ofstream(folder / "answers", std::ios::binary)
-      << "Y\nJOB\n" << size.strategy << "\n";
+      << "Y\nJOB\n" + text_of(size.strategy) + "\n";
 }
 
 }  // namespace metclust::bench

@@ -8,7 +8,12 @@
 //   Floor              reads the same .EMA bytes, converts each input number
 //                      once (from_chars), renders each output number once
 //                      (to_chars) and writes as many records of as many bytes
-//                      to each channel as the run does, one write() each;
+//                      to each channel as the run does, one write() each. It
+//                      clusters nothing: its fusion records (each rendered
+//                      once, written to .SCL and .CLS) and plot records carry
+//                      made-up labels and levels in the run's columns, and the
+//                      run's few records before the first year are written as
+//                      the reference run wrote them;
 //   CopyEma            copies the .EMA file through a 64 KiB buffer;
 //   WholeRunProcess    the built metclust as a process (posix_spawn);
 //   CopyEmaProcess     cp of the .EMA file as a process;
@@ -19,7 +24,9 @@
 // exactly the output bytes of the reference run made before the timing, and
 // the floor must write the reference's record and byte counts on every
 // channel and the same matrix echo bytes. A mismatch reports an error in
-// place of a time. After the table the medians are set against each other.
+// place of a time. After the table the medians are set against each other;
+// on a shared machine run it as
+//   whole_run_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -129,11 +136,16 @@ std::array<std::uint64_t, 3> output_hashes(const Job& job) {
   return hashes;
 }
 
+// The scratch folder of the job of `years` years, removed at the end.
+fs::path scratch_folder(int years) {
+  using metclust::bench::text_of;
+  return fs::temp_directory_path() / ("metclust-whole-run-" + text_of(::getpid()) + "-" + text_of(years));
+}
+
 Job make_job(int years) {
   Job job;
   job.years = years;
-  job.folder = fs::temp_directory_path() /
-               ("metclust-whole-run-" + std::to_string(::getpid()) + "-" + std::to_string(years));
+  job.folder = scratch_folder(years);
   fs::remove_all(job.folder);
   metclust::bench::write_job(job.folder, JobSize{years, kLocations, 3});
   job.ema_bytes = fs::file_size(job.folder / "JOB.EMA");
@@ -527,9 +539,11 @@ void BM_Floor(benchmark::State& state) {
   for (std::size_t c = 0; c < kChannels; ++c) {
     if (result.counts[c].records != j.counts[c].records ||
         result.counts[c].bytes != j.counts[c].bytes) {
-      std::fprintf(stderr, "channel %zu: floor %llu records %llu bytes, run %llu records %llu bytes\n", c,
-                   (unsigned long long)result.counts[c].records, (unsigned long long)result.counts[c].bytes,
-                   (unsigned long long)j.counts[c].records, (unsigned long long)j.counts[c].bytes);
+      std::fprintf(stderr, "channel %zu: floor %llu records of %llu bytes, run %llu of %llu\n", c,
+                   static_cast<unsigned long long>(result.counts[c].records),
+                   static_cast<unsigned long long>(result.counts[c].bytes),
+                   static_cast<unsigned long long>(j.counts[c].records),
+                   static_cast<unsigned long long>(j.counts[c].bytes));
       state.SkipWithError("the floor wrote other record or byte counts than the run");
     }
   }
@@ -626,7 +640,10 @@ void BM_PeakResident(benchmark::State& state) {
   for (auto _ : state) {
     status = spawn(argv, j.folder, j.folder / "answers", errors);
     if (status != 0) break;
-    peak = std::max(peak, std::stol(read_file(measure)));
+    const std::string kib = read_file(measure);
+    long value = 0;
+    std::from_chars(kib.data(), kib.data() + kib.size(), value);
+    peak = std::max(peak, value);
   }
   if (status != 0 || fs::file_size(errors) != 0 || output_hashes(j) != j.output_hash) {
     state.SkipWithError("the measured process failed, reported or wrote other bytes");
@@ -738,7 +755,7 @@ int main(int argc, char** argv) {
   RatioReporter reporter(::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
                                                  : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const std::string years = "/years:" + std::to_string(kYears) + "/real_time";
+  const std::string years = "/years:" + metclust::bench::text_of(kYears) + "/real_time";
   std::printf("\nRatios of the medians (%lld years of %d locations):\n",
               static_cast<long long>(kYears), kLocations);
   print_ratio(reporter, "whole run / floor", "BM_WholeRun" + years, "BM_Floor" + years, true,
@@ -750,9 +767,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   for (const int years_made : {5, 10, static_cast<int>(kYears)}) {
     std::error_code ec;
-    fs::remove_all(fs::temp_directory_path() / ("metclust-whole-run-" + std::to_string(::getpid()) +
-                                                "-" + std::to_string(years_made)),
-                   ec);
+    fs::remove_all(scratch_folder(years_made), ec);
   }
   return 0;
 }
