@@ -94,6 +94,13 @@ TEST(RealField, GrammarImpliedFractionAndExponentForms) {
       {".5", 8, 0.5},
       {"5.", 8, 5.0},
       {"-.5E1", 8, -5.0},
+      // Signs in front of the common written form, which takes the short path.
+      {"+1.5E+02", 8, 150.0},
+      {"+.5", 8, 0.5},
+      {"  -1.25000000E-01", 8, -0.125},
+      {"+-1.5", 8, std::nullopt},
+      {"-+1.5", 8, std::nullopt},
+      {"inf.", 8, std::nullopt},
       // The three-digit exponent form that 8-byte values are written with.
       {"  0.10000000+121", 8, 1e120},
       {"0.12345678-100", 8, 0.12345678e-100},
