@@ -13,13 +13,18 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cluster/agglom.hpp"
+#include "cluster/packed.hpp"
 #include "control/run.hpp"
 #include "records/channel_table.hpp"
 #include "records/free_form_reader.hpp"
@@ -384,6 +389,87 @@ inline std::string run_whole_job(std::span<const std::uint8_t> data, const Works
   if (second.status != first.status || second.reports != first.reports ||
       second.SCL != first.SCL || second.CLS != first.CLS || second.PCL != first.PCL) {
     return "a second run of the same job gave different results";
+  }
+  return {};
+}
+
+// The clustering engine alone: the first byte gives the number of locations
+// (2 to 64), the second the strategy (0 to 9, so that numbers outside the
+// menu are met too), and each further byte one proximity of the packed
+// matrix (missing ones are 0). Bytes below 128 give the small integers 0 to
+// 7, so that ties are common; the others pick from values at the edges:
+// the search ceiling and the reals beside it, infinities, NaN, the largest
+// and the smallest magnitudes. Both pair searches must make the same
+// fusions at the same levels, bit for bit, and end alike.
+inline std::string cluster_both_ways(std::span<const std::uint8_t> data) {
+  if (data.size() < 2) return {};
+  const std::int32_t NL = 2 + data[0] % 63;
+  const std::int32_t ISTRAT = data[1] % 10;
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const double kEdges[16] = {
+      cluster::kCeiling,
+      std::nextafter(cluster::kCeiling, kInf),
+      std::nextafter(cluster::kCeiling, 0.0),
+      kInf,
+      -kInf,
+      std::numeric_limits<double>::quiet_NaN(),
+      std::numeric_limits<double>::max(),
+      -std::numeric_limits<double>::max(),
+      std::numeric_limits<double>::denorm_min(),
+      -0.0,
+      0.5,
+      -1.0,
+      1e10,
+      1e19,
+      1e-300,
+      2.5,
+  };
+  std::vector<double> matrix(static_cast<std::size_t>(cluster::packed_size(NL)), 0.0);
+  for (std::size_t k = 0; k < matrix.size() && k + 2 < data.size(); ++k) {
+    const std::uint8_t b = data[k + 2];
+    matrix[k] = b < 128 ? static_cast<double>(b % 8) : kEdges[b & 15];
+  }
+
+  struct Fusion {
+    std::int32_t i, j, made;
+    std::uint64_t level;  // the bits of D(ij), so that NaN compares too
+    bool operator==(const Fusion&) const = default;
+  };
+  struct Record : cluster::FusionSink {
+    std::vector<Fusion> fusions;
+    void fusion(std::int32_t i, std::int32_t j, std::int32_t made, double dmin) override {
+      fusions.push_back({i, j, made, std::bit_cast<std::uint64_t>(dmin)});
+    }
+  };
+  struct Result {
+    bool complete = false;
+    Record record;
+    std::vector<std::int32_t> HIST;
+  };
+  const auto agglomerate = [&](cluster::PairSearch search) {
+    Result result;
+    std::vector<double> PII = matrix;
+    std::vector<std::int32_t> G(static_cast<std::size_t>(NL)), LABEL(static_cast<std::size_t>(NL));
+    result.HIST.assign(2 * static_cast<std::size_t>(NL - 1), 0);
+    result.complete =
+        cluster::AGGLOM(PII, G, LABEL, result.HIST, NL, 0.0, ISTRAT, result.record, search);
+    return result;
+  };
+  const Result fast = agglomerate(cluster::PairSearch::Fast);
+  const Result plain = agglomerate(cluster::PairSearch::Plain);
+  if (fast.complete != plain.complete) return "the searches end differently";
+  const std::size_t common = std::min(fast.record.fusions.size(), plain.record.fusions.size());
+  for (std::size_t s = 0; s < common; ++s) {
+    if (!(fast.record.fusions[s] == plain.record.fusions[s])) {
+      return "the searches part at fusion " + std::to_string(s + 1);
+    }
+  }
+  if (fast.record.fusions.size() != plain.record.fusions.size()) {
+    return "the searches make different numbers of fusions";
+  }
+  if (fast.HIST != plain.HIST) return "the searches leave different histories";
+  if (fast.complete && fast.record.fusions.size() != static_cast<std::size_t>(NL - 1)) {
+    return "a complete agglomeration without NL - 1 fusions";
   }
   return {};
 }

@@ -11,11 +11,11 @@ build=${1:?build folder}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz)
 
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz"
+mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz" "$seeds/cluster_fuzz"
 n=0
 for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   [ -f "$ema" ] || continue
@@ -25,6 +25,8 @@ for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   # Readers: 9 statements in the order a job reads its .EMA file (header,
   # title, options, year, NL, ELIM, three matrix rows), then the file.
   { printf '\010\050\002\003\004\010\030\005\015\025'; cat "$ema"; } > "$seeds/reader_fuzz/seed-$n"
+  # Clustering engine: the file's bytes as they are.
+  cp "$ema" "$seeds/cluster_fuzz/seed-$n"
 done
 
 status=0
@@ -44,7 +46,8 @@ for target in "${targets[@]}"; do
   fi
   echo "== $target: fuzzing for $seconds s"
   if ! "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
-      -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "$seeds/$target" \
+      -dict=fuzz/ema.dict -print_final_stats=1 -artifact_prefix="$findings/" \
+      "$corpus" "$seeds/$target" \
       > "$build/$target.log" 2>&1; then
     tail -n 60 "$build/$target.log"
     echo "== $target: FINDING, see $findings/"
