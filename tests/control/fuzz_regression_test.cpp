@@ -95,6 +95,29 @@ TEST(FuzzRegressions, FixtureJobsKeepTheRulesUnderEveryStrategy) {
   EXPECT_GT(jobs, 10u);
 }
 
+// Each fixture's .EMA file through the readers, with the statements of a
+// job's reads and with each kind of statement alone.
+TEST(FuzzRegressions, FixtureStreamsKeepTheReadersRules) {
+  const Workspace space;
+  const std::vector<std::vector<std::uint8_t>> statements = {
+      {8, 050, 002, 003, 004, 010, 030, 005, 015, 025},
+      {0, 0370}, {0, 0371}, {0, 0002}, {0, 0003}, {0, 0074}, {0, 0375}, {0, 0156}, {0, 0267},
+  };
+  std::size_t streams = 0;
+  for (const auto& entry : fs::directory_iterator(kFixtures)) {
+    const fs::path ema = entry.path() / "input" / "JOB.EMA";
+    if (!fs::exists(ema)) continue;
+    const std::vector<std::uint8_t> stream = read_bytes(ema);
+    for (const std::vector<std::uint8_t>& prefix : statements) {
+      std::vector<std::uint8_t> input = prefix;
+      input.insert(input.end(), stream.begin(), stream.end());
+      EXPECT_EQ(metclust::fuzz::read_records(input, space), "") << ema;
+    }
+    ++streams;
+  }
+  EXPECT_GT(streams, 10u);
+}
+
 // Matrices drawn from a fixed random sequence, rich in ties and in values at
 // the edges of the search.
 TEST(FuzzRegressions, BothPairSearchesAgreeOnDrawnMatrices) {
