@@ -52,7 +52,7 @@ fuzz:
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BUILD)-bench build-fuzz
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BUILD)-bench build-fuzz build-windows
 
 # Windows: metclust.exe cross-compiled with mingw-w64 and linked statically,
 # and its tests run under Wine in a Wine prefix of its own.
