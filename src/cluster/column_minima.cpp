@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -28,27 +30,121 @@ std::int32_t leaves_for(std::int32_t n) {
   return leaves;
 }
 
+// Two 8-byte reals worked on side by side: each operation gives in each
+// lane the bits that the same operation on the lane's values alone gives,
+// so the values of two K can be made at once.
+using Pair = double __attribute__((vector_size(16)));
+using PairBits = std::int64_t __attribute__((vector_size(16)));
+
+Pair splat(double x) { return Pair{x, x}; }
+
+Pair load_pair(const double* p) {
+  Pair v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The smaller of v and floor, lane by lane; a v that is not a number
+// leaves floor. Of a zero and a minus zero either may come out: the values
+// found this way serve only as the level a second pass looks for.
+Pair lower(Pair v, Pair floor) { return v < floor ? v : floor; }
+double lower(double v, double floor) { return v < floor ? v : floor; }
+double lowest(Pair floor) { return lower(floor[1], floor[0]); }
+
+bool any(PairBits lanes) { return (lanes[0] | lanes[1]) != 0; }
+
+// The coefficients of one K, with the term b * D(I,J) already formed: it is
+// the same product for every K of a fusion, so forming it once changes no
+// bit of the value.
+struct Terms {
+  double ai, aj, bd, g;
+};
+
+struct PairTerms {
+  Pair ai, aj, bd, g;
+};
+
+Terms terms(const Coefficients& c, double dij) { return {c.ai, c.aj, c.b * dij, c.g}; }
+
+PairTerms pair_terms(const Terms& a, const Terms& b) {
+  return {Pair{a.ai, b.ai}, Pair{a.aj, b.aj}, Pair{a.bd, b.bd}, Pair{a.g, b.g}};
+}
+
+// lance_williams() with the product b * D(I,J) given, for one K and for two.
+double combine(const Terms& t, double dik, double djk) {
+  const double a = std::fabs(dik - djk);
+  return ((t.aj * djk + t.ai * dik) + t.bd) + t.g * a;
+}
+
+Pair combine(const PairTerms& t, Pair dik, Pair djk) {
+  constexpr PairBits magnitude = {0x7fffffffffffffff, 0x7fffffffffffffff};
+  const Pair a = std::bit_cast<Pair>(std::bit_cast<PairBits>(dik - djk) & magnitude);
+  return ((t.aj * djk + t.ai * dik) + t.bd) + t.g * a;
+}
+
+// The coefficients of the strategies that do not weigh by K's size: the
+// same for the whole sweep.
+struct FixedTerms {
+  Terms t;
+  PairTerms both;
+  Terms one(std::int32_t) const { return t; }
+  PairTerms two(std::int32_t, std::int32_t) const { return both; }
+};
+
 }  // namespace
 
 ColumnMinima::ColumnMinima(std::int32_t n)
-    : n_(n < 0 ? 0 : n), leaves_(leaves_for(n_)), tree_(2 * ix(leaves_), Node{kEmpty, 0}) {
+    : n_(n < 0 ? 0 : n), leaves_(leaves_for(n_)), tree_(2 * ix(leaves_), Node{~std::uint64_t{0}, ~std::uint64_t{0}}) {
   active_.reserve(ix(n_));
+  starts_.reserve(ix(n_));
+  place_.assign(ix(n_) + 1, 0);
+  min_.assign(ix(n_) + 1, kEmpty);
+  row_.assign(ix(n_) + 1, 0);
+  first_.assign(ix(n_) + 1, 0);
+  next_.assign(ix(n_) + 1, 0);
+  prev_.assign(ix(n_) + 1, 0);
+  held_.reserve(ix(n_));
+  start_.resize(ix(n_) + 1);
+  for (std::int32_t K = 1; K <= n_; ++K) start_[ix(K)] = packed_index(1, K);
   pending_.reserve(ix(n_));
   changed_.reserve(ix(n_) + 2);
   noted_.resize(ix(n_) + 1);
-  by_size_.resize(ix(n_) + 1, SizeCoefficients{0, {}});
+  by_size_.resize(ix(n_) + 1, SizeCoefficients{0.0, 0.0, 0.0, 0.0, 0});
 }
 
 // The smaller minimum wins; of equal minima (minus zero equals zero) the
 // larger row, then the larger column, as the full scan ends on the pair it
 // meets last.
 inline ColumnMinima::Node ColumnMinima::winner(const Node& a, const Node& b) {
-  const bool a_wins = (a.min < b.min) | ((a.min == b.min) & (a.key > b.key));
-  return a_wins ? a : b;
+  const bool b_wins = (b.level < a.level) | ((b.level == a.level) & (b.tie < a.tie));
+  return Node{b_wins ? b.level : a.level, b_wins ? b.tie : a.tie};
 }
 
 inline void ColumnMinima::set_column(std::int32_t K, std::int32_t row, double min) {
-  leaf(K) = Node{row == 0 ? kEmpty : min, (static_cast<std::int64_t>(row) << 32) | K};
+  const double kept = row == 0 ? kEmpty : min;
+  min_[ix(K)] = kept;
+  const std::int32_t old = row_[ix(K)];
+  if (old != row) {
+    if (old != 0) {
+      const std::int32_t before = prev_[ix(K)];
+      const std::int32_t after = next_[ix(K)];
+      (before != 0 ? next_[ix(before)] : first_[ix(old)]) = after;
+      if (after != 0) prev_[ix(after)] = before;
+    }
+    if (row != 0) {
+      const std::int32_t after = first_[ix(row)];
+      next_[ix(K)] = after;
+      prev_[ix(K)] = 0;
+      if (after != 0) prev_[ix(after)] = K;
+      first_[ix(row)] = K;
+    }
+    row_[ix(K)] = row;
+  }
+  // Adding zero makes a minus zero a zero; every other value stays itself.
+  const auto bits = std::bit_cast<std::uint64_t>(kept + 0.0);
+  const std::uint64_t level = bits >> 63 != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+  const auto key = (static_cast<std::uint64_t>(row) << 32) | static_cast<std::uint32_t>(K);
+  tree_[ix(leaves_ + K)] = Node{level, ~key};
 }
 
 // Plays column K's leaf up towards the root against the sibling at each
@@ -62,12 +158,25 @@ void ColumnMinima::replay(std::int32_t K) {
     w = winner(w, tree_[ix(node ^ 1)]);
     node /= 2;
     Node& parent = tree_[ix(node)];
-    if (parent.key == w.key && std::bit_cast<std::uint64_t>(parent.min) ==
-                                   std::bit_cast<std::uint64_t>(w.min)) {
-      return;
-    }
+    if (parent.level == w.level && parent.tie == w.tie) return;
     parent = w;
   }
+}
+
+// The place of active index K in active_: the number of active indices
+// below it.
+std::size_t ColumnMinima::place(std::int32_t K) const {
+  const auto at = static_cast<std::size_t>(place_[ix(K)]);
+  if (at >= active_.size() || active_[at] != K) throw std::out_of_range("group is not active");
+  return at;
+}
+
+// Takes J out of the list; every index above it moves down one place.
+void ColumnMinima::drop(std::int32_t J) {
+  const auto at = static_cast<std::ptrdiff_t>(place(J));
+  active_.erase(active_.begin() + at);
+  starts_.erase(starts_.begin() + at);
+  for (std::int32_t* k = place_.data() + J + 1; k != place_.data() + place_.size(); ++k) --*k;
 }
 
 // Every pair (i,K) with i < K <= n and every G(k), k <= n, lies inside the
@@ -76,57 +185,80 @@ void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32
   require_length(G, n_, "group sizes shorter than the matrix");
   require_length(PII, packed_size(n_), "proximity segment shorter than the matrix");
   active_.clear();
+  starts_.clear();
   for (std::int32_t k = 1; k <= n_; ++k) {
-    if (G[ix(k - 1)] != 0) active_.push_back(k);
+    if (G[ix(k - 1)] != 0) {
+      place_[ix(k)] = static_cast<std::int32_t>(active_.size());
+      active_.push_back(k);
+      starts_.push_back(start_[ix(k)]);
+    }
   }
-  for (std::int32_t K = 0; K < leaves_; ++K) set_column(K, 0, kEmpty);
+  std::fill(row_.begin(), row_.end(), 0);
+  std::fill(first_.begin(), first_.end(), 0);
+  for (std::int32_t K = 0; K <= n_; ++K) set_column(K, 0, kEmpty);
   if (active_.size() == ix(n_)) {
-    // Every row active, as at the start of a year: the scan needs no list.
+    // Every row active, as at the start of a year: the column's values are
+    // taken side by side, without the list.
     for (std::int32_t K = 2; K <= n_; ++K) {
-      const double* column = PII.data() + packed_index(1, K);
-      double best = kCeiling;
-      std::int32_t row = 0;
-      for (std::int32_t i = 1; i < K; ++i) {
-        if (column[i - 1] <= best) {
-          best = column[i - 1];
-          row = i;
+      const double* const column = PII.data() + start_[ix(K)];
+      const std::int32_t count = K - 1;
+      Pair floor[4] = {splat(kCeiling), splat(kCeiling), splat(kCeiling), splat(kCeiling)};
+      std::int32_t i = 0;
+      for (; i + 8 <= count; i += 8) {
+        for (int lane = 0; lane < 4; ++lane) {
+          floor[lane] = lower(load_pair(column + i + 2 * lane), floor[lane]);
         }
       }
-      set_column(K, row, best);
+      double m = lowest(lower(lower(floor[0], floor[1]), lower(floor[2], floor[3])));
+      for (; i < count; ++i) m = lower(column[i], m);
+      // Back from the last row, two at a time, to the first value at most m.
+      std::int32_t row = count;
+      const Pair level = splat(m);
+      while (row >= 2 && !any(load_pair(column + row - 2) <= level)) row -= 2;
+      while (row > 0 && !(column[row - 1] <= m)) --row;
+      set_column(K, row, row == 0 ? kEmpty : column[row - 1]);
     }
   } else {
-    for (const std::int32_t K : active_) rescan(PII, K);
+    for (const std::int32_t K : active_) rescan(PII.data(), K);
   }
   for (std::int32_t node = leaves_ - 1; node >= 1; --node) {
     tree_[ix(node)] = winner(tree_[ix(2 * node)], tree_[ix(2 * node + 1)]);
   }
 }
 
-// The column's pairs lie side by side in the packed matrix. The scan runs
-// over the active rows i < K ascending with the <= rule from the ceiling, as
-// FNDMIN does, so it ends on the largest row holding the smallest value.
-void ColumnMinima::rescan(std::span<const double> PII, std::int32_t K) {
-  const double* column = PII.data() + packed_index(1, K);
-  double best = kCeiling;
-  std::int32_t row = 0;
-  for (const std::int32_t i : active_) {
-    if (i >= K) break;
-    const double d = column[i - 1];
-    if (d <= best) {
-      best = d;
-      row = i;
+// The column's pairs lie side by side in the packed matrix; the active rows
+// below K, the first place(K) entries of the list, are read through it, two
+// at a time.
+void ColumnMinima::rescan(const double* pii, std::int32_t K) {
+  const double* const column = pii + start_[ix(K)];
+  const std::int32_t* const rows = active_.data();
+  const std::size_t count = place(K);
+  Pair floor_a = splat(kCeiling);
+  Pair floor_b = splat(kCeiling);
+  std::size_t p = 0;
+  for (; p + 4 <= count; p += 4) {
+    floor_a = lower(Pair{column[rows[p] - 1], column[rows[p + 1] - 1]}, floor_a);
+    floor_b = lower(Pair{column[rows[p + 2] - 1], column[rows[p + 3] - 1]}, floor_b);
+  }
+  double m = lowest(lower(floor_a, floor_b));
+  for (; p < count; ++p) m = lower(column[rows[p] - 1], m);
+  for (p = count; p > 0; --p) {
+    const double d = column[rows[p - 1] - 1];
+    if (d <= m) {
+      set_column(K, rows[p - 1], d);
+      return;
     }
   }
-  set_column(K, row, best);
+  set_column(K, 0, kEmpty);
 }
 
 bool ColumnMinima::closest(std::int32_t& I, std::int32_t& J, double& DMIN) const {
-  const Node& root = tree_[1];
-  const auto row = static_cast<std::int32_t>(root.key >> 32);
+  const std::uint64_t key = ~tree_[1].tie;
+  const auto row = static_cast<std::int32_t>(key >> 32);
   if (row == 0) return false;
   I = row;
-  J = static_cast<std::int32_t>(root.key & 0xffffffff);
-  DMIN = root.min;
+  J = static_cast<std::int32_t>(key & 0xffffffff);
+  DMIN = min_[ix(J)];
   return true;
 }
 
@@ -139,128 +271,174 @@ void ColumnMinima::update(std::span<double> PII, std::span<const std::int32_t> G
   const double gi = G[ix(I - 1)];
   const double gj = G[ix(J - 1)];
   const double dij = PII[ix(packed_index(I, J))];
-  if (depends_on_k(ISTRAT)) {
-    // The coefficients depend on K only through its size, and a sweep meets
-    // few sizes: each is worked out once per sweep and kept.
-    const std::int64_t sweep_number = ++sweeps_;
-    const std::int32_t* const sizes = G.data();
-    SizeCoefficients* const by_size = by_size_.data();
-    const auto n = static_cast<std::uint32_t>(n_);
-    sweep(PII, I, J, dij, [=](std::int32_t K) {
-      const std::int32_t gk = sizes[K - 1];
-      if (static_cast<std::uint32_t>(gk) - 1u >= n) return coefficients(ISTRAT, BETA, gi, gj, gk);
-      SizeCoefficients& kept = by_size[gk];
-      if (kept.made_in != sweep_number) {
-        kept.c = coefficients(ISTRAT, BETA, gi, gj, gk);
-        kept.made_in = sweep_number;
-      }
-      return kept.c;
-    });
-  } else {
-    const Coefficients c = coefficients(ISTRAT, BETA, gi, gj, 1.0);
-    sweep(PII, I, J, dij, [&](std::int32_t) { return c; });
+  if (!depends_on_k(ISTRAT)) {
+    const Terms t = terms(coefficients(ISTRAT, BETA, gi, gj, 1.0), dij);
+    sweep(PII.data(), I, J, FixedTerms{t, pair_terms(t, t)});
+    return;
   }
+  // The coefficients depend on K only through its size, and a sweep meets
+  // few sizes: each is worked out once per sweep and kept.
+  struct SizeTerms {
+    const std::int32_t* sizes;
+    SizeCoefficients* kept;
+    std::int64_t sweep_number;
+    std::uint32_t n;
+    std::int32_t istrat;
+    double beta, gi, gj, dij;
+
+    Terms one(std::int32_t K) const {
+      const std::int32_t gk = sizes[K - 1];
+      if (static_cast<std::uint32_t>(gk) - 1u >= n) {
+        return terms(coefficients(istrat, beta, gi, gj, gk), dij);
+      }
+      SizeCoefficients& c = kept[gk];
+      if (c.made_in != sweep_number) {
+        const Terms t = terms(coefficients(istrat, beta, gi, gj, gk), dij);
+        c = SizeCoefficients{t.ai, t.aj, t.bd, t.g, sweep_number};
+      }
+      return Terms{c.ai, c.aj, c.bd, c.g};
+    }
+    PairTerms two(std::int32_t K1, std::int32_t K2) const { return pair_terms(one(K1), one(K2)); }
+  };
+  sweep(PII.data(), I, J,
+        SizeTerms{G.data(), by_size_.data(), ++sweeps_, static_cast<std::uint32_t>(n_), ISTRAT,
+                  BETA, gi, gj, dij});
 }
 
 // The active indices fall into three runs: K < I, where (K,I) and (K,J) lie
 // in columns I and J; I < K < J, where (I,K) lies in column K; and K > J,
-// where (I,K) and (J,K) both lie in column K.
-template <class CoefficientsFor>
-void ColumnMinima::sweep(std::span<double> PII, std::int32_t I, std::int32_t J, double dij,
-                         CoefficientsFor coefficients_for) {
-  const auto at_i = std::lower_bound(active_.begin(), active_.end(), I);
-  const auto at_j = std::lower_bound(at_i, active_.end(), J);
-  if (at_i == active_.end() || *at_i != I || at_j == active_.end() || *at_j != J) {
-    throw std::out_of_range("fused group is not active");
-  }
-  double* const pii = PII.data();
-  double* const column_i = pii + packed_index(1, I);
-  const double* const column_j = pii + packed_index(1, J);
+// where (I,K) and (J,K) both lie in column K. Each run is taken two K at a
+// time.
+template <class Source>
+void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, const Source source) {
+  const std::size_t pos_i = place(I);
+  const std::size_t pos_j = place(J);
+  const std::size_t end = active_.size();
+  const std::int32_t* const ks = active_.data();
+  const std::int64_t* const starts = starts_.data();
+  double* const column_i = pii + start_[ix(I)];
+  const double* const column_j = pii + start_[ix(J)];
   pending_.clear();
   changed_.clear();
 
   // Column I is rewritten whole by the rows K < I, which come in ascending
-  // order: its minimum is found as the values are made.
-  double best_i = kCeiling;
-  std::int32_t row_i = 0;
-  for (auto it = active_.begin(); it != at_i; ++it) {
-    const std::int32_t K = *it;
-    double& ik = column_i[K - 1];
-    const double v = lance_williams(coefficients_for(K), ik, column_j[K - 1], dij);
-    ik = v;
-    if (v <= best_i) {
-      best_i = v;
-      row_i = K;
-    }
+  // order: its minimum is found as the values are made, then its row.
+  Pair floor = splat(kCeiling);
+  double floor_one = kCeiling;
+  std::size_t p = 0;
+  for (; p + 2 <= pos_i; p += 2) {
+    const std::int32_t K1 = ks[p];
+    const std::int32_t K2 = ks[p + 1];
+    const Pair v = combine(source.two(K1, K2), Pair{column_i[K1 - 1], column_i[K2 - 1]},
+                           Pair{column_j[K1 - 1], column_j[K2 - 1]});
+    column_i[K1 - 1] = v[0];
+    column_i[K2 - 1] = v[1];
+    floor = lower(v, floor);
   }
-  set_column(I, row_i, best_i);
+  if (p < pos_i) {
+    const std::int32_t K = ks[p];
+    const double v = combine(source.one(K), column_i[K - 1], column_j[K - 1]);
+    column_i[K - 1] = v;
+    floor_one = v;
+  }
+  const double m = lower(floor_one, lowest(floor));
+  for (p = pos_i; p > 0 && !(column_i[ks[p - 1] - 1] <= m); --p) {
+  }
+  set_column(I, p == 0 ? 0 : ks[p - 1], p == 0 ? kEmpty : column_i[ks[p - 1] - 1]);
   changed_.push_back(I);
 
-  // The columns K > I. Most keep their minimum and another row; the sweep
-  // only notes, without branching, the columns that may not (the new value
-  // at most the minimum, or the minimum held by I or J), so that the loads
-  // of the scattered pairs overlap, and settles those afterwards.
+  // The columns K > I. A column whose minimum I or J held is taken aside,
+  // its minimum in the plain array made not a number so that the sweep
+  // passes it by. Of the others, most keep their minimum and its row; the
+  // sweep only notes, without branching, those that may not (the new value
+  // at most the minimum), so that the loads of the scattered pairs overlap,
+  // and settles them afterwards.
+  held_.clear();
+  for (const std::int32_t row : {I, J}) {
+    for (std::int32_t K = first_[ix(row)]; K != 0; K = next_[ix(K)]) {
+      if (K == J) continue;
+      held_.push_back(Held{K, row, min_[ix(K)]});
+      min_[ix(K)] = std::numeric_limits<double>::quiet_NaN();
+    }
+  }
   std::int32_t* const noted = noted_.data();
-  const Node* const leaf0 = tree_.data() + leaves_;
+  const double* const mins = min_.data();
   std::size_t count = 0;
-  auto note = [&](std::int32_t K, double v) {
-    const Node& node = leaf0[K];
-    const auto row = static_cast<std::int32_t>(node.key >> 32);
-    noted[count] = K;
-    count += static_cast<std::size_t>((v <= node.min) | (row == I) | (row == J));
+  auto note_two = [&](Pair v, std::int32_t K1, std::int32_t K2) {
+    const PairBits at_most = v <= Pair{mins[K1], mins[K2]};
+    noted[count] = K1;
+    count -= static_cast<std::size_t>(at_most[0]);
+    noted[count] = K2;
+    count -= static_cast<std::size_t>(at_most[1]);
   };
-  for (auto it = at_i + 1; it != at_j; ++it) {
-    const std::int32_t K = *it;
-    double& ik = pii[packed_index(I, K)];
-    ik = lance_williams(coefficients_for(K), ik, column_j[K - 1], dij);
-    note(K, ik);
+  auto note_one = [&](double v, std::int32_t K) {
+    noted[count] = K;
+    count += static_cast<std::size_t>(v <= mins[K]);
+  };
+  for (p = pos_i + 1; p + 2 <= pos_j; p += 2) {
+    const std::int32_t K1 = ks[p];
+    const std::int32_t K2 = ks[p + 1];
+    double* const ik1 = pii + starts[p] + (I - 1);
+    double* const ik2 = pii + starts[p + 1] + (I - 1);
+    const Pair v = combine(source.two(K1, K2), Pair{*ik1, *ik2},
+                           Pair{column_j[K1 - 1], column_j[K2 - 1]});
+    *ik1 = v[0];
+    *ik2 = v[1];
+    note_two(v, K1, K2);
   }
-  for (auto it = at_j + 1; it != active_.end(); ++it) {
-    const std::int32_t K = *it;
-    double* const column_k = pii + packed_index(1, K);
-    double& ik = column_k[I - 1];
-    ik = lance_williams(coefficients_for(K), ik, column_k[J - 1], dij);
-    note(K, ik);
+  if (p < pos_j) {
+    const std::int32_t K = ks[p];
+    double& ik = pii[starts[p] + (I - 1)];
+    ik = combine(source.one(K), ik, column_j[K - 1]);
+    note_one(ik, K);
   }
+  for (p = pos_j + 1; p + 2 <= end; p += 2) {
+    const std::int32_t K1 = ks[p];
+    const std::int32_t K2 = ks[p + 1];
+    double* const column_k1 = pii + starts[p];
+    double* const column_k2 = pii + starts[p + 1];
+    const Pair v = combine(source.two(K1, K2), Pair{column_k1[I - 1], column_k2[I - 1]},
+                           Pair{column_k1[J - 1], column_k2[J - 1]});
+    column_k1[I - 1] = v[0];
+    column_k2[I - 1] = v[1];
+    note_two(v, K1, K2);
+  }
+  if (p < end) {
+    const std::int32_t K = ks[p];
+    double* const column_k = pii + starts[p];
+    column_k[I - 1] = combine(source.one(K), column_k[I - 1], column_k[J - 1]);
+    note_one(column_k[I - 1], K);
+  }
+  // A noted column's minimum is held by another row: it gives way to v when
+  // v is smaller, or equal with I the larger row.
   for (std::size_t t = 0; t < count; ++t) {
     const std::int32_t K = noted[t];
-    settle(K, pii[packed_index(I, K)], I, J);
+    const double v = pii[start_[ix(K)] + I - 1];
+    if (v <= kCeiling && (v < min_[ix(K)] || row_[ix(K)] < I)) {
+      set_column(K, I, v);
+      changed_.push_back(K);
+    }
+  }
+  // A minimum held by row J is gone and the column is scanned again; a
+  // minimum held by row I stays with I when v is no larger, else the column
+  // is scanned again.
+  for (const Held& h : held_) {
+    const double v = pii[start_[ix(h.K)] + I - 1];
+    if (h.row == I && v <= kCeiling && v <= h.min) {
+      set_column(h.K, I, v);
+      changed_.push_back(h.K);
+    } else {
+      pending_.push_back(h.K);
+    }
   }
   set_column(J, 0, kEmpty);
   changed_.push_back(J);
 }
 
-// Column K > I after the fusion of I and J: its pair (I,K) has the new value
-// v, its pair (J,K) goes when K > J, its other pairs stay. A minimum held by
-// row J is gone and the column is scanned again; a minimum held by row I
-// stays with I when v is no larger, else the column is scanned again; a
-// minimum held by another row gives way to v when v is smaller, or equal
-// with I the larger row.
-inline void ColumnMinima::settle(std::int32_t K, double v, std::int32_t I, std::int32_t J) {
-  const std::int32_t row = row_of(K);
-  const double min = leaf(K).min;
-  const bool can_take = v <= kCeiling;
-  if (row == J) {
-    pending_.push_back(K);
-  } else if (row == I) {
-    if (can_take && v <= min) {
-      set_column(K, I, v);
-      changed_.push_back(K);
-    } else {
-      pending_.push_back(K);
-    }
-  } else if (can_take && (v < min || (v == min && I > row))) {
-    set_column(K, I, v);
-    changed_.push_back(K);
-  }
-}
-
 void ColumnMinima::repair(std::span<const double> PII, std::int32_t J) {
-  const auto at = std::lower_bound(active_.begin(), active_.end(), J);
-  if (at == active_.end() || *at != J) throw std::out_of_range("fused group is not active");
-  active_.erase(at);
+  drop(J);
   for (const std::int32_t K : pending_) {
-    rescan(PII, K);
+    rescan(PII.data(), K);
     replay(K);
   }
   for (const std::int32_t K : changed_) replay(K);

@@ -9,11 +9,10 @@
 // Lance-Williams update, and replays only their paths in the tree.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
-
-#include "cluster/strategy_coefficients.hpp"
 
 namespace metclust::cluster {
 
@@ -42,37 +41,54 @@ class ColumnMinima {
 
  private:
   // A column's minimum and the row holding it, kept in the column's leaf of
-  // the winner tree; an inner node holds the winner of its two children.
-  // key = row * 2^32 + column orders equal minima as the full scan does; a
-  // column without a pair that can be taken has row 0 and minimum +infinity.
+  // the winner tree as two unsigned words that order the columns as the
+  // full scan does: `level` orders the minima as numbers (a zero and a minus
+  // zero alike), `tie` = ~(row * 2^32 + column) puts of equal minima the
+  // larger row first, then the larger column. The smaller node wins; an
+  // inner node holds the winner of its two children. A column without a
+  // pair that can be taken has row 0 and the level of +infinity.
   struct Node {
-    double min;
-    std::int64_t key;
+    std::uint64_t level;
+    std::uint64_t tie;
   };
   static Node winner(const Node& a, const Node& b);
-  Node& leaf(std::int32_t K) { return tree_[static_cast<std::size_t>(leaves_ + K)]; }
-  std::int32_t row_of(std::int32_t K) { return static_cast<std::int32_t>(leaf(K).key >> 32); }
   void set_column(std::int32_t K, std::int32_t row, double min);
   void replay(std::int32_t K);
 
-  void rescan(std::span<const double> PII, std::int32_t K);
-  template <class CoefficientsFor>
-  void sweep(std::span<double> PII, std::int32_t I, std::int32_t J, double dij,
-             CoefficientsFor coefficients_for);
-  void settle(std::int32_t K, double v, std::int32_t I, std::int32_t J);
+  void rescan(const double* pii, std::int32_t K);
+  std::size_t place(std::int32_t K) const;
+  void drop(std::int32_t J);
+  template <class Source>
+  void sweep(double* pii, std::int32_t I, std::int32_t J, Source source);
 
   std::int32_t n_;
   std::vector<std::int32_t> active_;  // active indices, ascending
+  std::vector<std::int64_t> starts_;  // by place in active_: start_ of the index
+  std::vector<std::int32_t> place_;   // by active index: its place in active_
   std::int32_t leaves_;               // leaf of column K: node leaves_ + K
   std::vector<Node> tree_;            // node 1 is the root
+  // The leaves again, as two plain arrays by column, for the sweep's checks.
+  std::vector<double> min_;
+  std::vector<std::int32_t> row_;
+  // The columns whose minimum a row holds, a list per row: first_ by row,
+  // next_ and prev_ by column, 0 ending a list.
+  std::vector<std::int32_t> first_, next_, prev_;
+  // The columns whose minimum I or J held when the sweep began, with that
+  // minimum.
+  struct Held {
+    std::int32_t K, row;
+    double min;
+  };
+  std::vector<Held> held_;
+  std::vector<std::int64_t> start_;    // position of the pair (1,K)
   std::vector<std::int32_t> pending_;  // columns to scan again after a fusion
   std::vector<std::int32_t> changed_;  // columns whose path to replay
   std::vector<std::int32_t> noted_;    // columns K > I whose minimum may change
   // Coefficients by group size for the strategy that weighs by K's size,
   // valid where made_in holds the number of the current sweep.
   struct SizeCoefficients {
+    double ai, aj, bd, g;
     std::int64_t made_in;
-    Coefficients c;
   };
   std::vector<SizeCoefficients> by_size_;
   std::int64_t sweeps_ = 0;
