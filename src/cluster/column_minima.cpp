@@ -106,7 +106,7 @@ ColumnMinima::ColumnMinima(std::int32_t n)
   held_.reserve(ix(n_));
   start_.resize(ix(n_) + 1);
   for (std::int32_t K = 1; K <= n_; ++K) start_[ix(K)] = packed_index(1, K);
-  pending_.reserve(ix(n_));
+  unsure_.assign(ix(n_) + 1, 0);
   changed_.reserve(ix(n_) + 2);
   noted_.resize(ix(n_) + 1);
   by_size_.resize(ix(n_) + 1, SizeCoefficients{0.0, 0.0, 0.0, 0.0, 0});
@@ -115,22 +115,43 @@ ColumnMinima::ColumnMinima(std::int32_t n)
 // The smaller minimum wins; of equal minima (minus zero equals zero) the
 // larger row, then the larger column, as the full scan ends on the pair it
 // meets last.
+// The choice is made with masks: which node wins follows no pattern.
 inline ColumnMinima::Node ColumnMinima::winner(const Node& a, const Node& b) {
-  const bool b_wins = (b.level < a.level) | ((b.level == a.level) & (b.tie < a.tie));
-  return Node{b_wins ? b.level : a.level, b_wins ? b.tie : a.tie};
+  const auto below = static_cast<std::uint64_t>(b.level < a.level);
+  const auto level_equal = static_cast<std::uint64_t>(b.level == a.level);
+  const auto tie_below = static_cast<std::uint64_t>(b.tie < a.tie);
+  const std::uint64_t b_wins = 0 - (below | (level_equal & tie_below));
+  return Node{a.level ^ ((a.level ^ b.level) & b_wins), a.tie ^ ((a.tie ^ b.tie) & b_wins)};
+}
+
+namespace {
+
+// The column's minimum as an unsigned word that orders as the numbers do.
+// Adding zero makes a minus zero a zero; every other value stays itself.
+std::uint64_t level_of(double min) {
+  const auto bits = std::bit_cast<std::uint64_t>(min + 0.0);
+  return bits >> 63 != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+}  // namespace
+
+// Takes column K out of the list of the row holding its minimum.
+inline void ColumnMinima::unlink(std::int32_t K) {
+  const std::int32_t row = row_[ix(K)];
+  if (row == 0) return;
+  const std::int32_t before = prev_[ix(K)];
+  const std::int32_t after = next_[ix(K)];
+  (before != 0 ? next_[ix(before)] : first_[ix(row)]) = after;
+  if (after != 0) prev_[ix(after)] = before;
+  row_[ix(K)] = 0;
 }
 
 inline void ColumnMinima::set_column(std::int32_t K, std::int32_t row, double min) {
   const double kept = row == 0 ? kEmpty : min;
   min_[ix(K)] = kept;
-  const std::int32_t old = row_[ix(K)];
-  if (old != row) {
-    if (old != 0) {
-      const std::int32_t before = prev_[ix(K)];
-      const std::int32_t after = next_[ix(K)];
-      (before != 0 ? next_[ix(before)] : first_[ix(old)]) = after;
-      if (after != 0) prev_[ix(after)] = before;
-    }
+  unsure_[ix(K)] = 0;
+  if (row_[ix(K)] != row) {
+    unlink(K);
     if (row != 0) {
       const std::int32_t after = first_[ix(row)];
       next_[ix(K)] = after;
@@ -140,11 +161,15 @@ inline void ColumnMinima::set_column(std::int32_t K, std::int32_t row, double mi
     }
     row_[ix(K)] = row;
   }
-  // Adding zero makes a minus zero a zero; every other value stays itself.
-  const auto bits = std::bit_cast<std::uint64_t>(kept + 0.0);
-  const std::uint64_t level = bits >> 63 != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
   const auto key = (static_cast<std::uint64_t>(row) << 32) | static_cast<std::uint32_t>(K);
-  tree_[ix(leaves_ + K)] = Node{level, ~key};
+  tree_[ix(leaves_ + K)] = Node{level_of(kept), ~key};
+}
+
+inline void ColumnMinima::set_unsure(std::int32_t K, double bound) {
+  unlink(K);
+  min_[ix(K)] = bound;
+  unsure_[ix(K)] = 1;
+  tree_[ix(leaves_ + K)] = Node{level_of(bound), static_cast<std::uint64_t>(K)};
 }
 
 // Plays column K's leaf up towards the root against the sibling at each
@@ -195,6 +220,7 @@ void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32
   }
   std::fill(row_.begin(), row_.end(), 0);
   std::fill(first_.begin(), first_.end(), 0);
+  std::fill(unsure_.begin(), unsure_.end(), 0);
   for (std::int32_t K = 0; K <= n_; ++K) set_column(K, 0, kEmpty);
   if (active_.size() == ix(n_)) {
     // Every row active, as at the start of a year: the column's values are
@@ -318,7 +344,6 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
   const std::int64_t* const starts = starts_.data();
   double* const column_i = pii + start_[ix(I)];
   const double* const column_j = pii + start_[ix(J)];
-  pending_.clear();
   changed_.clear();
 
   // Column I is rewritten whole by the rows K < I, which come in ascending
@@ -410,26 +435,28 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
     note_one(column_k[I - 1], K);
   }
   // A noted column's minimum is held by another row: it gives way to v when
-  // v is smaller, or equal with I the larger row.
+  // v is smaller, or equal with I the larger row. A column with only a bound
+  // takes v when v is below the bound, and keeps the bound when v equals it.
   for (std::size_t t = 0; t < count; ++t) {
     const std::int32_t K = noted[t];
     const double v = pii[start_[ix(K)] + I - 1];
-    if (v <= kCeiling && (v < min_[ix(K)] || row_[ix(K)] < I)) {
+    const double min = min_[ix(K)];
+    if (unsure_[ix(K)] != 0 ? v < min : v <= kCeiling && (v < min || row_[ix(K)] < I)) {
       set_column(K, I, v);
       changed_.push_back(K);
     }
   }
-  // A minimum held by row J is gone and the column is scanned again; a
-  // minimum held by row I stays with I when v is no larger, else the column
-  // is scanned again.
+  // A minimum held by row I or J gives way to a smaller v; a minimum held by
+  // row I stays with I when v equals it. Otherwise the minimum the column
+  // had stays below or at all its values: the column keeps it as a bound.
   for (const Held& h : held_) {
     const double v = pii[start_[ix(h.K)] + I - 1];
-    if (h.row == I && v <= kCeiling && v <= h.min) {
+    if (v < h.min || (h.row == I && v <= h.min)) {
       set_column(h.K, I, v);
-      changed_.push_back(h.K);
     } else {
-      pending_.push_back(h.K);
+      set_unsure(h.K, h.min);
     }
+    changed_.push_back(h.K);
   }
   set_column(J, 0, kEmpty);
   changed_.push_back(J);
@@ -437,11 +464,13 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
 
 void ColumnMinima::repair(std::span<const double> PII, std::int32_t J) {
   drop(J);
-  for (const std::int32_t K : pending_) {
+  for (const std::int32_t K : changed_) replay(K);
+  // A column with only a bound on top is scanned, until a known minimum is.
+  for (std::uint64_t tie = tree_[1].tie; tie >> 32 == 0; tie = tree_[1].tie) {
+    const auto K = static_cast<std::int32_t>(tie);
     rescan(PII.data(), K);
     replay(K);
   }
-  for (const std::int32_t K : changed_) replay(K);
 }
 
 }  // namespace metclust::cluster

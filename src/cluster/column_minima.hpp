@@ -53,6 +53,8 @@ class ColumnMinima {
   };
   static Node winner(const Node& a, const Node& b);
   void set_column(std::int32_t K, std::int32_t row, double min);
+  void set_unsure(std::int32_t K, double bound);
+  void unlink(std::int32_t K);
   void replay(std::int32_t K);
 
   void rescan(const double* pii, std::int32_t K);
@@ -73,6 +75,11 @@ class ColumnMinima {
   // The columns whose minimum a row holds, a list per row: first_ by row,
   // next_ and prev_ by column, 0 ending a list.
   std::vector<std::int32_t> first_, next_, prev_;
+  // Columns whose minimum is not known, only a bound at or below every
+  // value of the column; their leaf holds the bound and tie = K, so that
+  // they win over every known minimum that is not below the bound. Such a
+  // column is scanned only when it comes out on top.
+  std::vector<std::uint8_t> unsure_;
   // The columns whose minimum I or J held when the sweep began, with that
   // minimum.
   struct Held {
@@ -81,7 +88,6 @@ class ColumnMinima {
   };
   std::vector<Held> held_;
   std::vector<std::int64_t> start_;    // position of the pair (1,K)
-  std::vector<std::int32_t> pending_;  // columns to scan again after a fusion
   std::vector<std::int32_t> changed_;  // columns whose path to replay
   std::vector<std::int32_t> noted_;    // columns K > I whose minimum may change
   // Coefficients by group size for the strategy that weighs by K's size,
