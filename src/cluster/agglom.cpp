@@ -86,7 +86,7 @@ bool AGGLOM(std::span<double> PII, std::span<std::int32_t> G, std::span<std::int
     at1(G, I) += at1(G, J);
     at1(G, J) = 0;
     at1(LABEL, I) = NL + s;
-    if (minima) minima->repair(PII, J);
+    if (minima) minima->repair(PII, I, J);
   }
   return true;
 }

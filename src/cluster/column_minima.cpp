@@ -109,7 +109,11 @@ ColumnMinima::ColumnMinima(std::int32_t n)
   unsure_.assign(ix(n_) + 1, 0);
   changed_.reserve(ix(n_) + 2);
   noted_.resize(ix(n_) + 1);
-  by_size_.resize(ix(n_) + 1, SizeCoefficients{0.0, 0.0, 0.0, 0.0, 0});
+  size_.assign(ix(n_) + 1, 0);
+  groups_of_size_.assign(ix(n_) + 1, 0);
+  sizes_.reserve(ix(n_));
+  size_place_.assign(ix(n_) + 1, 0);
+  by_size_.resize(ix(n_) + 1, SizeCoefficients{0.0, 0.0, 0.0, 0.0});
 }
 
 // The smaller minimum wins; of equal minima (minus zero equals zero) the
@@ -204,6 +208,24 @@ void ColumnMinima::drop(std::int32_t J) {
   for (std::int32_t* k = place_.data() + J + 1; k != place_.data() + place_.size(); ++k) --*k;
 }
 
+// One group more (change 1) or less (change -1) of the given size, which
+// lies in 1..n: group sizes add up to the number of locations.
+void ColumnMinima::count_size(std::int32_t size, std::int32_t change) {
+  if (size < 1 || size > n_) throw std::out_of_range("group size outside 1..n");
+  std::int32_t& groups = groups_of_size_[ix(size)];
+  if (groups == 0) {
+    size_place_[ix(size)] = static_cast<std::int32_t>(sizes_.size());
+    sizes_.push_back(size);
+  }
+  groups += change;
+  if (groups == 0) {
+    const std::int32_t last = sizes_.back();
+    sizes_[ix(size_place_[ix(size)])] = last;
+    size_place_[ix(last)] = size_place_[ix(size)];
+    sizes_.pop_back();
+  }
+}
+
 // Every pair (i,K) with i < K <= n and every G(k), k <= n, lies inside the
 // segments once these hold; the loops below rely on it.
 void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32_t> G) {
@@ -211,8 +233,12 @@ void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32
   require_length(PII, packed_size(n_), "proximity segment shorter than the matrix");
   active_.clear();
   starts_.clear();
+  sizes_.clear();
+  std::fill(groups_of_size_.begin(), groups_of_size_.end(), 0);
   for (std::int32_t k = 1; k <= n_; ++k) {
+    size_[ix(k)] = G[ix(k - 1)];
     if (G[ix(k - 1)] != 0) {
+      count_size(G[ix(k - 1)], 1);
       place_[ix(k)] = static_cast<std::int32_t>(active_.size());
       active_.push_back(k);
       starts_.push_back(start_[ix(k)]);
@@ -302,33 +328,26 @@ void ColumnMinima::update(std::span<double> PII, std::span<const std::int32_t> G
     sweep(PII.data(), I, J, FixedTerms{t, pair_terms(t, t)});
     return;
   }
-  // The coefficients depend on K only through its size, and a sweep meets
-  // few sizes: each is worked out once per sweep and kept.
+  // The coefficients depend on K only through its size: they are worked out
+  // once for each size that an active group has.
+  if (gi != size_[ix(I)] || gj != size_[ix(J)]) throw std::logic_error("group sizes out of step");
+  for (const std::int32_t size : sizes_) {
+    const Terms t = terms(coefficients(ISTRAT, BETA, gi, gj, size), dij);
+    by_size_[ix(size)] = SizeCoefficients{t.ai, t.aj, t.bd, t.g};
+  }
   struct SizeTerms {
-    const std::int32_t* sizes;
-    SizeCoefficients* kept;
-    std::int64_t sweep_number;
-    std::uint32_t n;
-    std::int32_t istrat;
-    double beta, gi, gj, dij;
+    const std::int32_t* size;
+    const SizeCoefficients* by_size;
 
     Terms one(std::int32_t K) const {
-      const std::int32_t gk = sizes[K - 1];
-      if (static_cast<std::uint32_t>(gk) - 1u >= n) {
-        return terms(coefficients(istrat, beta, gi, gj, gk), dij);
-      }
-      SizeCoefficients& c = kept[gk];
-      if (c.made_in != sweep_number) {
-        const Terms t = terms(coefficients(istrat, beta, gi, gj, gk), dij);
-        c = SizeCoefficients{t.ai, t.aj, t.bd, t.g, sweep_number};
-      }
+      const SizeCoefficients& c = by_size[size[K]];
       return Terms{c.ai, c.aj, c.bd, c.g};
     }
-    PairTerms two(std::int32_t K1, std::int32_t K2) const { return pair_terms(one(K1), one(K2)); }
+    PairTerms two(std::int32_t K1, std::int32_t K2) const {
+      return pair_terms(one(K1), one(K2));
+    }
   };
-  sweep(PII.data(), I, J,
-        SizeTerms{G.data(), by_size_.data(), ++sweeps_, static_cast<std::uint32_t>(n_), ISTRAT,
-                  BETA, gi, gj, dij});
+  sweep(PII.data(), I, J, SizeTerms{size_.data(), by_size_.data()});
 }
 
 // The active indices fall into three runs: K < I, where (K,I) and (K,J) lie
@@ -462,8 +481,13 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
   changed_.push_back(J);
 }
 
-void ColumnMinima::repair(std::span<const double> PII, std::int32_t J) {
+void ColumnMinima::repair(std::span<const double> PII, std::int32_t I, std::int32_t J) {
   drop(J);
+  count_size(size_[ix(I)], -1);
+  count_size(size_[ix(J)], -1);
+  size_[ix(I)] += size_[ix(J)];
+  size_[ix(J)] = 0;
+  count_size(size_[ix(I)], 1);
   for (const std::int32_t K : changed_) replay(K);
   // A column with only a bound on top is scanned, until a known minimum is.
   for (std::uint64_t tie = tree_[1].tie; tie >> 32 == 0; tie = tree_[1].tie) {

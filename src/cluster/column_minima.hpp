@@ -35,9 +35,9 @@ class ColumnMinima {
   void update(std::span<double> PII, std::span<const std::int32_t> G, std::int32_t I,
               std::int32_t J, double BETA, std::int32_t ISTRAT);
 
-  // After G(J) has become 0: drops J, scans again the columns whose minimum
-  // the update could not settle, and brings the winner tree up to date.
-  void repair(std::span<const double> PII, std::int32_t J);
+  // After the fusion of I and J has moved G(J) into G(I): drops J, brings
+  // the winner tree up to date and scans the columns it needs.
+  void repair(std::span<const double> PII, std::int32_t I, std::int32_t J);
 
  private:
   // A column's minimum and the row holding it, kept in the column's leaf of
@@ -90,14 +90,20 @@ class ColumnMinima {
   std::vector<std::int64_t> start_;    // position of the pair (1,K)
   std::vector<std::int32_t> changed_;  // columns whose path to replay
   std::vector<std::int32_t> noted_;    // columns K > I whose minimum may change
+  // The group sizes by index, as G holds them, and the sizes that active
+  // groups have: how many groups have each, and a list of those that some
+  // group has, with each one's place in it.
+  std::vector<std::int32_t> size_;
+  std::vector<std::int32_t> groups_of_size_;
+  std::vector<std::int32_t> sizes_;
+  std::vector<std::int32_t> size_place_;
+  void count_size(std::int32_t size, std::int32_t change);
   // Coefficients by group size for the strategy that weighs by K's size,
-  // valid where made_in holds the number of the current sweep.
+  // made for the sizes in sizes_ at the start of each sweep.
   struct SizeCoefficients {
     double ai, aj, bd, g;
-    std::int64_t made_in;
   };
   std::vector<SizeCoefficients> by_size_;
-  std::int64_t sweeps_ = 0;
 };
 
 }  // namespace metclust::cluster
