@@ -82,6 +82,57 @@ Pair combine(const PairTerms& t, Pair dik, Pair djk) {
   return ((t.aj * djk + t.ai * dik) + t.bd) + t.g * a;
 }
 
+// A column's minimum and the row holding it (0, and kEmpty, when no value
+// can be taken).
+struct Found {
+  std::int32_t row;
+  double min;
+};
+
+// The minimum of the values at rows 1..count, side by side, in two passes:
+// the first takes the smallest value, eight at a time in four running
+// minima; the second goes back from the last row, eight at a time, to the
+// first value at most that minimum, the value the full scan with its <= rule
+// ends on, and reads it there, so that a zero keeps its sign. Both passes
+// take the last eight values whether or not they overlap others: a value
+// met twice changes no minimum.
+Found dense_minimum(const double* column, std::int32_t count) {
+  double m = kCeiling;
+  std::int32_t end = count;  // the values at rows 1..end are still to search
+  if (count >= 8) {
+    Pair floor[4] = {splat(kCeiling), splat(kCeiling), splat(kCeiling), splat(kCeiling)};
+    for (std::int32_t i = 0; i + 8 <= count; i += 8) {
+      for (int lane = 0; lane < 4; ++lane) {
+        floor[lane] = lower(load_pair(column + i + 2 * lane), floor[lane]);
+      }
+    }
+    for (int lane = 0; lane < 4; ++lane) {
+      floor[lane] = lower(load_pair(column + count - 8 + 2 * lane), floor[lane]);
+    }
+    m = lowest(lower(lower(floor[0], floor[1]), lower(floor[2], floor[3])));
+    const Pair level = splat(m);
+    for (std::int32_t at = count - 8;; at = std::max(at - 8, 0)) {
+      const PairBits hit = (load_pair(column + at) <= level) | (load_pair(column + at + 2) <= level) |
+                           (load_pair(column + at + 4) <= level) |
+                           (load_pair(column + at + 6) <= level);
+      if (any(hit)) {
+        end = at + 8;
+        break;
+      }
+      if (at == 0) {
+        end = 0;
+        break;
+      }
+    }
+  } else {
+    for (std::int32_t i = 0; i < count; ++i) m = lower(column[i], m);
+  }
+  for (std::int32_t row = end; row > 0; --row) {
+    if (column[row - 1] <= m) return {row, column[row - 1]};
+  }
+  return {0, kEmpty};
+}
+
 // The coefficients of the strategies that do not weigh by K's size: the
 // same for the whole sweep.
 struct FixedTerms {
@@ -252,23 +303,8 @@ void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32
     // Every row active, as at the start of a year: the column's values are
     // taken side by side, without the list.
     for (std::int32_t K = 2; K <= n_; ++K) {
-      const double* const column = PII.data() + start_[ix(K)];
-      const std::int32_t count = K - 1;
-      Pair floor[4] = {splat(kCeiling), splat(kCeiling), splat(kCeiling), splat(kCeiling)};
-      std::int32_t i = 0;
-      for (; i + 8 <= count; i += 8) {
-        for (int lane = 0; lane < 4; ++lane) {
-          floor[lane] = lower(load_pair(column + i + 2 * lane), floor[lane]);
-        }
-      }
-      double m = lowest(lower(lower(floor[0], floor[1]), lower(floor[2], floor[3])));
-      for (; i < count; ++i) m = lower(column[i], m);
-      // Back from the last row, two at a time, to the first value at most m.
-      std::int32_t row = count;
-      const Pair level = splat(m);
-      while (row >= 2 && !any(load_pair(column + row - 2) <= level)) row -= 2;
-      while (row > 0 && !(column[row - 1] <= m)) --row;
-      set_column(K, row, row == 0 ? kEmpty : column[row - 1]);
+      const Found found = dense_minimum(PII.data() + start_[ix(K)], K - 1);
+      set_column(K, found.row, found.min);
     }
   } else {
     for (const std::int32_t K : active_) rescan(PII.data(), K);
@@ -335,19 +371,25 @@ void ColumnMinima::update(std::span<double> PII, std::span<const std::int32_t> G
     const Terms t = terms(coefficients(ISTRAT, BETA, gi, gj, size), dij);
     by_size_[ix(size)] = SizeCoefficients{t.ai, t.aj, t.bd, t.g};
   }
+  // Single locations are the most common K by far while the sweeps are
+  // long: two of them take the coefficients of size 1 without a look-up.
   struct SizeTerms {
     const std::int32_t* size;
     const SizeCoefficients* by_size;
+    PairTerms singles;
 
     Terms one(std::int32_t K) const {
       const SizeCoefficients& c = by_size[size[K]];
       return Terms{c.ai, c.aj, c.bd, c.g};
     }
     PairTerms two(std::int32_t K1, std::int32_t K2) const {
+      if ((size[K1] | size[K2]) == 1) return singles;
       return pair_terms(one(K1), one(K2));
     }
   };
-  sweep(PII.data(), I, J, SizeTerms{size_.data(), by_size_.data()});
+  const SizeCoefficients& c = by_size_[1];
+  const Terms single{c.ai, c.aj, c.bd, c.g};
+  sweep(PII.data(), I, J, SizeTerms{size_.data(), by_size_.data(), pair_terms(single, single)});
 }
 
 // The active indices fall into three runs: K < I, where (K,I) and (K,J) lie
