@@ -133,13 +133,44 @@ Found dense_minimum(const double* column, std::int32_t count) {
   return {0, kEmpty};
 }
 
+// The values for the K at places p and p + 1 of the active list, side by
+// side, from D(I,K) and D(J,K) of each.
+template <class Source>
+void combine_two(const Source& source, std::size_t p, double dik1, double dik2, double djk1,
+                 double djk2, double& v1, double& v2) {
+  const Pair v = combine(source.two(p), Pair{dik1, dik2}, Pair{djk1, djk2});
+  v1 = v[0];
+  v2 = v[1];
+}
+
 // The coefficients of the strategies that do not weigh by K's size: the
 // same for the whole sweep.
 struct FixedTerms {
   Terms t;
   PairTerms both;
-  Terms one(std::int32_t) const { return t; }
-  PairTerms two(std::int32_t, std::int32_t) const { return both; }
+  Terms one(std::size_t) const { return t; }
+  PairTerms two(std::size_t) const { return both; }
+};
+
+// The coefficients of the strategy that weighs by K's size, looked up by
+// the size of the group at each place of the active list.
+struct SizeTerms {
+  const std::int32_t* sizes;  // by place in the active list
+  const double* table;        // ai, aj, bd, g by size
+
+  Terms one(std::size_t p) const {
+    const double* const c = table + 4 * ix(sizes[p]);
+    return Terms{c[0], c[1], c[2], c[3]};
+  }
+  PairTerms two(std::size_t p) const {
+    const double* const c1 = table + 4 * ix(sizes[p]);
+    const double* const c2 = table + 4 * ix(sizes[p + 1]);
+    const Pair a1 = load_pair(c1);
+    const Pair a2 = load_pair(c2);
+    const Pair b1 = load_pair(c1 + 2);
+    const Pair b2 = load_pair(c2 + 2);
+    return {Pair{a1[0], a2[0]}, Pair{a1[1], a2[1]}, Pair{b1[0], b2[0]}, Pair{b1[1], b2[1]}};
+  }
 };
 
 }  // namespace
@@ -164,7 +195,8 @@ ColumnMinima::ColumnMinima(std::int32_t n)
   groups_of_size_.assign(ix(n_) + 1, 0);
   sizes_.reserve(ix(n_));
   size_place_.assign(ix(n_) + 1, 0);
-  by_size_.resize(ix(n_) + 1, SizeCoefficients{0.0, 0.0, 0.0, 0.0});
+  by_size_.assign(4 * (ix(n_) + 1), 0.0);
+  sizes_at_.reserve(ix(n_));
 }
 
 // The smaller minimum wins; of equal minima (minus zero equals zero) the
@@ -256,6 +288,7 @@ void ColumnMinima::drop(std::int32_t J) {
   const auto at = static_cast<std::ptrdiff_t>(place(J));
   active_.erase(active_.begin() + at);
   starts_.erase(starts_.begin() + at);
+  sizes_at_.erase(sizes_at_.begin() + at);
   for (std::int32_t* k = place_.data() + J + 1; k != place_.data() + place_.size(); ++k) --*k;
 }
 
@@ -284,6 +317,7 @@ void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32
   require_length(PII, packed_size(n_), "proximity segment shorter than the matrix");
   active_.clear();
   starts_.clear();
+  sizes_at_.clear();
   sizes_.clear();
   std::fill(groups_of_size_.begin(), groups_of_size_.end(), 0);
   for (std::int32_t k = 1; k <= n_; ++k) {
@@ -291,6 +325,7 @@ void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32
     if (G[ix(k - 1)] != 0) {
       count_size(G[ix(k - 1)], 1);
       place_[ix(k)] = static_cast<std::int32_t>(active_.size());
+      sizes_at_.push_back(G[ix(k - 1)]);
       active_.push_back(k);
       starts_.push_back(start_[ix(k)]);
     }
@@ -367,29 +402,16 @@ void ColumnMinima::update(std::span<double> PII, std::span<const std::int32_t> G
   // The coefficients depend on K only through its size: they are worked out
   // once for each size that an active group has.
   if (gi != size_[ix(I)] || gj != size_[ix(J)]) throw std::logic_error("group sizes out of step");
+  double* const table = by_size_.data();
   for (const std::int32_t size : sizes_) {
     const Terms t = terms(coefficients(ISTRAT, BETA, gi, gj, size), dij);
-    by_size_[ix(size)] = SizeCoefficients{t.ai, t.aj, t.bd, t.g};
+    double* const row = table + 4 * ix(size);
+    row[0] = t.ai;
+    row[1] = t.aj;
+    row[2] = t.bd;
+    row[3] = t.g;
   }
-  // Single locations are the most common K by far while the sweeps are
-  // long: two of them take the coefficients of size 1 without a look-up.
-  struct SizeTerms {
-    const std::int32_t* size;
-    const SizeCoefficients* by_size;
-    PairTerms singles;
-
-    Terms one(std::int32_t K) const {
-      const SizeCoefficients& c = by_size[size[K]];
-      return Terms{c.ai, c.aj, c.bd, c.g};
-    }
-    PairTerms two(std::int32_t K1, std::int32_t K2) const {
-      if ((size[K1] | size[K2]) == 1) return singles;
-      return pair_terms(one(K1), one(K2));
-    }
-  };
-  const SizeCoefficients& c = by_size_[1];
-  const Terms single{c.ai, c.aj, c.bd, c.g};
-  sweep(PII.data(), I, J, SizeTerms{size_.data(), by_size_.data(), pair_terms(single, single)});
+  sweep(PII.data(), I, J, SizeTerms{sizes_at_.data(), table});
 }
 
 // The active indices fall into three runs: K < I, where (K,I) and (K,J) lie
@@ -409,25 +431,27 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
 
   // Column I is rewritten whole by the rows K < I, which come in ascending
   // order: its minimum is found as the values are made, then its row.
-  Pair floor = splat(kCeiling);
-  double floor_one = kCeiling;
+  double floor1 = kCeiling;
+  double floor2 = kCeiling;
   std::size_t p = 0;
   for (; p + 2 <= pos_i; p += 2) {
     const std::int32_t K1 = ks[p];
     const std::int32_t K2 = ks[p + 1];
-    const Pair v = combine(source.two(K1, K2), Pair{column_i[K1 - 1], column_i[K2 - 1]},
-                           Pair{column_j[K1 - 1], column_j[K2 - 1]});
-    column_i[K1 - 1] = v[0];
-    column_i[K2 - 1] = v[1];
-    floor = lower(v, floor);
+    double v1, v2;
+    combine_two(source, p, column_i[K1 - 1], column_i[K2 - 1], column_j[K1 - 1],
+                column_j[K2 - 1], v1, v2);
+    column_i[K1 - 1] = v1;
+    column_i[K2 - 1] = v2;
+    floor1 = lower(v1, floor1);
+    floor2 = lower(v2, floor2);
   }
   if (p < pos_i) {
     const std::int32_t K = ks[p];
-    const double v = combine(source.one(K), column_i[K - 1], column_j[K - 1]);
+    const double v = combine(source.one(p), column_i[K - 1], column_j[K - 1]);
     column_i[K - 1] = v;
-    floor_one = v;
+    floor1 = lower(v, floor1);
   }
-  const double m = lower(floor_one, lowest(floor));
+  const double m = lower(floor2, floor1);
   for (p = pos_i; p > 0 && !(column_i[ks[p - 1] - 1] <= m); --p) {
   }
   set_column(I, p == 0 ? 0 : ks[p - 1], p == 0 ? kEmpty : column_i[ks[p - 1] - 1]);
@@ -450,13 +474,6 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
   std::int32_t* const noted = noted_.data();
   const double* const mins = min_.data();
   std::size_t count = 0;
-  auto note_two = [&](Pair v, std::int32_t K1, std::int32_t K2) {
-    const PairBits at_most = v <= Pair{mins[K1], mins[K2]};
-    noted[count] = K1;
-    count -= static_cast<std::size_t>(at_most[0]);
-    noted[count] = K2;
-    count -= static_cast<std::size_t>(at_most[1]);
-  };
   auto note_one = [&](double v, std::int32_t K) {
     noted[count] = K;
     count += static_cast<std::size_t>(v <= mins[K]);
@@ -466,16 +483,17 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
     const std::int32_t K2 = ks[p + 1];
     double* const ik1 = pii + starts[p] + (I - 1);
     double* const ik2 = pii + starts[p + 1] + (I - 1);
-    const Pair v = combine(source.two(K1, K2), Pair{*ik1, *ik2},
-                           Pair{column_j[K1 - 1], column_j[K2 - 1]});
-    *ik1 = v[0];
-    *ik2 = v[1];
-    note_two(v, K1, K2);
+    double v1, v2;
+    combine_two(source, p, *ik1, *ik2, column_j[K1 - 1], column_j[K2 - 1], v1, v2);
+    *ik1 = v1;
+    *ik2 = v2;
+    note_one(v1, K1);
+    note_one(v2, K2);
   }
   if (p < pos_j) {
     const std::int32_t K = ks[p];
     double& ik = pii[starts[p] + (I - 1)];
-    ik = combine(source.one(K), ik, column_j[K - 1]);
+    ik = combine(source.one(p), ik, column_j[K - 1]);
     note_one(ik, K);
   }
   for (p = pos_j + 1; p + 2 <= end; p += 2) {
@@ -483,16 +501,18 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
     const std::int32_t K2 = ks[p + 1];
     double* const column_k1 = pii + starts[p];
     double* const column_k2 = pii + starts[p + 1];
-    const Pair v = combine(source.two(K1, K2), Pair{column_k1[I - 1], column_k2[I - 1]},
-                           Pair{column_k1[J - 1], column_k2[J - 1]});
-    column_k1[I - 1] = v[0];
-    column_k2[I - 1] = v[1];
-    note_two(v, K1, K2);
+    double v1, v2;
+    combine_two(source, p, column_k1[I - 1], column_k2[I - 1], column_k1[J - 1],
+                column_k2[J - 1], v1, v2);
+    column_k1[I - 1] = v1;
+    column_k2[I - 1] = v2;
+    note_one(v1, K1);
+    note_one(v2, K2);
   }
   if (p < end) {
     const std::int32_t K = ks[p];
     double* const column_k = pii + starts[p];
-    column_k[I - 1] = combine(source.one(K), column_k[I - 1], column_k[J - 1]);
+    column_k[I - 1] = combine(source.one(p), column_k[I - 1], column_k[J - 1]);
     note_one(column_k[I - 1], K);
   }
   // A noted column's minimum is held by another row: it gives way to v when
@@ -530,6 +550,7 @@ void ColumnMinima::repair(std::span<const double> PII, std::int32_t I, std::int3
   size_[ix(I)] += size_[ix(J)];
   size_[ix(J)] = 0;
   count_size(size_[ix(I)], 1);
+  sizes_at_[place(I)] = size_[ix(I)];
   for (const std::int32_t K : changed_) replay(K);
   // A column with only a bound on top is scanned, until a known minimum is.
   for (std::uint64_t tie = tree_[1].tie; tie >> 32 == 0; tie = tree_[1].tie) {

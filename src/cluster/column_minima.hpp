@@ -98,12 +98,11 @@ class ColumnMinima {
   std::vector<std::int32_t> sizes_;
   std::vector<std::int32_t> size_place_;
   void count_size(std::int32_t size, std::int32_t change);
+  std::vector<std::int32_t> sizes_at_;  // by place in active_: the group's size
   // Coefficients by group size for the strategy that weighs by K's size,
-  // made for the sizes in sizes_ at the start of each sweep.
-  struct SizeCoefficients {
-    double ai, aj, bd, g;
-  };
-  std::vector<SizeCoefficients> by_size_;
+  // four to a size (ai, aj, b * D(I,J), g), made for the sizes in sizes_ at
+  // the start of each sweep.
+  std::vector<double> by_size_;
 };
 
 }  // namespace metclust::cluster
