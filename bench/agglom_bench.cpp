@@ -3,7 +3,9 @@
 // side with the full scan of FNDMIN on the same matrix. Each benchmark
 // checks after the timing that its fusion history and levels are those of
 // the full scan, so a search that picks other pairs reports an error
-// instead of a time.
+// instead of a time. After the table, one line per matrix and strategy sets
+// the median CPU times of the two against each other: the fast search must
+// be at least 50 times faster.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -11,10 +13,12 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "cluster/agglom.hpp"
@@ -27,8 +31,17 @@ using metclust::cluster::FusionSink;
 using metclust::cluster::PairSearch;
 
 constexpr std::int32_t kLocations = 411;
+constexpr double kRequiredRatio = 50.0;
 
 enum class Data { Distances, Integers };
+
+const char* name_of(Data data) { return data == Data::Distances ? "distances" : "integers"; }
+const char* name_of(PairSearch search) { return search == PairSearch::Fast ? "fast" : "plain"; }
+
+std::string name_of(Data data, std::int32_t istrat, PairSearch search) {
+  return std::string("year/") + name_of(data) + "/strategy:" + std::to_string(istrat) + "/" +
+         name_of(search);
+}
 
 // Keeps nothing but a running digest of the fusion levels.
 struct LevelDigest : FusionSink {
@@ -115,15 +128,12 @@ void BM_Year(benchmark::State& state, Data data, std::int32_t istrat, PairSearch
 
 // Fast and full scan one after the other for each strategy, so that each
 // pair of lines compares like with like.
-const bool registered = [] {
-  for (const auto& [data, data_name] : {std::pair{Data::Distances, "distances"},
-                                        std::pair{Data::Integers, "integers"}}) {
+void register_all() {
+  for (const Data data : {Data::Distances, Data::Integers}) {
     for (std::int32_t istrat = 1; istrat <= 8; ++istrat) {
-      for (const auto& [search, search_name] : {std::pair{PairSearch::Fast, "fast"},
-                                                std::pair{PairSearch::Plain, "plain"}}) {
-        const std::string name = std::string("year/") + data_name + "/strategy:" +
-                                 std::to_string(istrat) + "/" + search_name;
-        benchmark::RegisterBenchmark(name.c_str(), BM_Year, data, istrat, search)
+      for (const PairSearch search : {PairSearch::Fast, PairSearch::Plain}) {
+        benchmark::RegisterBenchmark(name_of(data, istrat, search).c_str(), BM_Year, data, istrat,
+                                     search)
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true)
@@ -131,7 +141,52 @@ const bool registered = [] {
       }
     }
   }
-  return true;
-}();
+}
+
+// Keeps the median CPU time of each benchmark, in milliseconds.
+class MedianReporter : public benchmark::ConsoleReporter {
+ public:
+  using ConsoleReporter::ConsoleReporter;
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (!run.error_occurred && run.run_type == Run::RT_Aggregate &&
+          run.aggregate_name == "median") {
+        medians_[run.run_name.function_name] = run.GetAdjustedCPUTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  const double* median(const std::string& name) const {
+    const auto it = medians_.find(name);
+    return it == medians_.end() ? nullptr : &it->second;
+  }
+
+ private:
+  std::map<std::string, double> medians_;
+};
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  register_all();
+  MedianReporter reporter(benchmark::ConsoleReporter::OO_Tabular);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  for (const Data data : {Data::Distances, Data::Integers}) {
+    for (std::int32_t istrat = 1; istrat <= 8; ++istrat) {
+      const double* fast = reporter.median(name_of(data, istrat, PairSearch::Fast));
+      const double* plain = reporter.median(name_of(data, istrat, PairSearch::Plain));
+      if (fast == nullptr || plain == nullptr) continue;
+      const double ratio = *plain / *fast;
+      std::printf("%-9s strategy %d  cpu plain %7.3f ms / fast %6.3f ms = %6.1f", name_of(data),
+                  istrat, *plain, *fast, ratio);
+      std::printf("  (at least %.0f: %s)\n", kRequiredRatio,
+                  ratio >= kRequiredRatio ? "yes" : "NO");
+    }
+  }
+  benchmark::Shutdown();
+  return 0;
+}

@@ -112,9 +112,9 @@ Found dense_minimum(const double* column, std::int32_t count) {
     m = lowest(lower(lower(floor[0], floor[1]), lower(floor[2], floor[3])));
     const Pair level = splat(m);
     for (std::int32_t at = count - 8;; at = std::max(at - 8, 0)) {
-      const PairBits hit = (load_pair(column + at) <= level) | (load_pair(column + at + 2) <= level) |
-                           (load_pair(column + at + 4) <= level) |
-                           (load_pair(column + at + 6) <= level);
+      const PairBits hit =
+          (load_pair(column + at) <= level) | (load_pair(column + at + 2) <= level) |
+          (load_pair(column + at + 4) <= level) | (load_pair(column + at + 6) <= level);
       if (any(hit)) {
         end = at + 8;
         break;
@@ -176,7 +176,9 @@ struct SizeTerms {
 }  // namespace
 
 ColumnMinima::ColumnMinima(std::int32_t n)
-    : n_(n < 0 ? 0 : n), leaves_(leaves_for(n_)), tree_(2 * ix(leaves_), Node{~std::uint64_t{0}, ~std::uint64_t{0}}) {
+    : n_(n < 0 ? 0 : n),
+      leaves_(leaves_for(n_)),
+      tree_(2 * ix(leaves_), Node{~std::uint64_t{0}, ~std::uint64_t{0}}) {
   active_.reserve(ix(n_));
   starts_.reserve(ix(n_));
   place_.assign(ix(n_) + 1, 0);
