@@ -143,6 +143,39 @@ inline void field_kinds(const std::vector<records::LayoutItem>& items, std::size
   }
 }
 
+// The fusion records of .SCL: the records between each fusion heading and
+// the message that follows the fusions (or the end of the file).
+inline std::vector<std::string_view> scl_fusions(std::string_view SCL) {
+  bool complete = false;
+  std::vector<std::string_view> fusions;
+  bool inside = false;
+  for (std::string_view line : crlf_lines(SCL, complete)) {
+    if (line == "    Gpi + Gpj = Gpij     D(ij)") {
+      inside = true;
+    } else if (line == " Calculate dendrogram") {
+      inside = false;
+    } else if (inside) {
+      fusions.push_back(line);
+    }
+  }
+  return fusions;
+}
+
+// The fusion records of .CLS: after its four opening records, the only
+// records with " + " in columns 8 to 10 (year records have blanks there,
+// counts and elimination vectors no "+").
+inline std::vector<std::string_view> cls_fusions(std::string_view CLS) {
+  bool complete = false;
+  const std::vector<std::string_view> lines = crlf_lines(CLS, complete);
+  std::vector<std::string_view> fusions;
+  for (std::size_t k = 4; k < lines.size(); ++k) {
+    if (lines[k].substr(std::min<std::size_t>(7, lines[k].size()), 3) == " + ") {
+      fusions.push_back(lines[k]);
+    }
+  }
+  return fusions;
+}
+
 // Blanks in a numeric field are ignored wherever they stand, so the start
 // of the stream (up to its first line end, at most 48 bytes) read as a field
 // must give the same result, bit for bit, with one more blank put in at a
@@ -379,8 +412,9 @@ inline JobOutcome run_job_in(const Workspace& space, std::string_view ema, std::
 // The rules every finished job keeps, whatever its input: a known exit
 // status; on the error stream only "output conversion" reports and, when the
 // run was ended, one severe report with the matching number as its last
-// line; output files that hold whole CR LF records; and a .PCL that is
-// written to only once the .SCL has reached a year's dendrogram.
+// line; output files that hold whole CR LF records; a .PCL that is
+// written to only once the .SCL has reached a year's dendrogram; and the
+// same fusion records in .SCL and .CLS.
 inline std::string check_job(const JobOutcome& job) {
   if (!detail::known_status(job.status)) return "exit status " + std::to_string(job.status);
   bool complete = false;
@@ -409,6 +443,9 @@ inline std::string check_job(const JobOutcome& job) {
   }
   if (!job.PCL.empty() && job.SCL.find(" Calculate dendrogram\r\n") == std::string::npos) {
     return ".PCL written before any dendrogram was calculated";
+  }
+  if (detail::scl_fusions(job.SCL) != detail::cls_fusions(job.CLS)) {
+    return ".SCL and .CLS hold different fusion records";
   }
   return {};
 }

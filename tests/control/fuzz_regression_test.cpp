@@ -136,8 +136,10 @@ TEST(FuzzRegressions, TheRulesCatchABrokenRun) {
       "forrtl: error (63): output conversion error, unit 22, file /x/JOB.SCL\r\n"
       "forrtl: severe (24): end-of-file during read, unit 20, file /x/JOB.EMA\r\n";
   good.SCL = " Maximum number of years in data set             (MAXY) = ";
-  good.SCL += "     2\r\n Calculate dendrogram\r\n";
-  good.CLS = "     2\r\n";
+  good.SCL += "     2\r\n    Gpi + Gpj = Gpij     D(ij)\r\n      1 +   2 =   3   0.10000000E+01\r\n";
+  good.SCL += " Calculate dendrogram\r\n";
+  good.CLS = "     2\r\nT\r\n     W     S     C     N     1\r\n  90  90\r\n  1990    YR1990  \r\n";
+  good.CLS += "   2\r\n   0   0\r\n      1 +   2 =   3   0.10000000E+01\r\n";
   good.PCL = " 1990    3 T\r\n";
   ASSERT_EQ(metclust::fuzz::check_job(good), "");
 
@@ -158,6 +160,10 @@ TEST(FuzzRegressions, TheRulesCatchABrokenRun) {
       {"a .CLS ending in part of a record", [](JobOutcome& j) { j.CLS += "   3"; }},
       {"a .PCL ending in part of a record", [](JobOutcome& j) { j.PCL.pop_back(); }},
       {"an .SCL without the run summary first", [](JobOutcome& j) { j.SCL = "\r\n" + j.SCL; }},
+      {"a fusion record missing from .CLS",
+       [](JobOutcome& j) { j.CLS.resize(j.CLS.find("      1 +")); }},
+      {"fusion records that differ",
+       [](JobOutcome& j) { j.SCL.replace(j.SCL.find("0.1000"), 6, "0.2000"); }},
       {"plot data before any dendrogram",
        [](JobOutcome& j) { j.SCL = j.SCL.substr(0, j.SCL.find("\r\n") + 2); }},
   };
