@@ -82,6 +82,32 @@ Outcome run(const std::vector<double>& matrix, std::int32_t nl, double beta, std
   return o;
 }
 
+// The two searches made the same fusions and left the same matrix, G,
+// LABEL and HIST behind.
+void expect_same(const Outcome& fast, const Outcome& plain) {
+  ASSERT_EQ(fast.complete, plain.complete);
+  ASSERT_EQ(fast.hist, plain.hist);
+  ASSERT_EQ(fast.sink.fusions.size(), plain.sink.fusions.size());
+  for (std::size_t s = 0; s < plain.sink.fusions.size(); ++s) {
+    const auto& f = fast.sink.fusions[s];
+    const auto& p = plain.sink.fusions[s];
+    ASSERT_EQ(f.label_i, p.label_i) << "fusion " << s + 1;
+    ASSERT_EQ(f.label_j, p.label_j) << "fusion " << s + 1;
+    ASSERT_EQ(f.label_new, p.label_new) << "fusion " << s + 1;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(f.dmin), std::bit_cast<std::uint64_t>(p.dmin))
+        << "fusion " << s + 1;
+  }
+  ASSERT_EQ(fast.g, plain.g);
+  ASSERT_EQ(fast.label, plain.label);
+  // The matrices left behind agree bit for bit, but for which NaN: with
+  // two NaN operands the compiler's operand order picks the one passed on.
+  for (std::size_t q = 0; q < plain.pii.size(); ++q) {
+    const bool both_nan = std::isnan(fast.pii[q]) && std::isnan(plain.pii[q]);
+    ASSERT_TRUE(both_nan || std::memcmp(&fast.pii[q], &plain.pii[q], sizeof(double)) == 0)
+        << "matrix element " << q << ": " << fast.pii[q] << " and " << plain.pii[q];
+  }
+}
+
 TEST(PairSearch, FastSearchMakesTheFusionsOfTheFullScan) {
   const std::uint64_t seeds[] = {20240101, 20240102, 20240103, 20240104, 20240105};
   const Kind kinds[] = {Kind::Real, Kind::SmallIntegers, Kind::FewValues, Kind::Specials,
@@ -109,27 +135,8 @@ TEST(PairSearch, FastSearchMakesTheFusionsOfTheFullScan) {
         ++years;
         stopped += plain.complete ? 0 : 1;
         fusions += static_cast<long>(plain.sink.fusions.size());
-        ASSERT_EQ(fast.complete, plain.complete);
-        ASSERT_EQ(fast.hist, plain.hist);
-        ASSERT_EQ(fast.sink.fusions.size(), plain.sink.fusions.size());
-        for (std::size_t s = 0; s < plain.sink.fusions.size(); ++s) {
-          const auto& f = fast.sink.fusions[s];
-          const auto& p = plain.sink.fusions[s];
-          ASSERT_EQ(f.label_i, p.label_i) << "fusion " << s + 1;
-          ASSERT_EQ(f.label_j, p.label_j) << "fusion " << s + 1;
-          ASSERT_EQ(f.label_new, p.label_new) << "fusion " << s + 1;
-          ASSERT_EQ(std::bit_cast<std::uint64_t>(f.dmin), std::bit_cast<std::uint64_t>(p.dmin))
-              << "fusion " << s + 1;
-        }
-        ASSERT_EQ(fast.g, plain.g);
-        ASSERT_EQ(fast.label, plain.label);
-        // The matrices left behind agree bit for bit, but for which NaN: with
-        // two NaN operands the compiler's operand order picks the one passed on.
-        for (std::size_t q = 0; q < plain.pii.size(); ++q) {
-          const bool both_nan = std::isnan(fast.pii[q]) && std::isnan(plain.pii[q]);
-          ASSERT_TRUE(both_nan || std::memcmp(&fast.pii[q], &plain.pii[q], sizeof(double)) == 0)
-              << "matrix element " << q << ": " << fast.pii[q] << " and " << plain.pii[q];
-        }
+        expect_same(fast, plain);
+        if (HasFatalFailure()) return;
       }
     }
   }
@@ -138,6 +145,27 @@ TEST(PairSearch, FastSearchMakesTheFusionsOfTheFullScan) {
   // The special matrices must exercise the stop as well as complete years.
   EXPECT_GT(stopped, 0);
   EXPECT_LT(stopped, years);
+}
+
+// Years of 411 locations, the most the work space holds: sweeps over
+// hundreds of groups, groups of every size up to the whole year.
+TEST(PairSearch, FullSizeYears) {
+  constexpr std::int32_t nl = 411;
+  const std::uint64_t seed = 20240111;
+  std::printf("pair search, full size: seed %llu\n", static_cast<unsigned long long>(seed));
+  std::mt19937_64 rng(seed);
+  for (const Kind kind : {Kind::Real, Kind::SmallIntegers}) {
+    const std::vector<double> m = random_matrix(kind, nl, 192, rng);
+    for (std::int32_t istrat = 1; istrat <= 8; ++istrat) {
+      SCOPED_TRACE(::testing::Message() << name_of(kind) << " seed " << seed << " strategy "
+                                        << istrat);
+      const Outcome fast = run(m, nl, 0.0, istrat, PairSearch::Fast);
+      const Outcome plain = run(m, nl, 0.0, istrat, PairSearch::Plain);
+      ASSERT_TRUE(plain.complete);
+      expect_same(fast, plain);
+      if (HasFatalFailure()) return;
+    }
+  }
 }
 
 }  // namespace
