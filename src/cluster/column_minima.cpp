@@ -179,8 +179,11 @@ ColumnMinima::ColumnMinima(std::int32_t n)
     : n_(n < 0 ? 0 : n),
       leaves_(leaves_for(n_)),
       tree_(2 * ix(leaves_), Node{~std::uint64_t{0}, ~std::uint64_t{0}}) {
+  start_.resize(ix(n_) + 1);
+  for (std::int32_t K = 1; K <= n_; ++K) start_[ix(K)] = packed_index(1, K);
   active_.reserve(ix(n_));
   starts_.reserve(ix(n_));
+  sizes_at_.reserve(ix(n_));
   place_.assign(ix(n_) + 1, 0);
   min_.assign(ix(n_) + 1, kEmpty);
   row_.assign(ix(n_) + 1, 0);
@@ -188,8 +191,6 @@ ColumnMinima::ColumnMinima(std::int32_t n)
   next_.assign(ix(n_) + 1, 0);
   prev_.assign(ix(n_) + 1, 0);
   held_.reserve(ix(n_));
-  start_.resize(ix(n_) + 1);
-  for (std::int32_t K = 1; K <= n_; ++K) start_[ix(K)] = packed_index(1, K);
   unsure_.assign(ix(n_) + 1, 0);
   changed_.reserve(ix(n_) + 2);
   noted_.resize(ix(n_) + 1);
@@ -198,13 +199,12 @@ ColumnMinima::ColumnMinima(std::int32_t n)
   sizes_.reserve(ix(n_));
   size_place_.assign(ix(n_) + 1, 0);
   by_size_.assign(4 * (ix(n_) + 1), 0.0);
-  sizes_at_.reserve(ix(n_));
 }
 
 // The smaller minimum wins; of equal minima (minus zero equals zero) the
 // larger row, then the larger column, as the full scan ends on the pair it
-// meets last.
-// The choice is made with masks: which node wins follows no pattern.
+// meets last. The choice is made with masks, not a branch: which node wins
+// follows no pattern.
 inline ColumnMinima::Node ColumnMinima::winner(const Node& a, const Node& b) {
   const auto below = static_cast<std::uint64_t>(b.level < a.level);
   const auto level_equal = static_cast<std::uint64_t>(b.level == a.level);
@@ -254,6 +254,7 @@ inline void ColumnMinima::set_column(std::int32_t K, std::int32_t row, double mi
   tree_[ix(leaves_ + K)] = Node{level_of(kept), ~key};
 }
 
+// The column's minimum is not known, only a bound at or below its values.
 inline void ColumnMinima::set_unsure(std::int32_t K, double bound) {
   unlink(K);
   min_[ix(K)] = bound;
@@ -352,8 +353,8 @@ void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32
 }
 
 // The column's pairs lie side by side in the packed matrix; the active rows
-// below K, the first place(K) entries of the list, are read through it, two
-// at a time.
+// below K, the first place(K) entries of the list, are read through it, in
+// the two passes of dense_minimum().
 void ColumnMinima::rescan(const double* pii, std::int32_t K) {
   const double* const column = pii + start_[ix(K)];
   const std::int32_t* const rows = active_.data();

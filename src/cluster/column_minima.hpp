@@ -6,7 +6,9 @@
 // largest column: exactly the pair, and the element, that the full scan of
 // FNDMIN takes. A winner tree over the columns holds that choice; a fusion
 // repairs only the columns it touches, in the same sweep that applies the
-// Lance-Williams update, and replays only their paths in the tree.
+// Lance-Williams update, and replays only their paths in the tree. A column
+// whose minimum the fusion took away keeps that old minimum as a bound below
+// all its values and is scanned again only once the bound comes out on top.
 #pragma once
 
 #include <cstddef>
@@ -36,7 +38,8 @@ class ColumnMinima {
               std::int32_t J, double BETA, std::int32_t ISTRAT);
 
   // After the fusion of I and J has moved G(J) into G(I): drops J, brings
-  // the winner tree up to date and scans the columns it needs.
+  // the winner tree up to date and scans the columns with only a bound that
+  // come out on top, until a known minimum does.
   void repair(std::span<const double> PII, std::int32_t I, std::int32_t J);
 
  private:
@@ -60,16 +63,23 @@ class ColumnMinima {
   void rescan(const double* pii, std::int32_t K);
   std::size_t place(std::int32_t K) const;
   void drop(std::int32_t J);
+  void count_size(std::int32_t size, std::int32_t change);
   template <class Source>
   void sweep(double* pii, std::int32_t I, std::int32_t J, Source source);
 
   std::int32_t n_;
+  std::vector<std::int64_t> start_;   // by index K: position of the pair (1,K)
   std::vector<std::int32_t> active_;  // active indices, ascending
-  std::vector<std::int64_t> starts_;  // by place in active_: start_ of the index
-  std::vector<std::int32_t> place_;   // by active index: its place in active_
-  std::int32_t leaves_;               // leaf of column K: node leaves_ + K
-  std::vector<Node> tree_;            // node 1 is the root
-  // The leaves again, as two plain arrays by column, for the sweep's checks.
+  // By place in active_, beside the index: start_ of the index and the size
+  // of its group.
+  std::vector<std::int64_t> starts_;
+  std::vector<std::int32_t> sizes_at_;
+  std::vector<std::int32_t> place_;  // by active index: its place in active_
+  std::int32_t leaves_;              // leaf of column K: node leaves_ + K
+  std::vector<Node> tree_;           // node 1 is the root
+  // The leaves again, as plain arrays by column, for the sweep's checks:
+  // the minimum (the bound for a column with only a bound) and its row (0
+  // for a column with only a bound).
   std::vector<double> min_;
   std::vector<std::int32_t> row_;
   // The columns whose minimum a row holds, a list per row: first_ by row,
@@ -87,7 +97,6 @@ class ColumnMinima {
     double min;
   };
   std::vector<Held> held_;
-  std::vector<std::int64_t> start_;    // position of the pair (1,K)
   std::vector<std::int32_t> changed_;  // columns whose path to replay
   std::vector<std::int32_t> noted_;    // columns K > I whose minimum may change
   // The group sizes by index, as G holds them, and the sizes that active
@@ -97,8 +106,6 @@ class ColumnMinima {
   std::vector<std::int32_t> groups_of_size_;
   std::vector<std::int32_t> sizes_;
   std::vector<std::int32_t> size_place_;
-  void count_size(std::int32_t size, std::int32_t change);
-  std::vector<std::int32_t> sizes_at_;  // by place in active_: the group's size
   // Coefficients by group size for the strategy that weighs by K's size,
   // four to a size (ai, aj, b * D(I,J), g), made for the sizes in sizes_ at
   // the start of each sweep.
