@@ -178,7 +178,7 @@ struct SizeTerms {
 ColumnMinima::ColumnMinima(std::int32_t n)
     : n_(n < 0 ? 0 : n),
       leaves_(leaves_for(n_)),
-      tree_(2 * ix(leaves_), Node{~std::uint64_t{0}, ~std::uint64_t{0}}) {
+      tree_(2 * ix(leaves_), ~Node{0}) {
   start_.resize(ix(n_) + 1);
   for (std::int32_t K = 1; K <= n_; ++K) start_[ix(K)] = packed_index(1, K);
   active_.reserve(ix(n_));
@@ -199,18 +199,6 @@ ColumnMinima::ColumnMinima(std::int32_t n)
   sizes_.reserve(ix(n_));
   size_place_.assign(ix(n_) + 1, 0);
   by_size_.assign(4 * (ix(n_) + 1), 0.0);
-}
-
-// The smaller minimum wins; of equal minima (minus zero equals zero) the
-// larger row, then the larger column, as the full scan ends on the pair it
-// meets last. The choice is made with masks, not a branch: which node wins
-// follows no pattern.
-inline ColumnMinima::Node ColumnMinima::winner(const Node& a, const Node& b) {
-  const auto below = static_cast<std::uint64_t>(b.level < a.level);
-  const auto level_equal = static_cast<std::uint64_t>(b.level == a.level);
-  const auto tie_below = static_cast<std::uint64_t>(b.tie < a.tie);
-  const std::uint64_t b_wins = 0 - (below | (level_equal & tie_below));
-  return Node{a.level ^ ((a.level ^ b.level) & b_wins), a.tie ^ ((a.tie ^ b.tie) & b_wins)};
 }
 
 namespace {
@@ -251,7 +239,7 @@ inline void ColumnMinima::set_column(std::int32_t K, std::int32_t row, double mi
     row_[ix(K)] = row;
   }
   const auto key = (static_cast<std::uint64_t>(row) << 32) | static_cast<std::uint32_t>(K);
-  tree_[ix(leaves_ + K)] = Node{level_of(kept), ~key};
+  tree_[ix(leaves_ + K)] = node_of(level_of(kept), ~key);
 }
 
 // The column's minimum is not known, only a bound at or below its values.
@@ -259,7 +247,7 @@ inline void ColumnMinima::set_unsure(std::int32_t K, double bound) {
   unlink(K);
   min_[ix(K)] = bound;
   unsure_[ix(K)] = 1;
-  tree_[ix(leaves_ + K)] = Node{level_of(bound), static_cast<std::uint64_t>(K)};
+  tree_[ix(leaves_ + K)] = node_of(level_of(bound), static_cast<std::uint64_t>(K));
 }
 
 // Plays column K's leaf up towards the root against the sibling at each
@@ -270,10 +258,10 @@ void ColumnMinima::replay(std::int32_t K) {
   std::int32_t node = leaves_ + K;
   Node w = tree_[ix(node)];
   while (node > 1) {
-    w = winner(w, tree_[ix(node ^ 1)]);
+    w = std::min(w, tree_[ix(node ^ 1)]);
     node /= 2;
     Node& parent = tree_[ix(node)];
-    if (parent.level == w.level && parent.tie == w.tie) return;
+    if (parent == w) return;
     parent = w;
   }
 }
@@ -348,7 +336,7 @@ void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32
     for (const std::int32_t K : active_) rescan(PII.data(), K);
   }
   for (std::int32_t node = leaves_ - 1; node >= 1; --node) {
-    tree_[ix(node)] = winner(tree_[ix(2 * node)], tree_[ix(2 * node + 1)]);
+    tree_[ix(node)] = std::min(tree_[ix(2 * node)], tree_[ix(2 * node + 1)]);
   }
 }
 
@@ -379,7 +367,7 @@ void ColumnMinima::rescan(const double* pii, std::int32_t K) {
 }
 
 bool ColumnMinima::closest(std::int32_t& I, std::int32_t& J, double& DMIN) const {
-  const std::uint64_t key = ~tree_[1].tie;
+  const auto key = ~static_cast<std::uint64_t>(tree_[1]);
   const auto row = static_cast<std::int32_t>(key >> 32);
   if (row == 0) return false;
   I = row;
@@ -556,7 +544,8 @@ void ColumnMinima::repair(std::span<const double> PII, std::int32_t I, std::int3
   sizes_at_[place(I)] = size_[ix(I)];
   for (const std::int32_t K : changed_) replay(K);
   // A column with only a bound on top is scanned, until a known minimum is.
-  for (std::uint64_t tie = tree_[1].tie; tie >> 32 == 0; tie = tree_[1].tie) {
+  for (auto tie = static_cast<std::uint64_t>(tree_[1]); tie >> 32 == 0;
+       tie = static_cast<std::uint64_t>(tree_[1])) {
     const auto K = static_cast<std::int32_t>(tie);
     rescan(PII.data(), K);
     replay(K);

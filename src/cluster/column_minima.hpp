@@ -44,17 +44,17 @@ class ColumnMinima {
 
  private:
   // A column's minimum and the row holding it, kept in the column's leaf of
-  // the winner tree as two unsigned words that order the columns as the
-  // full scan does: `level` orders the minima as numbers (a zero and a minus
-  // zero alike), `tie` = ~(row * 2^32 + column) puts of equal minima the
-  // larger row first, then the larger column. The smaller node wins; an
-  // inner node holds the winner of its two children. A column without a
-  // pair that can be taken has row 0 and the level of +infinity.
-  struct Node {
-    std::uint64_t level;
-    std::uint64_t tie;
-  };
-  static Node winner(const Node& a, const Node& b);
+  // the winner tree as one 16-byte unsigned number, level * 2^64 + tie, that
+  // orders the columns as the full scan does: `level` orders the minima as
+  // numbers (a zero and a minus zero alike), `tie` = ~(row * 2^32 + column)
+  // puts of equal minima the larger row first, then the larger column. The
+  // smaller node wins; an inner node holds the winner of its two children. A
+  // column without a pair that can be taken has row 0 and the level of
+  // +infinity.
+  __extension__ using Node = unsigned __int128;
+  static Node node_of(std::uint64_t level, std::uint64_t tie) {
+    return (static_cast<Node>(level) << 64) | tie;
+  }
   void set_column(std::int32_t K, std::int32_t row, double min);
   void set_unsure(std::int32_t K, double bound);
   void unlink(std::int32_t K);
