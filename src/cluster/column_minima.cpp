@@ -30,9 +30,10 @@ std::int32_t leaves_for(std::int32_t n) {
   return leaves;
 }
 
-// Two 8-byte reals worked on side by side: each operation gives in each
-// lane the bits that the same operation on the lane's values alone gives,
-// so the values of two K can be made at once.
+// Two 8-byte reals worked on side by side (a vector type of GCC and Clang,
+// the compilers the program is built with; on x86-64 one SSE2 register):
+// each operation gives in each lane the bits that the same operation on the
+// lane's values alone gives, so the values of two K can be made at once.
 using Pair = double __attribute__((vector_size(16)));
 using PairBits = std::int64_t __attribute__((vector_size(16)));
 
