@@ -7,47 +7,28 @@
 #include "records/layout.hpp"
 
 namespace metclust::analysis {
-namespace {
-
 using records::Layout;
-using records::Target;
-
-const Layout& title_record() {
-  static const Layout layout("(A)");
-  return layout;
-}
-const Layout& option_record() {
-  static const Layout layout("(4(5X,A1))");
-  return layout;
-}
-const Layout& year_record() {
-  static const Layout layout("(I6,4X,A8)");
-  return layout;
-}
-const Layout& matrix_row() {
-  static const Layout layout("(I6,1X,A8,1X,(T17,10E16.8))");
-  return layout;
-}
-
-}  // namespace
 
 Title YearReader::read_title() {
   Title title;
   title.fill(' ');
-  fixed_.read(records::kEma, title_record(), {std::span<char>(title)});
+  static const Layout title_record("(A)");
+  fixed_.read(records::kEma, title_record, {std::span<char>(title)});
   return title;
 }
 
 Options YearReader::read_options() {
   Options options;
-  fixed_.read(records::kEma, option_record(),
+  static const Layout option_record("(4(5X,A1))");
+  fixed_.read(records::kEma, option_record,
               {std::span<char>(&options.WEIGHT, 1), std::span<char>(&options.PRXTYP, 1),
                std::span<char>(&options.SEDTYP, 1), std::span<char>(&options.CORTYP, 1)});
   return options;
 }
 
 bool YearReader::read_year(std::int32_t& IYEAR, records::Name& YLABEL) {
-  return fixed_.read(records::kEma, year_record(), {&IYEAR, std::span<char>(YLABEL)},
+  static const Layout year_record("(I6,4X,A8)");
+  return fixed_.read(records::kEma, year_record, {&IYEAR, std::span<char>(YLABEL)},
                      records::AtEnd::Return);
 }
 
@@ -70,6 +51,7 @@ void YearReader::RDPROX(std::span<double> DZ, std::span<records::Name> NAMES, st
       static_cast<std::uint64_t>(cluster::packed_size(NL)) > DZ.size()) {
     throw std::out_of_range("RDPROX: NL beyond its segments");
   }
+  static const Layout matrix_row("(I6,1X,A8,1X,(T17,10E16.8))");
   std::int32_t row_number = 0;
   float diagonal = 0.0f;  // read as a 4-byte real and not kept
   for (std::int64_t i = 1; i <= rows; ++i) {
@@ -81,7 +63,7 @@ void YearReader::RDPROX(std::span<double> DZ, std::span<records::Name> NAMES, st
       for (std::int64_t k = 0; k < i - 1; ++k) row_.push_back(&DZ[first + static_cast<std::size_t>(k)]);
     }
     row_.push_back(&diagonal);
-    fixed_.read(records::kEma, matrix_row(), row_);
+    fixed_.read(records::kEma, matrix_row, row_);
   }
 }
 
