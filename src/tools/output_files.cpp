@@ -1,0 +1,86 @@
+#include "tools/output_files.hpp"
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+
+#include "tools/command_line.hpp"
+
+namespace metclust::tools {
+namespace fs = std::filesystem;
+
+std::optional<std::string> read_file_if_present(const std::string& name) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(name, ec);
+  if (!fs::exists(status)) return std::nullopt;
+  if (fs::is_directory(status)) throw FileError(name, "is a folder, not a file");
+  std::ifstream in(name, std::ios::binary);
+  if (!in) throw FileError(name, "cannot be opened for reading");
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw FileError(name, "cannot be read");
+  return bytes;
+}
+
+std::string read_file(const std::string& name) {
+  std::optional<std::string> bytes = read_file_if_present(name);
+  if (!bytes) throw FileError(name, "no such file");
+  return std::move(*bytes);
+}
+
+void OutputFiles::make_folder(const fs::path& folder) {
+  if (folder.empty()) return;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder)) throw FileError(folder.string(), "cannot make this folder");
+}
+
+void OutputFiles::add(fs::path path, std::string bytes) {
+  for (const fs::path& known : paths_) {
+    if (known == path) throw std::logic_error("output named twice: " + path.string());
+  }
+  paths_.push_back(std::move(path));
+  contents_.push_back(std::move(bytes));
+}
+
+std::vector<fs::path> OutputFiles::existing() const {
+  std::vector<fs::path> found;
+  for (const fs::path& path : paths_) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(path, ec))) found.push_back(path);
+  }
+  return found;
+}
+
+void OutputFiles::commit() {
+  std::random_device seed;
+  const std::string tag = ".tmp-" + integer_text(seed() & 0xffffff);
+  std::vector<fs::path> staged;
+  auto discard = [&] {
+    std::error_code ignored;
+    for (const fs::path& path : staged) fs::remove(path, ignored);
+  };
+  for (std::size_t k = 0; k < paths_.size(); ++k) {
+    fs::path temporary = paths_[k];
+    temporary += tag;
+    staged.push_back(temporary);
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (out) out.write(contents_[k].data(), static_cast<std::streamsize>(contents_[k].size()));
+    out.close();
+    if (!out) {
+      discard();
+      throw FileError(paths_[k].string(), "cannot be written");
+    }
+  }
+  for (std::size_t k = 0; k < paths_.size(); ++k) {
+    std::error_code ec;
+    fs::rename(staged[k], paths_[k], ec);
+    if (ec) {
+      discard();
+      throw FileError(paths_[k].string(), "cannot be put in place: " + ec.message());
+    }
+  }
+}
+
+}  // namespace metclust::tools
