@@ -183,12 +183,28 @@ def run_job(wine, env, exe, fixture):
     return problems
 
 
+def companion_version(wine, env, exe):
+    """A companion program's --version under Wine: empty when it answers with its name and
+    status 0, else what went wrong."""
+    name = os.path.splitext(os.path.basename(exe))[0]
+    try:
+        run = subprocess.run(wine + [exe, '--version'], env=env, stdin=subprocess.DEVNULL,
+                             capture_output=True, timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        return 'no end within %d s' % TIMEOUT
+    if run.returncode != 0 or not run.stdout.startswith(name.encode() + b' '):
+        return 'status %d, output %r, errors %r' % (run.returncode, run.stdout, run.stderr)
+    return ''
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('exe')
     parser.add_argument('--fixtures', action='append',
                         help='a folder of jobs (default: tests/fixtures and tests/windows/fixtures)')
     parser.add_argument('--kit', help="the conformance kit's check script, run when it exists")
+    parser.add_argument('--companion', action='append', default=[],
+                        help='a companion program (metclust-import.exe, ...) whose --version must run')
     args = parser.parse_args()
     exe = os.path.abspath(args.exe)
     if not os.path.isfile(exe):
@@ -215,6 +231,13 @@ def main():
             problems = run_job(wine, env, exe, fixture)
             if problems:
                 print('FAIL %s: %s' % (job, '\n  '.join(problems)))
+                failed += 1
+            else:
+                passed += 1
+        for companion in map(os.path.abspath, args.companion):
+            problem = companion_version(wine, env, companion)
+            if problem:
+                print('FAIL %s --version: %s' % (os.path.basename(companion), problem))
                 failed += 1
             else:
                 passed += 1
