@@ -11,7 +11,9 @@
 
 #include "plot/markup.hpp"
 #include "plot/page.hpp"
-#include "plot/plot_data.hpp"
+#include "formats/job_results.hpp"
+#include "formats/strategies.hpp"
+#include "records/located_error.hpp"
 #include "plot/svg.hpp"
 
 namespace metclust::plot {
@@ -137,7 +139,7 @@ int run(const Settings& settings, std::ostream& out) {
   // Everything is read and checked before the first picture is written.
   const std::optional<std::string> plot_bytes = read_file(plot_file);
   if (!plot_bytes) throw FileError(plot_file, "no such file");
-  std::vector<YearPlot> years = read_plot_records(*plot_bytes, plot_file);
+  std::vector<YearPlot> years = formats::read_plot_records(*plot_bytes, plot_file);
   const std::optional<std::string> cluster_bytes = read_file(cluster_file);
   if (!cluster_bytes && settings.heights) {
     throw FileError(cluster_file, "no such file; --heights takes the fusion levels from it");
@@ -146,8 +148,8 @@ int run(const Settings& settings, std::ostream& out) {
   options.heights = settings.heights;
   std::string title = years.empty() ? std::string() : years.front().title;
   if (cluster_bytes) {
-    const ClusterValues values = read_cluster_records(*cluster_bytes, cluster_file);
-    attach_cluster_values(years, values, cluster_file, plot_file);
+    const ClusterValues values = formats::read_cluster_records(*cluster_bytes, cluster_file);
+    formats::attach_cluster_values(years, values, cluster_file, plot_file);
     options.strategy = values.strategy;
     if (title.empty()) title = values.title;
   }
@@ -200,7 +202,7 @@ int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ost
   } catch (const UsageError& error) {
     err << kProgram << ": " << error.what() << " (see " << kProgram << " --help)\n";
     return kExitUsage;
-  } catch (const InputError& error) {
+  } catch (const records::LocatedError& error) {
     err << kProgram << ": " << error.message() << '\n';
     return kExitFileFault;
   } catch (const FileError& error) {

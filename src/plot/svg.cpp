@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "formats/strategies.hpp"
 #include "plot/markup.hpp"
 
 namespace metclust::plot {
@@ -118,7 +119,7 @@ std::string subheading(const YearPlot& year, const PictureOptions& options) {
            ": nothing to cluster, and the plot data of such a year names no location";
   }
   std::string text = integer_text(year.locations) + " locations";
-  if (options.strategy != 0) text += cat({" \xC2\xB7 ", strategy_text(options.strategy)});
+  if (options.strategy != 0) text += cat({" \xC2\xB7 ", formats::strategy_name(options.strategy)});
   text += options.heights ? " \xC2\xB7 fusions at their fusion levels D(ij)"
                           : " \xC2\xB7 fusions in the order they were made";
   return text;

@@ -6,9 +6,15 @@
 #include <cstdint>
 #include <string>
 
-#include "plot/plot_data.hpp"
+#include "formats/job_results.hpp"
 
 namespace metclust::plot {
+
+using formats::ClusterValues;
+using formats::ListedNode;
+using formats::PlotFusion;
+using formats::PlotPoint;
+using formats::YearPlot;
 
 struct PictureOptions {
   // Fusions at their fusion levels D(ij), with a value axis, in place of
