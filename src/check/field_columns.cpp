@@ -41,7 +41,7 @@ struct Walker {
         default:
           for (int r = 0; r < item.repeat && !full(); ++r) {
             const std::int64_t width = item.kind == Kind::Text ? text_width : item.width;
-            fields.push_back({record, pointer + 1, width});
+            fields.push_back({record, pointer + 1, width, item.digits});
             pointer += width;
           }
       }

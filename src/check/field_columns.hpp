@@ -15,6 +15,7 @@ struct FieldColumns {
   std::int64_t record = 0;  // 0 for the statement's first record
   std::int64_t column = 0;  // first column, 1-based
   std::int64_t width = 0;
+  int digits = 0;           // d of Ew.d and Fw.d
 };
 
 // The fields of `count` values; an A item without width takes `text_width`

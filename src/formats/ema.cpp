@@ -43,6 +43,9 @@ const Layout& elimination_written() {
 
 }  // namespace
 
+const records::Layout& ema_year_record() { return year_record(); }
+const records::Layout& ema_matrix_row() { return matrix_row(); }
+
 void write_year_record(records::RecordWriter& out, int unit, std::int32_t IYEAR,
                        const records::Name& YLABEL) {
   out.write(unit, year_record(), {IYEAR, records::view(YLABEL)});

@@ -22,6 +22,7 @@
 
 #include "records/channel_table.hpp"
 #include "records/free_form_reader.hpp"
+#include "records/layout.hpp"
 #include "records/record_reader.hpp"
 #include "records/record_writer.hpp"
 #include "records/text.hpp"
@@ -51,6 +52,11 @@ void write_year_record(records::RecordWriter& out, int unit, std::int32_t IYEAR,
                        const records::Name& YLABEL);
 bool read_year_record(records::RecordReader& in, int unit, std::int32_t& IYEAR,
                       records::Name& YLABEL, records::AtEnd at_end);
+
+// The fixed-column layouts of the .EMA records, for a tool that looks at the
+// columns of a record the reader took.
+const records::Layout& ema_year_record();
+const records::Layout& ema_matrix_row();
 
 // Reads the records of an .EMA channel in file order. Every fault is
 // reported by the channel table: a report that ends a run for metclust, a

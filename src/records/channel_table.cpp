@@ -258,7 +258,7 @@ void ChannelTable::fail(int number, int unit, std::optional<std::int32_t> year) 
       text = "the file ends where another record is needed";
       ++line;
     }
-    throw LocatedError(channel == nullptr ? name_of(unit) : channel->name, line, 0, text);
+    throw LocatedError(channel == nullptr ? name_of(unit) : channel->name, line, 0, text, number);
   }
   if (report::names_channel(number)) {
     text += ", unit ";
@@ -271,7 +271,7 @@ void ChannelTable::fail(int number, int unit, std::optional<std::int32_t> year) 
 
 void ChannelTable::fail_at(int number, int unit, std::int64_t column, std::string_view detail) {
   if (failures_ == Failures::Throw) {
-    throw LocatedError(name_of(unit), record_number(unit), column, std::string(detail));
+    throw LocatedError(name_of(unit), record_number(unit), column, std::string(detail), number);
   }
   fail(number, unit);
 }

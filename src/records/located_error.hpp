@@ -14,12 +14,18 @@ class LocatedError : public std::runtime_error {
  public:
   // `line` and `column` are 1-based; 0 when the fault concerns the whole
   // file, or the whole record.
-  LocatedError(std::string file, std::int64_t line, std::int64_t column, const std::string& what)
-      : std::runtime_error(what), file_(std::move(file)), line_(line), column_(column) {}
+  // `report` is the number of the report metclust's own run makes for the
+  // same fault (0 when there is none), so that a checker can say how a run
+  // would end.
+  LocatedError(std::string file, std::int64_t line, std::int64_t column, const std::string& what,
+               int report = 0)
+      : std::runtime_error(what), file_(std::move(file)), line_(line), column_(column),
+        report_(report) {}
 
   const std::string& file() const { return file_; }
   std::int64_t line() const { return line_; }
   std::int64_t column() const { return column_; }
+  int report() const { return report_; }
 
   // "FILE:LINE:COL: what", leaving out the parts that are 0.
   std::string message() const {
@@ -40,6 +46,7 @@ class LocatedError : public std::runtime_error {
   std::string file_;
   std::int64_t line_;
   std::int64_t column_;
+  int report_;
 };
 
 }  // namespace metclust::records
