@@ -1,0 +1,87 @@
+// The metclust-check command: what it prints and the exit status, for a
+// clean job, warnings with and without --strict, errors, a missing .NAQ or
+// .EMA, and wrong command lines. The job's files are never changed.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "check/check_cli.hpp"
+#include "scratch_folder.hpp"
+
+namespace metclust::check {
+namespace {
+
+const std::string kGood =
+    "1 2 0 90 90\r\nTwo sites\r\n     U     S     C     N\r\n  1990    1990\r\n2\r\n1 1\r\n"
+    "     1 A          0.00000000E+00\r\n     2 B          0.40000000E+01  0.00000000E+00\r\n";
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome run(const std::vector<std::string>& arguments) {
+  std::ostringstream out, err;
+  const int status = run_check(arguments, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(CheckCli, StatusAndOutput) {
+  testing::ScratchFolder folder;
+  const std::string dir = folder.path().string() + "/";
+  folder.put("GOOD.EMA", kGood);
+  folder.put("GOOD.NAQ", "");
+  folder.put("WARN.EMA", kGood + "\r\n");
+  folder.put("WARN.NAQ", "");
+  folder.put("LONE.EMA", kGood);
+
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{dir + "GOOD"}, 0, dir + "GOOD.EMA: 1 year, 0 errors, 0 warnings\n", ""},
+      {{"--strict", dir + "GOOD.EMA"}, 0, dir + "GOOD.EMA: 1 year, 0 errors, 0 warnings\n", ""},
+      {{dir + "WARN"}, 0,
+       dir + "WARN.EMA:9: warning: an empty line at the end: metclust reads it as the year record of "
+             "year 0 and then ends with report 24 (end-of-file during read) after clustering every year\n" +
+           dir + "WARN.EMA: 1 year, 0 errors, 1 warning\n",
+       ""},
+      {{"--strict", dir + "WARN"}, 1,
+       dir + "WARN.EMA:9: warning: an empty line at the end: metclust reads it as the year record of "
+             "year 0 and then ends with report 24 (end-of-file during read) after clustering every year\n" +
+           dir + "WARN.EMA: 1 year, 0 errors, 1 warning\n",
+       ""},
+      {{dir + "LONE"}, 1,
+       dir + "LONE.NAQ: error: no such file: metclust needs it (it never reads it) and ends with report 29\n" +
+           dir + "LONE.EMA: 1 year, 1 error, 0 warnings\n",
+       ""},
+      {{dir + "NONE"}, 1, "", "metclust-check: " + dir + "NONE.EMA: no such file\n"},
+      {{}, 2, "",
+       "metclust-check: no JOB given\nUsage: metclust-check [OPTION]... JOB\n"
+       "Try 'metclust-check --help' for more information.\n"},
+      {{"--strict=yes", "GOOD"}, 2, "",
+       "metclust-check: option '--strict' takes no value\nUsage: metclust-check [OPTION]... JOB\n"
+       "Try 'metclust-check --help' for more information.\n"},
+      {{"GOOD", "WARN"}, 2, "",
+       "metclust-check: more than one JOB given: 'WARN'\nUsage: metclust-check [OPTION]... JOB\n"
+       "Try 'metclust-check --help' for more information.\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = run(c.arguments);
+    const std::string shown = ::testing::PrintToString(c.arguments);
+    EXPECT_EQ(r.status, c.status) << shown;
+    EXPECT_EQ(r.out, c.out) << shown;
+    EXPECT_EQ(r.err, c.err) << shown;
+  }
+  EXPECT_EQ(folder.take("GOOD.EMA"), kGood);
+  EXPECT_FALSE(folder.exists("LONE.NAQ"));
+  EXPECT_EQ(run({"--version"}).out, "metclust-check 1.0.0\n");
+}
+
+}  // namespace
+}  // namespace metclust::check
