@@ -1,0 +1,151 @@
+// Every bad source file gets one line naming the file, line and column and
+// what was expected there, exit status 1, and nothing is written.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "import/import_cli.hpp"
+#include "scratch_folder.hpp"
+
+namespace metclust::import {
+namespace {
+
+struct Case {
+  const char* what;
+  std::vector<std::string> source;  // the source options, with FILE for the file's path
+  std::string csv;
+  std::string message;  // after "metclust-import: FILE"
+};
+
+const std::vector<std::string> kMatrix = {"--matrix", "1995=FILE"};
+const std::vector<std::string> kLong = {"--long", "FILE"};
+const std::vector<std::string> kTrials = {"--trials", "FILE", "--measure", "euclidean"};
+const std::vector<std::string> kCorrelation = {"--trials", "FILE", "--measure", "correlation"};
+const std::string kPairs = "year,location_a,location_b,proximity\n";
+const std::string kCells = "year,location,genotype,value\n";
+
+const Case kCases[] = {
+    // Square matrices.
+    {"an empty file", kMatrix, "", ": year 1995 has no location: the file holds no row"},
+    {"a header row without names", kMatrix, "site\n",
+     ":1:1: year 1995 has no location: expected the location names from the second field of the header row on"},
+    {"the header row left out", kMatrix, "A,0,1\nB,1,0\n",
+     ":1:1: expected a header row naming the locations, found a row of numbers"},
+    {"a location named twice", kMatrix, ",A,B,A\nA,0,1,2\nB,1,0,3\nA,2,3,0\n",
+     ":1:6: location \"A\" is named twice in the header row (first in column 2)"},
+    {"an empty name", kMatrix, ",A,\nA,0,1\n,1,0\n", ":1:4: expected a location name, found an empty field"},
+    {"asymmetric", kMatrix, ",A,B\nA,0,1.5\nB,1.25,0\n",
+     ":3:3: expected \"1.5\" as on line 2, column 5 (the matrix must be symmetric), found \"1.25\""},
+    {"a pair missing on both sides", kMatrix, ",A,B\nA,0,\nB,NA,0\n",
+     ":3:3: expected a proximity of \"A\" and \"B\", found none on either side of the diagonal"},
+    {"a negative proximity", kMatrix, ",A,B\nA,0,-1\nB,,0\n", ":2:5: expected a proximity of at least 0, found \"-1\""},
+    {"text for a proximity", kMatrix, ",A,B\nA,0,abc\nB,,0\n", ":2:5: expected a proximity, found \"abc\""},
+    {"infinity", kMatrix, ",A,B\nA,0,inf\nB,,0\n", ":2:5: expected a proximity, found \"inf\", which is not finite"},
+    {"beyond 8-byte reals", kMatrix, ",A,B\nA,0,1e400\nB,,0\n",
+     ":2:5: expected a proximity, found \"1e400\", which lies beyond the range of 8-byte reals"},
+    {"a decimal comma", kMatrix, ",A,B\nA,0,\"1,5\"\nB,,0\n",
+     ":2:5: expected a proximity written with a decimal point, found \"1,5\""},
+    {"above the search ceiling", kMatrix, ",A,B\nA,0,2e20\nB,,0\n",
+     ":2:5: expected a proximity of at most 1E20 (the largest metclust joins), found \"2e20\""},
+    {"a diagonal that is not 0", kMatrix, ",A,B\nA,2,1\nB,1,0\n", ":2:3: expected 0 on the diagonal, found \"2\""},
+    {"rows in another order", kMatrix, ",A,B\nB,0,1\nA,1,0\n",
+     ":2:1: expected the row of location \"A\" (rows in the order of the header row), found \"B\""},
+    {"a row missing", kMatrix, ",A,B\r\nA,0,1\r\n",
+     ":3:1: expected the row of location \"B\", found the end of the file (the header row names 2 locations)"},
+    {"a row too many", kMatrix, ",A,B\nA,0,1\nB,1,0\nC,1,1\n",
+     ":4:1: expected the end of the file after the rows of the 2 locations of the header row"},
+    {"an unquoted comma in a row", kMatrix, ",A,B\nA,0,1,5\nB,1,0\n",
+     ":2:1: expected 3 fields as in the header row, found 4 (a field that holds a comma must be quoted)"},
+    {"a quote never closed", kMatrix, ",A,B\nA,0,\"1\nB,1,0\n", ":2:5: quoted field is never closed"},
+    // Pairs.
+    {"no header row", kLong, "1995,A,B,1.5\n",
+     ":1:1: expected the header row year,location_a,location_b,proximity (the header row is missing)"},
+    {"a column missing", kLong, "year,location_a,location_b,value\n1995,A,B,1\n",
+     ":1:1: expected the header row year,location_a,location_b,proximity: no column proximity"},
+    {"a column twice", kLong, "year,location_a,location_b,proximity,Year\n",
+     ":1:38: column year is named twice in the header row"},
+    {"no rows", kLong, kPairs, ":2:1: expected the rows of the pairs after the header row, found none"},
+    {"nothing at all", kLong, "", ": expected the header row year,location_a,location_b,proximity, found no row"},
+    {"a pair missing", kLong, kPairs + "1995,A,B,1\n1995,A,C,2\n",
+     ":3:8: year 1995 gives no proximity for the pair \"B\", \"C\" (location \"C\" is first named here)"},
+    {"a pair twice, the other way round", kLong, kPairs + "1995,A,B,1\n1995,B,A,1\n",
+     ":3:6: the pair \"B\", \"A\" of year 1995 is given again (first on line 2)"},
+    {"a location paired with itself", kLong, kPairs + "1995,A,A,0\n",
+     ":2:8: expected a location other than location_a, found \"A\" again"},
+    {"a year with letters", kLong, kPairs + "95a,A,B,1\n", ":2:1: expected a year (a whole number), found \"95a\""},
+    {"an empty location", kLong, kPairs + "1995,A, ,1\n", ":2:8: expected a location name, found an empty field"},
+    {"an empty proximity", kLong, kPairs + "1995,A,B,\n", ":2:10: expected a proximity, found an empty field"},
+    {"a short row", kLong, kPairs + "1995,A,B\n", ":2:1: expected 4 fields as in the header row, found 3"},
+    {"a year beyond what the sequence line shows", kLong, kPairs + "1995,A,B,1\n3000,A,B,1\n",
+     ":3:1: year 3000 cannot be shown without asterisks: the sequence line shows the first and last year "
+     "in three columns, so a job's years must all lie within -99 to 999, or all within 1801 to 2899 (shown "
+     "as year - 1900)"},
+    {"two-digit and four-digit years together", kLong, kPairs + "1995,A,B,1\n95,A,B,1\n",
+     ":3:1: year 95 cannot be shown without asterisks: the sequence line shows the first and last year in "
+     "three columns, so a job's years must all lie within -99 to 999, or all within 1801 to 2899 (shown as "
+     "year - 1900)"},
+    // Trial results.
+    {"a value that is no number", kTrials, kCells + "1995,A,G1,5.2\n1995,B,G1,x\n",
+     ":3:11: expected a number, an empty field or NA, found \"x\""},
+    {"a cell twice", kTrials, kCells + "1995,A,G1,5\n1995,B,G1,6\n1995,A,G1,NA\n",
+     ":4:8: year 1995 gives location \"A\" and genotype \"G1\" again (first on line 2)"},
+    {"a location without any value", kTrials, kCells + "1995,A,G1,5\n1995,B,G1,NA\n1995,B,G2,\n",
+     ":3:6: location \"B\" has no value in year 1995 (every cell of it is empty or NA)"},
+    {"nothing in common", kTrials, kCells + "1995,A,G1,5\n1995,A,G2,6\n1995,B,G3,5\n",
+     ":4:6: year 1995 gives no proximity of \"A\" and \"B\": no genotype has a value at both"},
+    {"an empty genotype", kTrials, kCells + "1995,A,,5\n", ":2:8: expected a genotype name, found an empty field"},
+    {"values too large for a proximity", kTrials, kCells + "1995,A,G1,1e200\n1995,B,G1,-1e200\n",
+     ":3:6: year 1995 gives the proximity of \"A\" and \"B\" as no finite number: the values are too large"},
+    {"no correlation over one genotype", kCorrelation, kCells + "1995,A,G1,5\n1995,A,G2,6\n1995,B,G1,5\n",
+     ":4:6: year 1995 gives no correlation of \"A\" and \"B\": only one genotype has a value at both, and a "
+     "correlation needs two"},
+    {"no correlation with a constant location", kCorrelation,
+     kCells + "1995,A,G1,5\n1995,A,G2,6\n1995,B,G1,5\n1995,B,G2,5\n",
+     ":4:6: year 1995 gives no correlation of \"A\" and \"B\": \"B\" has the same value for every genotype "
+     "the two share"},
+};
+
+TEST(BadSources, OneLocatedLineAndNothingWritten) {
+  testing::ScratchFolder folder;
+  const std::string file = folder.file("source.csv");
+  for (const Case& c : kCases) {
+    folder.put("source.csv", c.csv);
+    std::vector<std::string> arguments;
+    for (const std::string& a : c.source) {
+      arguments.push_back(a == "FILE" ? file : a == "1995=FILE" ? "1995=" + file : a);
+    }
+    arguments.push_back(folder.file("JOB"));
+    std::ostringstream out, err;
+    EXPECT_EQ(run_import(arguments, out, err), 1) << c.what;
+    EXPECT_EQ(err.str(), "metclust-import: " + file + c.message + "\n") << c.what;
+    EXPECT_EQ(out.str(), "") << c.what;
+    for (const char* name : {"JOB.EMA", "JOB.NAQ", "JOB-names.csv"}) {
+      EXPECT_FALSE(folder.exists(name)) << c.what << ": " << name;
+    }
+  }
+}
+
+// A job of 412 locations, more than the work space holds, though each year
+// fits: refused where the 412th location is first named.
+TEST(BadSources, MoreLocationsThanTheWorkSpaceHolds) {
+  testing::ScratchFolder folder;
+  std::string csv = "year,location,genotype,value\n";
+  for (int k = 1; k <= 412; ++k) {
+    csv += (k <= 300 ? "1995,L" : "1996,L") + std::to_string(k) + ",G1," + std::to_string(k) + "\n";
+  }
+  folder.put("t.csv", csv);
+  std::ostringstream out, err;
+  const std::vector<std::string> arguments = {"--trials", folder.file("t.csv"), "--measure", "euclidean",
+                                              folder.file("JOB")};
+  EXPECT_EQ(run_import(arguments, out, err), 1);
+  EXPECT_EQ(err.str(), "metclust-import: " + folder.file("t.csv") +
+                           ":413:6: location 412 of the job: this build of metclust holds at most 411 locations "
+                           "(MAXL); build metclust for more with cmake -DMETCLUST_MAX_LOCATIONS=N, N at least "
+                           "the job's number of locations\n");
+  EXPECT_FALSE(folder.exists("JOB.EMA"));
+}
+
+}  // namespace
+}  // namespace metclust::import
