@@ -11,11 +11,11 @@ build=${1:?build folder}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz csv_fuzz check_fuzz)
 
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz" "$seeds/cluster_fuzz"
+mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz" "$seeds/cluster_fuzz" "$seeds/csv_fuzz" "$seeds/check_fuzz"
 n=0
 for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   [ -f "$ema" ] || continue
@@ -27,6 +27,17 @@ for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   { printf '\010\050\002\003\004\010\030\005\015\025'; cat "$ema"; } > "$seeds/reader_fuzz/seed-$n"
   # Clustering engine: the file's bytes as they are.
   cp "$ema" "$seeds/cluster_fuzz/seed-$n"
+  # Checker against the run: as for the whole job.
+  cp "$seeds/run_fuzz/seed-$n" "$seeds/check_fuzz/seed-$n"
+done
+# Import sources: one byte for the source (matrix, pairs, trials with each
+# measure), then the CSV.
+printf '\000,A,B,C\r\nA,0,1.5,2\r\nB,1.5,0,\r\nC,2,NA,0\r\n' > "$seeds/csv_fuzz/matrix"
+printf '\001year,location_a,location_b,proximity\n1995,A,B,1\n1995,"C, D",A,2.5\n1995,B,"C, D",3\n2004,A,B,0\n' \
+  > "$seeds/csv_fuzz/pairs"
+for m in 2 3 4; do
+  printf "\\00${m}\xEF\xBB\xBFyear,location,genotype,value\n88,A,G1,5.2\n88,A,G2,4\n88,B,G1,3\n88,B,G2,NA\n88,B,G3,7\n88,C,G1,1e1\n88,C,G2,-2\n" \
+    > "$seeds/csv_fuzz/trials-$m"
 done
 
 status=0

@@ -87,11 +87,16 @@ std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file) {
 void CsvWriter::separate() {
   if (row_open_) bytes_ += ',';
   row_open_ = true;
+  ++fields_;
+  row_empty_ = true;
 }
 
 CsvWriter& CsvWriter::text(std::string_view field) {
   separate();
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+  row_empty_ = field.empty();
+  // A byte-order mark at the very start would be taken for the file's own.
+  const bool mark_first = bytes_.empty() && field.starts_with("\xEF\xBB\xBF");
+  if (!mark_first && field.find_first_of(",\"\r\n") == std::string_view::npos) {
     bytes_ += field;
     return *this;
   }
@@ -106,12 +111,14 @@ CsvWriter& CsvWriter::text(std::string_view field) {
 
 CsvWriter& CsvWriter::number(double value) {
   separate();
+  row_empty_ = false;
   bytes_ += shortest_text(value);
   return *this;
 }
 
 CsvWriter& CsvWriter::integer(std::int64_t value) {
   separate();
+  row_empty_ = false;
   bytes_ += integer_text(value);
   return *this;
 }
@@ -122,8 +129,11 @@ CsvWriter& CsvWriter::empty() {
 }
 
 void CsvWriter::end_row() {
+  // A row of one empty field would be an empty line, which readers skip.
+  if (fields_ == 1 && row_empty_) bytes_ += "\"\"";
   bytes_ += "\r\n";
   row_open_ = false;
+  fields_ = 0;
 }
 
 std::string shortest_text(double value) {

@@ -28,7 +28,8 @@ struct CsvRow {
 std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file);
 
 // Writes CSV records, each ending in CR LF. Numbers in their shortest exact
-// form; a text field is quoted only when it must be.
+// form; a text field is quoted only when it must be, and a row of one empty
+// field as "" so that it is not taken for an empty line.
 class CsvWriter {
  public:
   CsvWriter& text(std::string_view field);
@@ -43,6 +44,8 @@ class CsvWriter {
   void separate();
   std::string bytes_;
   bool row_open_ = false;
+  std::int64_t fields_ = 0;  // in the open row
+  bool row_empty_ = false;   // the open row's last field is empty
 };
 
 // The shortest text that reads back as `value` ("0.1", "1e+20", "-3");
