@@ -11,7 +11,8 @@
 //                means taken over those genotypes (R's cor() with
 //                use = "pairwise.complete.obs")
 //
-// Sums run in genotype order, in long double as R's do.
+// Sums run in genotype order and are formed as R forms them: the euclidean
+// sum in double, the means and the sums of a correlation in long double.
 #pragma once
 
 #include <cstddef>

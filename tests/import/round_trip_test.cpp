@@ -177,5 +177,30 @@ TEST(RoundTrip, MetclustFusesTheCsvMatrixAsPlainAgglomerationDoes) {
   }
 }
 
+// The largest job this build of metclust holds: 411 locations, every one of
+// them a long name. metclust takes it without refusing and clusters it.
+TEST(RoundTrip, TheLargestJobThisBuildHolds) {
+  testing::ScratchFolder folder;
+  std::string csv = "year,location,genotype,value\n";
+  for (int k = 1; k <= 411; ++k) {
+    for (int g = 1; g <= 2; ++g) {
+      csv += "2004,Station number " + std::to_string(k) + ",G" + std::to_string(g) + "," +
+             std::to_string(k * g % 97) + ".5\n";
+    }
+  }
+  folder.put("t.csv", csv);
+  std::ostringstream out, err;
+  const std::vector<std::string> arguments = {"--trials", folder.file("t.csv"), "--measure", "euclidean",
+                                              folder.file("JOB")};
+  ASSERT_EQ(run_import(arguments, out, err), 0) << err.str();
+  const testing::ProcessResult run = testing::run_metclust(folder.path(), "JOB", 3);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out.find("INCREASE DIMENSION"), std::string::npos);
+  const formats::ClusterValues cls = formats::read_cluster_records(folder.take("JOB.CLS"), "JOB.CLS");
+  ASSERT_EQ(cls.years.size(), 1u);
+  EXPECT_EQ(cls.years[0].fusions.size(), 410u);
+}
+
 }  // namespace
 }  // namespace metclust::import
