@@ -48,6 +48,14 @@ std::string newick(const Tree& tree, std::span<const std::string> names) {
   const auto n = static_cast<std::size_t>(tree.locations());
   if (names.size() != n) throw std::invalid_argument("one name per location is needed");
   if (n == 0) return ";\n";
+  // One location: a top node at level 0 holding it, which R's ape reads
+  // (it refuses a tree that is a bare leaf).
+  if (n == 1) {
+    std::string out = "(";
+    out += newick_label(names[0]);
+    out += ":0);\n";
+    return out;
+  }
   // Depth-first from the top node, left before right, with an explicit
   // stack: a node is opened ("("), its left node written, then "," and its
   // right node, then closed (")" and its branch).

@@ -23,8 +23,8 @@ std::string newick_label(std::string_view label);
 // its fusion level above the leaves, which lie at 0: the path from one
 // location to another is twice the level of the fusion that joins them. A
 // fusion below a group it joins (an inversion) gives that group a negative
-// branch. A year of one location is that location alone; a year of none is
-// the empty tree ";".
+// branch. A year of one location is a node at 0 holding it, "(NAME:0);";
+// a year of none is the empty tree ";".
 std::string newick(const Tree& tree, std::span<const std::string> names);
 
 }  // namespace metclust::trees
