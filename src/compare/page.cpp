@@ -24,18 +24,20 @@ td,th{padding:0}
 .heat th.r{text-align:right;padding-right:6px;font-weight:normal;white-space:nowrap;font-size:12px}
 .heat th.v{font-weight:normal;font-size:12px;writing-mode:vertical-rl;transform:rotate(180deg);
  text-align:left;padding-bottom:4px;white-space:nowrap;height:auto;vertical-align:bottom}
-.heat th.g{background:#333;width:4px}
+.heat th.g{width:4px}
+.heat td.g{background:#333;width:4px}
 .grid td,.grid th{border:1px solid #ccc;padding:2px 6px;text-align:center;font-size:12px}
 .grid th{background:#f2f2f2}
 .grid th.r{text-align:left}
 .grid td.d{background:#eee;color:#666}
 .grid tr.s td{border-top:2px solid #333}
 .legend span{display:inline-block;width:28px;height:12px;border:1px solid #ccc;vertical-align:middle}
-.cons{display:flex;flex-wrap:wrap;gap:12px}
+.cons{display:flex;flex-wrap:wrap;gap:12px;align-items:flex-start}
 .cons table{border:1px solid #ccc}
 .cons th,.cons td{padding:2px 8px;font-size:13px;text-align:left}
 .cons td.n{text-align:right}
-.cons caption{text-align:left;font-weight:bold;padding:2px 0}
+.cons caption{text-align:left;padding:2px 0;white-space:nowrap}
+.cons caption b{display:block}
 )";
 
 // Share 0 white to 1 dark blue.
@@ -120,7 +122,7 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
     const std::size_t a = consensus.members[order[p]];
     page += "<tr><th class=\"r\">" + escaped(comparison.locations[a]) + "</th>";
     for (std::size_t q = 0; q < order.size(); ++q) {
-      if (q > 0 && group_of(order[q]) != group_of(order[q - 1])) page += "<th class=\"g\"></th>";
+      if (q > 0 && group_of(order[q]) != group_of(order[q - 1])) page += "<td class=\"g\"></td>";
       const std::size_t b = consensus.members[order[q]];
       if (a == b) {
         page += "<td class=\"c\" style=\"background:#888\" title=\"" + escaped(comparison.locations[a]) + "\"></td>";
@@ -167,10 +169,10 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
         ++counted;
       }
     }
-    page += "<table><caption>Group " + integer_text(g) + " &mdash; " +
+    page += "<table><caption><b>Group " + integer_text(g) + "</b>" +
             integer_text(static_cast<std::int64_t>(members.size())) + " location" +
             (members.size() == 1 ? "" : "s") +
-            (counted ? ", stability " + percent(total / static_cast<double>(counted)) : std::string()) +
+            (counted ? " &middot; stability " + percent(total / static_cast<double>(counted)) : std::string()) +
             "</caption>";
     for (const std::size_t m : members) {
       page += "<tr><td>" + escaped(comparison.locations[consensus.members[m]]) + "</td><td class=\"n\">" +
