@@ -65,7 +65,7 @@ CONFORMANCE_CHECK ?= ../shared/conformance/check
 windows:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=OFF
-	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust metclust-compare
 
 test-windows: windows
 	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/run_fixtures.py \
