@@ -258,6 +258,13 @@ TEST(Tree, CutAtALevel) {
       {3.0, {1, 1, 1, 1}},
   };
   for (const auto& [h, groups] : cases) EXPECT_EQ(cut_at_level(inverted, h).group, groups) << h;
+
+  // The inversion under a fusion that lies below the cut: 3 and 4 are
+  // joined at 1.2, but through the group of 1 and 2 made at 3.0, so they
+  // stay apart at 2.0 (as scipy's fcluster with "distance" has it).
+  const Tree nested(5, {{1, 2, 3.0}, {6, 3, 1.0}, {7, 4, 1.2}, {8, 5, 5.0}});
+  EXPECT_EQ(cut_at_level(nested, 2.0).group, (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(cut_at_level(nested, 3.0).group, (std::vector<std::int32_t>{1, 1, 1, 1, 2}));
 }
 
 TEST(Tree, FusionsThatMakeNoTreeAreRefused) {
