@@ -19,9 +19,10 @@
 #include <vector>
 
 #include "export/year_tables.hpp"
-#include "plot/plot_data.hpp"
+#include "formats/job_results.hpp"
 #include "plot/svg.hpp"
-#include "plot/year_tree.hpp"
+#include "records/located_error.hpp"
+#include "tools/year_tree.hpp"
 #include "trees/newick.hpp"
 #include "trees/tree.hpp"
 
@@ -37,25 +38,25 @@ inline std::string read_job_results(std::span<const std::uint8_t> data) {
   const std::string_view plot_bytes = bytes.substr(0, split);
   const std::string_view cluster_bytes = bytes.substr(split);
 
-  std::vector<plot::YearPlot> years;
+  std::vector<formats::YearPlot> years;
   try {
-    years = plot::read_plot_records(plot_bytes, "J.PCL");
-    const plot::ClusterValues values = plot::read_cluster_records(cluster_bytes, "J.CLS");
-    plot::attach_cluster_values(years, values, "J.CLS", "J.PCL");
-  } catch (const plot::InputError& error) {
+    years = formats::read_plot_records(plot_bytes, "J.PCL");
+    const formats::ClusterValues values = formats::read_cluster_records(cluster_bytes, "J.CLS");
+    formats::attach_cluster_values(years, values, "J.CLS", "J.PCL");
+  } catch (const records::LocatedError& error) {
     if (error.file() != "J.PCL" && error.file() != "J.CLS") return "an error names no input file";
     if (std::string_view(error.what()).empty()) return "an error without a message";
     if (!years.empty() && error.file() == "J.PCL") return "a .PCL error after the .PCL was read";
     // The plot data alone, as metclust-plot draws a job without .CLS.
     if (years.empty()) return {};
-    for (plot::YearPlot& year : years) year.levels.clear();
+    for (formats::YearPlot& year : years) year.levels.clear();
   }
 
-  for (const plot::YearPlot& year : years) {
+  for (const formats::YearPlot& year : years) {
     // The readers let through only fusions that make a tree.
     std::optional<trees::Tree> tree;
     try {
-      tree.emplace(plot::year_tree(year));
+      tree.emplace(tools::year_tree(year));
     } catch (const std::invalid_argument& error) {
       return std::string("a year the readers accept makes no tree: ") + error.what();
     }

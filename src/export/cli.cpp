@@ -7,21 +7,20 @@
 #include <vector>
 
 #include "export/year_tables.hpp"
-#include "plot/job_files.hpp"
-#include "plot/year_tree.hpp"
+#include "tools/job_files.hpp"
+#include "tools/year_tree.hpp"
 #include "records/located_error.hpp"
 #include "tools/command_line.hpp"
 #include "tools/csv.hpp"
 #include "tools/output_files.hpp"
 #include "tools/utf8.hpp"
-#include "tools/year_names.hpp"
 #include "trees/newick.hpp"
 
 namespace metclust::exporting {
 namespace {
 
 namespace fs = std::filesystem;
-using plot::YearPlot;
+using formats::YearPlot;
 
 constexpr std::string_view kVersion = "1.0.0";
 constexpr std::string_view kUsage = "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
@@ -88,7 +87,7 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   const std::span<const std::string> operands = walker.operands();
   if (operands.empty()) throw tools::UsageError("no job given");
   if (operands.size() > 1) throw tools::UsageError("more than one job given: '" + operands[1] + "'");
-  settings.job = plot::job_name(operands[0]);
+  settings.job = tools::job_name(operands[0]);
   return settings;
 }
 
@@ -97,7 +96,7 @@ Settings parse_arguments(std::span<const std::string> arguments) {
 std::vector<std::string> location_names(const YearPlot& year, std::size_t locations) {
   std::vector<std::string> names(locations);
   for (std::size_t slot = 0; slot < locations && slot < year.listing.size(); ++slot) {
-    const plot::ListedNode& entry = year.listing[slot];
+    const formats::ListedNode& entry = year.listing[slot];
     names.at(static_cast<std::size_t>(entry.number) - 1) = tools::valid_utf8(entry.name);
   }
   return names;
@@ -121,7 +120,7 @@ std::vector<std::string> leaf_labels(std::vector<std::string> names) {
 trees::Tree checked_tree(const YearPlot& year, const std::string& plot_file) {
   std::optional<trees::Tree> tree;
   try {
-    tree.emplace(plot::year_tree(year));
+    tree.emplace(tools::year_tree(year));
   } catch (const std::invalid_argument& error) {
     throw records::LocatedError(plot_file, year.line, 0, error.what());
   }
@@ -140,16 +139,14 @@ trees::Tree checked_tree(const YearPlot& year, const std::string& plot_file) {
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   // Everything is read, checked and made before anything is written.
-  const plot::JobFiles job = plot::read_job(settings.job, plot::Cluster::Required,
-                                            "metclust-export takes the fusion levels from it");
+  const tools::JobFiles job = tools::read_job(settings.job, tools::Cluster::Required,
+                                              "metclust-export takes the fusion levels from it");
   const std::string plot_file = settings.job + ".PCL";
 
   const fs::path job_path(settings.job);
   const std::string name = job_path.filename().string();
   const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
-  std::vector<std::int32_t> numbers;
-  for (const YearPlot& year : job.years) numbers.push_back(year.year);
-  const std::vector<std::string> stems = tools::year_stems(name, numbers);
+  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   tools::OutputFiles outputs;
   tools::CsvWriter groups;

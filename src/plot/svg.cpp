@@ -8,8 +8,9 @@
 #include <span>
 #include <vector>
 
+#include "formats/strategies.hpp"
 #include "plot/markup.hpp"
-#include "plot/year_tree.hpp"
+#include "tools/year_tree.hpp"
 #include "trees/tree.hpp"
 
 namespace metclust::plot {
@@ -120,7 +121,7 @@ std::string subheading(const YearPlot& year, const PictureOptions& options, bool
            ": nothing to cluster, and the plot data of such a year names no location";
   }
   std::string text = integer_text(year.locations) + " locations";
-  if (options.strategy != 0) text += cat({" \xC2\xB7 ", strategy_text(options.strategy)});
+  if (options.strategy != 0) text += cat({" \xC2\xB7 ", formats::strategy_name(options.strategy)});
   text += heights ? " \xC2\xB7 fusions at their fusion levels D(ij)"
                   : " \xC2\xB7 fusions in the order they were made";
   if (options.groups > 0) text += cat({" \xC2\xB7 cut into ", integer_text(options.groups), " groups"});
@@ -160,7 +161,7 @@ struct CutView {
 };
 
 CutView cut_view(const YearPlot& year, std::int64_t groups) {
-  const trees::Tree tree = year_tree(year);
+  const trees::Tree tree = tools::year_tree(year);
   CutView view;
   view.partition = trees::cut_into_groups(tree, groups);
   const auto n = static_cast<std::size_t>(tree.locations());

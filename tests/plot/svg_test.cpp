@@ -22,7 +22,7 @@ using testing::leaves;
 using testing::three_site_plot_records;
 
 YearPlot three_sites() {
-  return read_plot_records(joined_records(three_site_plot_records()), "J.PCL").at(0);
+  return formats::read_plot_records(joined_records(three_site_plot_records()), "J.PCL").at(0);
 }
 
 PictureOptions heights_options(std::int32_t strategy = 0) {

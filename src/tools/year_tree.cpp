@@ -1,11 +1,11 @@
-#include "plot/year_tree.hpp"
+#include "tools/year_tree.hpp"
 
 #include <algorithm>
 #include <vector>
 
-namespace metclust::plot {
+namespace metclust::tools {
 
-trees::Tree year_tree(const YearPlot& year) {
+trees::Tree year_tree(const formats::YearPlot& year) {
   const bool levels = year.levels.size() == year.fusions.size();
   std::vector<trees::Fusion> fusions;
   fusions.reserve(year.fusions.size());
@@ -18,4 +18,4 @@ trees::Tree year_tree(const YearPlot& year) {
                      std::move(fusions));
 }
 
-}  // namespace metclust::plot
+}  // namespace metclust::tools
