@@ -32,8 +32,8 @@ namespace metclust::fuzz {
 inline std::string read_job_results(std::span<const std::uint8_t> data) {
   if (data.size() < 3) return {};
   const std::int64_t groups = std::int64_t{data[0]} + 1;
-  const std::size_t split = std::min<std::size_t>(
-      (std::size_t{data[1]} << 8 | data[2]), data.size() - 3);
+  const std::size_t split =
+      std::min<std::size_t>((std::size_t{data[1]} << 8 | data[2]), data.size() - 3);
   const std::string_view bytes(reinterpret_cast<const char*>(data.data()) + 3, data.size() - 3);
   const std::string_view plot_bytes = bytes.substr(0, split);
   const std::string_view cluster_bytes = bytes.substr(split);

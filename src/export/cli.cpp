@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "export/year_tables.hpp"
-#include "tools/job_files.hpp"
-#include "tools/year_tree.hpp"
 #include "records/located_error.hpp"
 #include "tools/command_line.hpp"
 #include "tools/csv.hpp"
+#include "tools/job_files.hpp"
 #include "tools/output_files.hpp"
 #include "tools/utf8.hpp"
+#include "tools/year_tree.hpp"
 #include "trees/newick.hpp"
 
 namespace metclust::exporting {
@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 using formats::YearPlot;
 
 constexpr std::string_view kVersion = "1.0.0";
-constexpr std::string_view kUsage = "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
+constexpr std::string_view kUsage =
+    "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
 constexpr std::string_view kHelp =
     "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n"
     "Write the trees of a finished metclust job in the forms R, Python and tree\n"
@@ -86,7 +87,8 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   }
   const std::span<const std::string> operands = walker.operands();
   if (operands.empty()) throw tools::UsageError("no job given");
-  if (operands.size() > 1) throw tools::UsageError("more than one job given: '" + operands[1] + "'");
+  if (operands.size() > 1)
+    throw tools::UsageError("more than one job given: '" + operands[1] + "'");
   settings.job = tools::job_name(operands[0]);
   return settings;
 }
@@ -170,11 +172,13 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     groups_rows(groups, std::string_view(stem).substr(name.size() + 1), partition, names);
     if (settings.groups && tree.locations() < *settings.groups && tree.locations() > 0) {
       notes.push_back(stem + ": " + tools::integer_text(tree.locations()) +
-                      " locations, fewer than the " + tools::integer_text(*settings.groups) +
+                      (tree.locations() == 1 ? " location" : " locations") + ", fewer than the " +
+                      tools::integer_text(*settings.groups) +
                       " groups asked for; each location is a group of its own");
     }
     if (settings.height && trees::has_inversion(tree)) {
-      notes.push_back(stem + ": the tree has an inversion; fusions under a higher one count at its level");
+      notes.push_back(stem +
+                      ": the tree has an inversion; fusions under a higher one count at its level");
     }
   }
   if (cut) outputs.add(folder / (name + "-groups.csv"), groups.take());
@@ -189,10 +193,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
 
 int run_export(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   static constexpr tools::ProgramText kText{"metclust-export", kUsage, kHelp};
-  return tools::run_program(kText, kVersion, arguments, out, err,
-                            [&](std::span<const std::string> words) {
-                              return run(parse_arguments(words), out, err);
-                            });
+  return tools::run_program(
+      kText, kVersion, arguments, out, err,
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out, err); });
 }
 
 }  // namespace metclust::exporting

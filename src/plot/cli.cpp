@@ -86,16 +86,17 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   }
   const std::span<const std::string> operands = walker.operands();
   if (operands.empty()) throw tools::UsageError("no job given");
-  if (operands.size() > 1) throw tools::UsageError("more than one job given: '" + operands[1] + "'");
+  if (operands.size() > 1)
+    throw tools::UsageError("more than one job given: '" + operands[1] + "'");
   settings.job = tools::job_name(operands[0]);
   return settings;
 }
 
 int run(const Settings& settings, std::ostream& out) {
   // Everything is read and checked before anything is written.
-  tools::JobFiles job =
-      tools::read_job(settings.job, settings.heights ? tools::Cluster::Required : tools::Cluster::IfPresent,
-                      "--heights takes the fusion levels from it");
+  tools::JobFiles job = tools::read_job(
+      settings.job, settings.heights ? tools::Cluster::Required : tools::Cluster::IfPresent,
+      "--heights takes the fusion levels from it");
 
   PictureOptions options;
   options.heights = job.cluster.has_value() && !settings.order;
@@ -133,10 +134,9 @@ int run(const Settings& settings, std::ostream& out) {
 
 int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   static constexpr tools::ProgramText kText{"metclust-plot", kUsage, kHelp};
-  return tools::run_program(kText, kVersion, arguments, out, err,
-                            [&](std::span<const std::string> words) {
-                              return run(parse_arguments(words), out);
-                            });
+  return tools::run_program(
+      kText, kVersion, arguments, out, err,
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out); });
 }
 
 }  // namespace metclust::plot

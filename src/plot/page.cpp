@@ -33,7 +33,8 @@ std::string job_page(std::string_view job, std::string_view title,
   if (options.strategy != 0) about += cat({", ", formats::strategy_name(options.strategy)});
   about += options.heights ? ", fusions at their fusion levels D(ij)"
                            : ", fusions in the order they were made";
-  if (options.groups > 0) about += cat({", each year cut into ", integer_text(options.groups), " groups"});
+  if (options.groups > 0)
+    about += cat({", each year cut into ", integer_text(options.groups), " groups"});
   if (options.span) about += ", every year on one scale";
   about += ".";
   page += cat({"<p>", escaped(about), "</p>\n"});

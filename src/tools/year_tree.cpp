@@ -13,9 +13,9 @@ trees::Tree year_tree(const formats::YearPlot& year) {
     fusions.push_back({year.fusions[s].first(), year.fusions[s].second(),
                        levels ? year.levels[s] : static_cast<double>(s + 1)});
   }
-  return trees::Tree(std::max(0, year.fusions.empty() ? std::min(year.locations, 1)
-                                                      : year.locations),
-                     std::move(fusions));
+  return trees::Tree(
+      std::max(0, year.fusions.empty() ? std::min(year.locations, 1) : year.locations),
+      std::move(fusions));
 }
 
 }  // namespace metclust::tools

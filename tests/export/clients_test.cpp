@@ -31,8 +31,7 @@ bool works(const std::string& command) {
 // section, without its line "stem <- ..." or "stem = ...", which the test
 // sets for each year itself.
 std::string readme_block(const std::string& language) {
-  const std::string readme =
-      support::read_bytes(fs::path(METCLUST_SOURCE_DIR) / "README.md");
+  const std::string readme = support::read_bytes(fs::path(METCLUST_SOURCE_DIR) / "README.md");
   const std::size_t section = readme.find("## Results out: metclust-export");
   const std::size_t start = readme.find("```" + language + "\n", section);
   const std::size_t end = readme.find("```\n", start + 4);
@@ -40,8 +39,8 @@ std::string readme_block(const std::string& language) {
     return {};
   }
   std::string block;
-  for (const std::string& line :
-       support::lines(readme.substr(start + language.size() + 4, end - start - language.size() - 4))) {
+  for (const std::string& line : support::lines(
+           readme.substr(start + language.size() + 4, end - start - language.size() - 4))) {
     if (line.rfind("stem ", 0) == 0) continue;
     block += line + "\n";
   }
@@ -119,7 +118,9 @@ std::string r_script(const Job& job, const std::vector<std::string>& stems, cons
   std::string list;
   for (const std::string& stem : stems) list += (list.empty() ? "\"" : ", \"") + stem + "\"";
   return "suppressMessages(library(ape))\n"
-         "method <- \"" + job.method + "\"\n"
+         "method <- \"" +
+         job.method +
+         "\"\n"
          "fails <- 0\n"
          "check <- function(ok, what) if (!isTRUE(ok)) {\n"
          "  cat(\"FAIL\", stem, what, \"\\n\"); fails <<- fails + 1 }\n"
@@ -127,16 +128,19 @@ std::string r_script(const Job& job, const std::vector<std::string>& stems, cons
          "  name = \"character\"), na.strings = character())\n"
          "k_rows <- rows(\"JOB-groups.csv\")\n"
          "h_rows <- rows(\"../h/JOB-groups.csv\")\n"
-         "for (stem in c(" + list + ")) {\n" +
-         readme_block("r") +
+         "for (stem in c(" +
+         list + ")) {\n" + readme_block("r") +
          "  year <- sub(\"^JOB-\", \"\", stem)\n"
          "  check(identical(unname(groups), k_rows$group[k_rows$year == year]), \"cutree k\")\n"
          "  if (!is.unsorted(hc$height))\n"
-         "    check(identical(unname(cutree(hc, h = " + h + ")), h_rows$group[h_rows$year == year]),\n"
+         "    check(identical(unname(cutree(hc, h = " +
+         h +
+         ")), h_rows$group[h_rows$year == year]),\n"
          "          \"cutree h\")\n"
          "  check(identical(order.dendrogram(as.dendrogram(hc)), hc$order), \"order\")\n"
          "  co <- as.matrix(cophenetic(hc))\n"
-         "  check(max(abs(levels[loc$name, loc$name] - co)) <= 1e-9 * max(1, abs(co)), \"newick\")\n"
+         "  check(max(abs(levels[loc$name, loc$name] - co)) <= 1e-9 * max(1, abs(co)), "
+         "\"newick\")\n"
          "  if (method != \"\") {\n"
          "    D <- as.matrix(read.csv(paste0(stem, \"-matrix.csv\"), header = FALSE))\n"
          "    ref <- hclust(as.dist(D), method = method)\n"
@@ -145,7 +149,8 @@ std::string r_script(const Job& job, const std::vector<std::string>& stems, cons
          "    check(identical(unname(cutree(ref, k = 4)), unname(groups)), \"cutree of hclust\")\n"
          "  }\n"
          "}\n"
-         "cat(\"checked\", length(c(" + list + ")), \"years,\", fails, \"failures\\n\")\n";
+         "cat(\"checked\", length(c(" +
+         list + ")), \"years,\", fails, \"failures\\n\")\n";
 }
 
 std::string python_script(const Job& job, const std::vector<std::string>& stems,
@@ -157,7 +162,9 @@ std::string python_script(const Job& job, const std::vector<std::string>& stems,
          "from scipy.cluster.hierarchy import cophenet, fcluster, is_monotonic, is_valid_linkage, "
          "linkage\n"
          "from scipy.spatial.distance import squareform\n"
-         "method = \"" + job.method + "\"\n"
+         "method = \"" +
+         job.method +
+         "\"\n"
          "fails = 0\n"
          "def check(ok, what):\n"
          "    global fails\n"
@@ -172,18 +179,23 @@ std::string python_script(const Job& job, const std::vector<std::string>& stems,
          "    return [seen.setdefault(label, len(seen) + 1) for label in labels]\n"
          "k_rows = rows('JOB-groups.csv')\n"
          "h_rows = rows('../h/JOB-groups.csv')\n"
-         "stems = [" + list + "]\n"
+         "stems = [" +
+         list +
+         "]\n"
          "for stem in stems:\n" +
          indented(readme_block("python")) +
          "    year = stem[4:]\n"
          "    check(is_valid_linkage(Z), 'valid linkage')\n"
          "    located = sorted(rows(stem + '-locations.csv'), key=lambda r: int(r['order']))\n"
          "    check(list(order) == [int(r['number']) for r in located], 'leaves_list')\n"
-         "    by_h = fcluster(Z, " + h + ", criterion='distance')\n"
+         "    by_h = fcluster(Z, " +
+         h +
+         ", criterion='distance')\n"
          "    check(numbered(by_h) == [int(r['group']) for r in h_rows if r['year'] == year],\n"
          "          'distance cut')\n"
          "    if is_monotonic(Z) and len(set(Z[:, 2])) == len(Z):\n"
-         "        check(numbered(groups) == [int(r['group']) for r in k_rows if r['year'] == year],\n"
+         "        check(numbered(groups) == [int(r['group']) for r in k_rows if r['year'] == "
+         "year],\n"
          "              'maxclust')\n"
          "    levels = squareform(cophenet(Z))\n"
          "    for i in range(min(6, len(names))):\n"
@@ -193,7 +205,8 @@ std::string python_script(const Job& job, const std::vector<std::string>& stems,
          "    if method:\n"
          "        D = np.loadtxt(stem + '-matrix.csv', delimiter=',')\n"
          "        ref = linkage(squareform(D, checks=False), method)\n"
-         "        check(np.max(np.abs(cophenet(ref) - cophenet(Z))) <= 1e-6 * max(1, np.max(Z[:, 2])),\n"
+         "        check(np.max(np.abs(cophenet(ref) - cophenet(Z))) <= 1e-6 * max(1, np.max(Z[:, "
+         "2])),\n"
          "              'cophenetic of linkage')\n"
          "print('checked', len(stems), 'years,', fails, 'failures')\n";
 }
@@ -215,8 +228,8 @@ void for_each_exported_job(const ScratchFolder& folder, Client client) {
     }
     // Shortest text of H, so that the clients read the same number.
     char digits[32];
-    const std::string h(digits, std::to_chars(digits, digits + sizeof digits,
-                                              inversion.value_or(1.5)).ptr);
+    const std::string h(digits,
+                        std::to_chars(digits, digits + sizeof digits, inversion.value_or(1.5)).ptr);
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--groups", "4", "-o", "k", "JOB"},
           std::vector<std::string>{"--height", h, "-o", "h", "JOB"}}) {
@@ -237,7 +250,8 @@ void expect_clean(const support::Outcome& run, const std::string& client) {
 }
 
 TEST(ExportClients, RReadsMergesAndNewick) {
-  if (!works("Rscript -e 'library(ape)'")) GTEST_SKIP() << "R with the ape package is not installed";
+  if (!works("Rscript -e 'library(ape)'"))
+    GTEST_SKIP() << "R with the ape package is not installed";
   ASSERT_FALSE(readme_block("r").empty()) << "the README has no R block for metclust-export";
   ScratchFolder folder;
   for_each_exported_job(folder, [](const Job& job, const fs::path& at,

@@ -60,8 +60,8 @@ TEST(ExportProgram, FilesOfAJob) {
   const auto order = support::listed_names(folder.take("JOB.PCL"));
   ASSERT_EQ(fusions.size(), 2u);
 
-  const auto run = support::run_program(support::export_program(), {"--groups", "3", "JOB"},
-                                        folder.path());
+  const auto run =
+      support::run_program(support::export_program(), {"--groups", "3", "JOB"}, folder.path());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   std::set<std::string> written;
@@ -104,8 +104,9 @@ TEST(ExportProgram, FilesOfAJob) {
       const std::set<long> joined = {fusion.first, fusion.second};
       EXPECT_EQ((std::set<long>{node(merges[s + 1][0]), node(merges[s + 1][1])}), joined);
       EXPECT_EQ(std::stod(merges[s + 1][2]), fusion.level);
-      EXPECT_EQ((std::set<long>{std::stol(linkage[s + 1][0]) + 1, std::stol(linkage[s + 1][1]) + 1}),
-                joined);
+      EXPECT_EQ(
+          (std::set<long>{std::stol(linkage[s + 1][0]) + 1, std::stol(linkage[s + 1][1]) + 1}),
+          joined);
       EXPECT_EQ(std::stod(linkage[s + 1][2]), fusion.level);
       sizes[n + s] = sizes[static_cast<std::size_t>(fusion.first) - 1] +
                      sizes[static_cast<std::size_t>(fusion.second) - 1];
@@ -162,8 +163,8 @@ TEST(ExportProgram, FilesOfAJob) {
 
   // Quoted as Newick asks: blanks, underscores, quotes, commas, brackets.
   const std::string tree = folder.take("JOB-1993.nwk");
-  for (const char* label : {"'NEW YORK':", "'A_B':", "'O''NEILL':", "'X,Y':", "'(P)':",
-                            "\"Q\":", "PLAIN:", "Z\xC3\xBC:"}) {
+  for (const char* label : {"'NEW YORK':", "'A_B':", "'O''NEILL':", "'X,Y':", "'(P)':", "\"Q\":",
+                            "PLAIN:", "Z\xC3\xBC:"}) {
     EXPECT_NE(tree.find(label), std::string::npos) << label << " in " << tree;
   }
 }
@@ -173,8 +174,9 @@ TEST(ExportProgram, FilesOfAJob) {
 // into a folder of its own.
 TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   ScratchFolder folder;
-  const std::vector<support::YearInput> years = {
-      support::scattered(1994, 6, 3), support::scattered(1994, 3, 4), support::scattered(1995, 1, 2)};
+  const std::vector<support::YearInput> years = {support::scattered(1994, 6, 3),
+                                                 support::scattered(1994, 3, 4),
+                                                 support::scattered(1995, 1, 2)};
   ASSERT_EQ(support::run_job(folder.path(), "Trial", years, 1).status, 0);
 
   auto run = support::run_program(support::export_program(), {"-g", "4", "-o", "out", "JOB"},
@@ -183,7 +185,7 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   EXPECT_EQ(run.err,
             "metclust-export: note: JOB-1994-2: 3 locations, fewer than the 4 groups asked for; "
             "each location is a group of its own\n"
-            "metclust-export: note: JOB-1995: 1 locations, fewer than the 4 groups asked for; "
+            "metclust-export: note: JOB-1995: 1 location, fewer than the 4 groups asked for; "
             "each location is a group of its own\n");
   const fs::path out = folder.path() / "out";
   for (const char* file : {"JOB-1994.nwk", "JOB-1994-2.nwk", "JOB-1995.nwk", "JOB-groups.csv"}) {
@@ -207,9 +209,9 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   for (const auto& fusion : fusions[0]) levels.push_back(fusion.level);
   std::sort(levels.begin(), levels.end());
   const double between = levels[2] / 2 + levels[3] / 2;
-  run = support::run_program(
-      support::export_program(),
-      {"--height=" + support::fixed(between, 6), "--output", "cut", "JOB"}, folder.path());
+  run = support::run_program(support::export_program(),
+                             {"--height=" + support::fixed(between, 6), "--output", "cut", "JOB"},
+                             folder.path());
   ASSERT_EQ(run.status, 0) << run.err;
   const auto cut = csv_rows(folder.path() / "cut" / "JOB-groups.csv");
   std::set<std::string> first_year;
@@ -255,25 +257,51 @@ TEST(ExportProgram, FaultsWriteNothing) {
   }();
 
   const std::vector<Broken> cases = {
-      {"no .CLS", {"JOB"}, [](const ScratchFolder& f) { fs::remove(f.path() / "JOB.CLS"); }, 1,
+      {"no .CLS",
+       {"JOB"},
+       [](const ScratchFolder& f) { fs::remove(f.path() / "JOB.CLS"); },
+       1,
        "metclust-export: JOB.CLS: no such file; metclust-export takes the fusion levels from it\n"},
-      {"no .PCL", {"JOB"}, [](const ScratchFolder& f) { fs::remove(f.path() / "JOB.PCL"); }, 1,
+      {"no .PCL",
+       {"JOB"},
+       [](const ScratchFolder& f) { fs::remove(f.path() / "JOB.PCL"); },
+       1,
        "metclust-export: JOB.PCL: no such file\n"},
-      {".CLS of other fusions", {"JOB"},
-       [&](const ScratchFolder& f) { f.put("JOB.CLS", other_cls); }, 1,
+      {".CLS of other fusions",
+       {"JOB"},
+       [&](const ScratchFolder& f) { f.put("JOB.CLS", other_cls); },
+       1,
        "metclust-export: JOB.CLS:"},
-      {"listing out of order", {"JOB"}, [&](const ScratchFolder& f) { f.put("JOB.PCL", swapped); },
-       1, "metclust-export: JOB.PCL:2:29: node listing entry 1 is location"},
+      {"listing out of order",
+       {"JOB"},
+       [&](const ScratchFolder& f) { f.put("JOB.PCL", swapped); },
+       1,
+       "metclust-export: JOB.PCL:2:29: node listing entry 1 is location"},
       {"no job", {}, nullptr, 2, "metclust-export: no job given\nUsage: metclust-export"},
-      {"two cuts", {"-g", "2", "--height", "1", "JOB"}, nullptr, 2,
+      {"two cuts",
+       {"-g", "2", "--height", "1", "JOB"},
+       nullptr,
+       2,
        "metclust-export: --groups and --height are two ways to cut; give one\n"},
-      {"no groups", {"--groups=0", "JOB"}, nullptr, 2,
+      {"no groups",
+       {"--groups=0", "JOB"},
+       nullptr,
+       2,
        "metclust-export: --groups takes a whole number of at least 1, not '0'\n"},
-      {"height not a number", {"--height", "nan", "JOB"}, nullptr, 2,
+      {"height not a number",
+       {"--height", "nan", "JOB"},
+       nullptr,
+       2,
        "metclust-export: --height takes a number, not 'nan'\n"},
-      {"unknown option", {"--colour", "JOB"}, nullptr, 2,
+      {"unknown option",
+       {"--colour", "JOB"},
+       nullptr,
+       2,
        "metclust-export: unknown option '--colour'\n"},
-      {"two jobs", {"JOB", "JOB2"}, nullptr, 2,
+      {"two jobs",
+       {"JOB", "JOB2"},
+       nullptr,
+       2,
        "metclust-export: more than one job given: 'JOB2'\n"},
   };
   const std::set<std::string> before = {"JOB.CLS", "JOB.EMA", "JOB.NAQ", "JOB.PCL", "JOB.SCL"};
@@ -298,11 +326,10 @@ TEST(ExportProgram, FaultsWriteNothing) {
   folder.put("JOB.PCL", pcl);
   folder.put("JOB.CLS", cls);
   fs::create_directories(folder.path() / "JOB-1992-locations.csv" / "in-the-way");
-  const auto run = support::run_program(support::export_program(), {"-g", "2", "JOB"},
-                                        folder.path());
+  const auto run =
+      support::run_program(support::export_program(), {"-g", "2", "JOB"}, folder.path());
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err.rfind("metclust-export: JOB-1992-locations.csv: cannot be put in place", 0),
-            0u)
+  EXPECT_EQ(run.err.rfind("metclust-export: JOB-1992-locations.csv: cannot be put in place", 0), 0u)
       << run.err;
   std::set<std::string> now = files_in(folder.path());
   for (const std::string& name : before) now.erase(name);

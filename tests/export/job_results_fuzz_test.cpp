@@ -58,8 +58,8 @@ TEST(JobResultsFuzzEntry, FixtureJobsWholeAndCut) {
 }
 
 TEST(JobResultsFuzzEntry, Regressions) {
-  const fs::path folder = kFixtures.parent_path().parent_path() / "fuzz" / "regressions" /
-                          "job_results_fuzz";
+  const fs::path folder =
+      kFixtures.parent_path().parent_path() / "fuzz" / "regressions" / "job_results_fuzz";
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(folder, ec)) {
     EXPECT_EQ(metclust::fuzz::read_job_results(bytes_of(entry.path())), "") << entry.path();

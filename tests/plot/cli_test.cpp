@@ -28,12 +28,12 @@ using testing::Bracket;
 using testing::brackets;
 using testing::Leaf;
 using testing::leaves;
-using testing::read_bytes;
-using testing::YearInput;
-using testing::scattered;
 using testing::lines;
-using testing::listed_names;
 using testing::listed_levels;
+using testing::listed_names;
+using testing::read_bytes;
+using testing::scattered;
+using testing::YearInput;
 
 std::map<std::string, std::string> folder_files(const fs::path& folder) {
   std::map<std::string, std::string> files;
@@ -157,25 +157,27 @@ TEST(PlotProgram, FourHundredElevenLocationsIntoAnOutputFolder) {
 
 // What the picture of a cut year says about each location and fusion.
 struct CutPicture {
-  std::map<int, int> group_of_location;   // from the hover text
-  std::map<int, std::string> swatch;      // class of the square before each name
-  std::vector<std::string> bracket_class; // per fusion
-  std::vector<double> node_x;             // per fusion
-  std::vector<double> cut_x;              // the drawn cut line, if any
-  std::map<int, int> legend;              // group -> number of locations
+  std::map<int, int> group_of_location;    // from the hover text
+  std::map<int, std::string> swatch;       // class of the square before each name
+  std::vector<std::string> bracket_class;  // per fusion
+  std::vector<double> node_x;              // per fusion
+  std::vector<double> cut_x;               // the drawn cut line, if any
+  std::map<int, int> legend;               // group -> number of locations
 };
 
 CutPicture read_cut_picture(const std::string& svg) {
   CutPicture picture;
   static const std::regex kLeaf(
-      R"re(<g class="leaf"><title>location (\d+): [^<]*, group (\d+)</title><text[^>]*>[^<]*</text><rect class="swatch ([^"]*)")re");
+      R"re(<g class="leaf"><title>location (\d+): [^<]*, group (\d+)</title>)re"
+      R"re(<text[^>]*>[^<]*</text><rect class="swatch ([^"]*)")re");
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLeaf); it != std::sregex_iterator();
        ++it) {
     const int location = std::stoi((*it)[1]);
     picture.group_of_location[location] = std::stoi((*it)[2]);
     picture.swatch[location] = (*it)[3];
   }
-  static const std::regex kBracket(R"re(<g class="fusion"><title>[^<]*</title><polyline class="bracket([^"]*)")re");
+  static const std::regex kBracket(
+      R"re(<g class="fusion"><title>[^<]*</title><polyline class="bracket([^"]*)")re");
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kBracket);
        it != std::sregex_iterator(); ++it) {
     picture.bracket_class.push_back((*it)[1]);
@@ -294,7 +296,9 @@ TEST(PlotProgram, SameScaleForEveryYear) {
     std::vector<std::string> arguments = options;
     arguments.push_back("JOB");
     // Each year on its own scale: the last fusion at the right end of both.
-    const auto last_node = [&](const char* file) { return brackets(folder.take(file)).back()[2].first; };
+    const auto last_node = [&](const char* file) {
+      return brackets(folder.take(file)).back()[2].first;
+    };
     ASSERT_EQ(testing::run_program(testing::plot_program(), arguments, folder.path()).status, 0);
     EXPECT_EQ(last_node("JOB-1992.svg"), last_node("JOB-1993.svg"));
     arguments.insert(arguments.begin(), "--same-scale");
@@ -407,8 +411,7 @@ TEST(PlotCommandLine, FaultyFilesGiveOneLineAndNoPicture) {
   testing::write_bytes(job + ".CLS", cls);
   const auto run = testing::run_program(testing::plot_program(), {"JOB"}, folder.path());
   EXPECT_EQ(run.status, kExitBadData);
-  EXPECT_EQ(run.err,
-            "metclust-plot: JOB.PCL:24: the file ends where another record is needed\n");
+  EXPECT_EQ(run.err, "metclust-plot: JOB.PCL:24: the file ends where another record is needed\n");
   EXPECT_EQ(run.out, "");
   EXPECT_FALSE(folder.exists("JOB-1992.svg"));
   const auto usage = testing::run_program(testing::plot_program(), {"--bad"}, folder.path());

@@ -25,9 +25,7 @@ namespace {
 
 // The history of the three-location example: 1 + 2 = 4 at 1.0, 4 + 3 = 5 at
 // 2.0; the plot data lists the locations as 2, 1, 3.
-Tree three_sites(double second_level = 2.0) {
-  return Tree(3, {{1, 2, 1.0}, {4, 3, second_level}});
-}
+Tree three_sites(double second_level = 2.0) { return Tree(3, {{1, 2, 1.0}, {4, 3, second_level}}); }
 
 // A random history of n locations: fusions of random current groups, the
 // pair in either order, levels from `level(s)`.
@@ -251,11 +249,9 @@ TEST(Tree, CutAtALevel) {
   EXPECT_FALSE(has_inversion(three_sites()));
   EXPECT_EQ(effective_levels(inverted), (std::vector<double>{2.0, 2.0, 3.0}));
   const std::vector<std::pair<double, std::vector<std::int32_t>>> cases = {
-      {0.5, {1, 2, 3, 4}},
-      {1.5, {1, 2, 3, 4}},  // joining 3 at 1.0 would bring in the fusion at 2.0
-      {2.0, {1, 1, 1, 2}},
-      {2.5, {1, 1, 1, 2}},
-      {3.0, {1, 1, 1, 1}},
+      {0.5, {1, 2, 3, 4}}, {1.5, {1, 2, 3, 4}},  // joining 3 at 1.0 would bring in the fusion
+                                                 // at 2.0
+      {2.0, {1, 1, 1, 2}}, {2.5, {1, 1, 1, 2}}, {3.0, {1, 1, 1, 1}},
   };
   for (const auto& [h, groups] : cases) EXPECT_EQ(cut_at_level(inverted, h).group, groups) << h;
 
