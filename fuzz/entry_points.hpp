@@ -28,6 +28,7 @@
 #include "cluster/agglom.hpp"
 #include "cluster/packed.hpp"
 #include "control/run.hpp"
+#include "formats/ema.hpp"
 #include "records/channel_table.hpp"
 #include "records/free_form_reader.hpp"
 #include "records/layout.hpp"
@@ -106,7 +107,17 @@ namespace detail {
 // Exit statuses a run may end with: 0, the catalog reports a job can meet
 // with its files in place, and the refusals of the run header and the years.
 inline bool known_status(int status) {
-  constexpr int kKnown[] = {0, 24, 38, 39, 41, 59, 64, 90, 91, 92};
+  namespace report = records::report;
+  constexpr int kKnown[] = {0,
+                            report::kEndOfFile,
+                            report::kWriteError,
+                            report::kReadError,
+                            report::kNoMemory,
+                            report::kListSyntax,
+                            report::kInputConversion,
+                            report::kLocationsBelowOne,
+                            report::kLocationsOutOfRange,
+                            report::kNoPairBelowCeiling};
   return std::find(std::begin(kKnown), std::end(kKnown), status) != std::end(kKnown);
 }
 
@@ -226,10 +237,6 @@ inline std::string blank_makes_no_difference(std::span<const std::uint8_t> strea
 //   7  the same from the console
 inline std::string read_records(std::span<const std::uint8_t> data, const Workspace& space) {
   using records::Layout;
-  static const Layout kTitle("(A)");
-  static const Layout kOptions("(4(5X,A1))");
-  static const Layout kYear("(I6,4X,A8)");
-  static const Layout kRow("(I6,1X,A8,1X,(T17,10E16.8))");
   static const std::array<Layout, 8> kOthers = {
       Layout("(I3,/,F8.2,T2,A4)"),  Layout("(2(I2,1X),E10.3)"), Layout("(A12,A3)"),
       Layout("(T5,I4,T1,I4)"),      Layout("(3X,2(F5.1,A2))"),  Layout("(I1)"),
@@ -253,6 +260,7 @@ inline std::string read_records(std::span<const std::uint8_t> data, const Worksp
     records::ChannelTable channels({console_in, space.null_fd(), err});
     records::RecordReader fixed(channels);
     records::FreeFormReader free_form(channels);
+    formats::EmaReader ema(channels);
     channels.open(records::kEma, space.file("stream"), records::ChannelTable::Status::Old);
 
     std::vector<std::int32_t> integers;
@@ -278,31 +286,24 @@ inline std::string read_records(std::span<const std::uint8_t> data, const Worksp
           break;
         }
         case 2:
-          fixed.read(records::kEma, kTitle, {std::span<char>(title)});
+          title = ema.read_title();
           break;
-        case 3:
-          fixed.read(records::kEma, kOptions,
-                     {std::span<char>(&letters[0], 1), std::span<char>(&letters[1], 1),
-                      std::span<char>(&letters[2], 1), std::span<char>(&letters[3], 1)});
+        case 3: {
+          const formats::Options options = ema.read_options();
+          letters = {options.WEIGHT, options.PRXTYP, options.SEDTYP, options.CORTYP};
           break;
+        }
         case 4: {
           integers.assign(1, 0);
           texts.assign(1, {});
-          more = fixed.read(records::kEma, kYear, {&integers[0], std::span<char>(texts[0])},
-                            records::AtEnd::Return);
+          more = ema.read_year(integers[0], texts[0]);
           break;
         }
         case 5: {
           integers.assign(1, 0);
           texts.assign(1, {});
           reals.assign(p, 0.0);
-          shorts.assign(1, 0.0f);
-          targets.clear();
-          targets.push_back(&integers[0]);
-          targets.push_back(std::span<char>(texts[0]));
-          for (double& r : reals) targets.push_back(&r);
-          targets.push_back(&shorts[0]);
-          fixed.read(records::kEma, kRow, targets);
+          ema.read_matrix_row(integers[0], texts[0], reals);
           break;
         }
         default: {
@@ -422,7 +423,11 @@ inline std::string check_job(const JobOutcome& job) {
   if (!complete) return "a report line without its CR LF";
   for (std::size_t k = 0; k < lines.size(); ++k) {
     const bool last = k + 1 == lines.size();
-    if (lines[k].starts_with("forrtl: error (63): output conversion error, unit ")) continue;
+    if (lines[k].starts_with("forrtl: error (63): " +
+                             records::report::catalog_text(records::report::kOutputConversion) +
+                             ", unit ")) {
+      continue;
+    }
     const std::string severe = "forrtl: severe (" + std::to_string(job.status) + "): ";
     if (last && job.status != 0 && lines[k].starts_with(severe)) continue;
     return "unexpected report line: " + std::string(lines[k]);

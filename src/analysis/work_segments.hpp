@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "formats/scl.hpp"
 #include "records/text.hpp"
 
 namespace metclust::analysis {
@@ -23,16 +24,7 @@ struct WorkSegments {
   std::span<records::Name> NODNAM;
 };
 
-// The run header and the counts derived from it. The counts are held in 8
-// bytes so that no header value can overflow them.
-struct RunHeader {
-  std::int32_t MAXY = 0;
-  std::int32_t MAXL = 0;
-  std::int32_t MAXG = 0;
-  std::int32_t IYS = 0;
-  std::int32_t IYF = 0;
-  std::int64_t NYA = 0;
-  std::int64_t NTM = 0;
-};
+// The run header and the counts derived from it.
+using RunHeader = formats::RunSummary;
 
 }  // namespace metclust::analysis

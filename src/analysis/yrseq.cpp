@@ -1,12 +1,10 @@
 #include "analysis/yrseq.hpp"
 
-#include <string>
-
-#include "analysis/output_groups.hpp"
+#include "analysis/output_records.hpp"
 #include "analysis/year_data.hpp"
 #include "cluster/agglom.hpp"
 #include "cluster/dendro.hpp"
-#include "cluster/fusion_listing.hpp"
+#include "formats/ema.hpp"
 #include "records/free_form_reader.hpp"
 #include "records/record_writer.hpp"
 
@@ -16,30 +14,20 @@ namespace {
 // Strategies 6 and 7 always run with the flexibility parameter at 0.
 constexpr double BETA = 0.0;
 
-std::string year_refusal(std::int32_t IYEAR, std::string_view what,
-                         const records::ChannelTable& channels) {
-  std::string text = "year ";
-  text += std::to_string(IYEAR);
-  text += what;
-  text += ", unit 20, file ";
-  text += channels.name_of(records::kEma);
-  return text;
-}
-
 }  // namespace
 
 void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunHeader& header) {
   records::RecordWriter out(channels);
-  OutputGroups groups(out);
-  YearReader input(channels);
+  OutputRecords groups(out);
+  formats::EmaReader input(channels);
   records::FreeFormReader console(channels);
 
-  const Title TITLE = input.read_title();
+  const formats::Title TITLE = input.read_title();
   groups.job_records(TITLE);
   groups.strategy_menu();
   std::int32_t ISTRAT = 0;
   console.read(records::kConsoleIn, std::span<std::int32_t>(&ISTRAT, 1));
-  const Options options = input.read_options();
+  const formats::Options options = input.read_options();
   groups.option_echo(options, ISTRAT);
   groups.sequence_records(header.IYS, header.IYF);
   groups.message(" For each year");
@@ -49,7 +37,7 @@ void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunH
   std::int32_t IYEAR = 0;
   records::Name YLABEL = records::kBlankName;
   std::int32_t NL = 0;
-  cluster::FusionListing listing(out);
+  FusionListing listing(out);
   while (input.read_year(IYEAR, YLABEL)) {
     groups.year_records(IYEAR, YLABEL);
     groups.message(" Read number of locations retained in year");
@@ -57,8 +45,7 @@ void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunH
     // The segments hold MAXL locations; a year beyond them is refused before
     // anything of it is stored.
     if (NL < 1 || NL > header.MAXL) {
-      channels.fail_with_text(refusal::kLocationsOutOfRange,
-                              year_refusal(IYEAR, " gives NL outside 1 to MAXL", channels));
+      channels.fail(records::report::kLocationsOutOfRange, records::kEma, IYEAR);
     }
     groups.retained_count(NL);
     groups.message(" Read elimination vector");
@@ -66,18 +53,17 @@ void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunH
     input.read_elimination(ELIM);
     groups.elimination_vector(ELIM);
     groups.message(" Read cummulative proximity matrix");
-    input.RDPROX(work.DZ, work.NAMES, header.NTM, NL);
+    RDPROX(input, work.DZ, work.NAMES, header.NTM, NL);
     groups.matrix_echo(work.DZ, work.NAMES, NL);
     groups.message(" Cluster locations");
     groups.fusion_heading();
     if (!cluster::AGGLOM(work.DZ, work.G, work.LABEL, work.HIST, NL, BETA, ISTRAT, listing)) {
-      channels.fail_with_text(
-          refusal::kNoPairBelowCeiling,
-          year_refusal(IYEAR, " has no pair at or below the search ceiling", channels));
+      channels.fail(records::report::kNoPairBelowCeiling, records::kEma, IYEAR);
     }
     groups.message(" Calculate dendrogram");
     cluster::DENDRO(work.XNODE, work.YNODE, work.NAMES, work.NODNAM, work.LABEL, work.NODLAB,
-                    work.G, work.ORDER, work.HIST, title, header.MAXL, NL, IYEAR, out);
+                    work.G, work.ORDER, work.HIST, header.MAXL, NL);
+    groups.plot_group(work, IYEAR, NL, title);
   }
 }
 

@@ -13,10 +13,4 @@ namespace metclust::analysis {
 // them for header.MAXL >= 1.
 void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunHeader& header);
 
-// Report numbers of the refusals the analysis makes itself.
-namespace refusal {
-inline constexpr int kLocationsOutOfRange = 91;  // a year's NL outside 1..MAXL
-inline constexpr int kNoPairBelowCeiling = 92;   // a fusion found no pair to join
-}  // namespace refusal
-
 }  // namespace metclust::analysis

@@ -1,26 +1,45 @@
-// The dendrogram writer: a year's plot group on .PCL, one header record and
-// for every fusion a five-point bracket with the node listing alongside.
+// The dendrogram of a year: its node table (abscissa, ordinate, number and
+// name of every node) and the bracket of every fusion, computed from the
+// fusion history; writing them is left to the caller.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
-#include <string_view>
 
-#include "records/record_writer.hpp"
 #include "records/text.hpp"
 
 namespace metclust::cluster {
 
 // NAMES (1..NL) and HIST (2*(NL-1)) are read; XNODE, YNODE, NODNAM, NODLAB
 // (2*MAXL-1 node slots each) and POSLAB, POSSIZ, ORDER (NL each) are work
-// space filled here. TITLE is the 50-character job title. NL must not exceed
-// MAXL; segments too short for their use throw std::out_of_range before
-// anything is written.
+// space filled here. Every slot of the node table is cleared first; for NL
+// of 2 or more, slots 1..NL then hold the locations in dendrogram order and
+// slots NL+1..2NL-1 the groups in fusion order, a level apart. NL must not
+// exceed MAXL; segments too short for their use throw std::out_of_range
+// before anything is changed.
 void DENDRO(std::span<float> XNODE, std::span<float> YNODE,
             std::span<const records::Name> NAMES, std::span<records::Name> NODNAM,
             std::span<std::int32_t> POSLAB, std::span<std::int32_t> NODLAB,
             std::span<std::int32_t> POSSIZ, std::span<std::int32_t> ORDER,
-            std::span<const std::int32_t> HIST, std::string_view TITLE, std::int32_t MAXL,
-            std::int32_t NL, std::int32_t IYEAR, records::RecordWriter& out);
+            std::span<const std::int32_t> HIST, std::int32_t MAXL, std::int32_t NL);
+
+// One point of a fusion bracket: where it lies, and the number and name of
+// the node it marks (blank for the two corners).
+struct BracketPoint {
+  float x = 0.0f;
+  float y = 0.0f;
+  std::array<char, 3> number = {' ', ' ', ' '};
+  records::Name name = records::kBlankName;
+};
+
+// The bracket of fusion s (1..NL-1) over the node table DENDRO filled: up
+// from the first group joined, across at the new group's level through the
+// new group, and down to the second group.
+std::array<BracketPoint, 5> BRACKET(std::span<const float> XNODE, std::span<const float> YNODE,
+                                    std::span<const records::Name> NODNAM,
+                                    std::span<const std::int32_t> NODLAB,
+                                    std::span<const std::int32_t> HIST, std::int32_t NL,
+                                    std::int32_t s);
 
 }  // namespace metclust::cluster

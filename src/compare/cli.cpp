@@ -9,7 +9,7 @@
 #include "compare/job_years.hpp"
 #include "compare/page.hpp"
 #include "compare/tables.hpp"
-#include "plot/job_files.hpp"
+#include "tools/job_files.hpp"
 #include "tools/command_line.hpp"
 #include "tools/csv.hpp"
 #include "tools/output_files.hpp"
@@ -88,7 +88,7 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   const std::span<const std::string> operands = walker.operands();
   if (operands.empty()) throw tools::UsageError("no job given");
   if (operands.size() > 1) throw tools::UsageError("more than one job given: '" + operands[1] + "'");
-  settings.job = plot::job_name(operands[0]);
+  settings.job = tools::job_name(operands[0]);
   return settings;
 }
 

@@ -5,31 +5,29 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "plot/job_files.hpp"
-#include "plot/year_tree.hpp"
+#include "tools/job_files.hpp"
+#include "tools/year_tree.hpp"
 #include "records/located_error.hpp"
 #include "tools/command_line.hpp"
 #include "tools/utf8.hpp"
-#include "tools/year_names.hpp"
+#include "formats/job_results.hpp"
 
 namespace metclust::compare {
 
 JobYears read_job_years(const std::string& job, const CutRule& rule) {
-  const plot::JobFiles files = plot::read_job(
-      job, plot::Cluster::Required, "metclust-compare takes the fusion levels from it");
+  const tools::JobFiles files = tools::read_job(
+      job, tools::Cluster::Required, "metclust-compare takes the fusion levels from it");
   const std::string plot_file = job + ".PCL";
   const std::string name = std::filesystem::path(job).filename().string();
-  std::vector<std::int32_t> numbers;
-  for (const plot::YearPlot& year : files.years) numbers.push_back(year.year);
-  const std::vector<std::string> stems = tools::year_stems(name, numbers);
+  const std::vector<std::string> stems = formats::year_file_stems(name, files.years);
 
   JobYears result;
   result.title = files.title;
   for (std::size_t y = 0; y < files.years.size(); ++y) {
-    const plot::YearPlot& year = files.years[y];
+    const formats::YearPlot& year = files.years[y];
     std::optional<trees::Tree> tree;
     try {
-      tree.emplace(plot::year_tree(year));
+      tree.emplace(tools::year_tree(year));
     } catch (const std::invalid_argument& error) {
       throw records::LocatedError(plot_file, year.line, 0, error.what());
     }
@@ -42,7 +40,7 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
     std::vector<std::string> names(count);
     std::set<std::string> seen;
     for (std::size_t slot = 0; slot < count; ++slot) {
-      const plot::ListedNode& entry = year.listing.at(slot);
+      const formats::ListedNode& entry = year.listing.at(slot);
       const std::int64_t line = year.line + static_cast<std::int64_t>(slot) + 1;
       std::string text = tools::valid_utf8(entry.name);
       const std::size_t first = text.find_first_not_of(' ');

@@ -5,28 +5,24 @@
 #include <string>
 
 #include "analysis/yrseq.hpp"
-#include "records/free_form_reader.hpp"
+#include "formats/cls.hpp"
+#include "formats/ema.hpp"
+#include "formats/scl.hpp"
 #include "records/record_writer.hpp"
 
 namespace metclust::control {
 namespace {
 
-using records::Layout;
-
-struct Need {
-  std::int64_t DZ, Z, MZ, AZ;
-};
-
 // Every count is formed in 8 bytes, so no MAXL can overflow it.
-Need needed_counts(std::int64_t L, std::int64_t NTM) {
+formats::ArrayCounts needed_counts(std::int64_t L, std::int64_t NTM) {
   return {NTM + 1, 4 * L - 1, 8 * L - 2, 3 * L};
 }
 
 template <typename T>
-bool check(records::RecordWriter& out, const Layout& message, std::span<T> array,
+bool check(records::RecordWriter& out, formats::WorkArray which, std::span<T> array,
            std::int64_t needed, const T& initial) {
   if (needed > static_cast<std::int64_t>(array.size())) {
-    out.write(records::kConsoleOut, message, {needed});
+    formats::scl::write_increase(out, records::kConsoleOut, which, needed);
     return false;
   }
   if (needed > 0) std::fill_n(array.begin(), needed, initial);
@@ -57,61 +53,39 @@ analysis::WorkSegments storage_plan(const WorkArrays& work, std::int64_t L, std:
 }  // namespace
 
 void SETUP(records::ChannelTable& channels, const WorkArrays& work) {
-  static const Layout summary(
-      R"((" Maximum number of years in data set             (MAXY) = ",I6,/,)"
-      R"(" Maximum number of locations in data set         (MAXL) = ",I6,/,)"
-      R"(" Maximum number of genotypes in data set         (MAXG) = ",I6,/,)"
-      R"(" Year sequential analyses starts                  (IYS) = ",I6,/,)"
-      R"(" Year sequential analyses finishes                (IYF) = ",I6,/,)"
-      R"(" Number of years in analysis                      (NYA) = ",I6,/,)"
-      R"(" Number of elements in LxL upper triagular matrix (NTM) = ",I6))");
-  static const Layout counts("(10I6)");
-  static const Layout increase_dz(R"((" INCREASE DIMENSION OF DZ ARRAY TO",I8))");
-  static const Layout increase_z(R"((" INCREASE DIMENSION OF Z ARRAY TO",I8))");
-  static const Layout increase_mz(R"((" INCREASE DIMENSION OF MZ ARRAY TO",I8))");
-  static const Layout increase_az(R"((" INCREASE DIMENSION OF AZ ARRAY TO",I8))");
-  static const Layout dimensions(
-      R"((/," DIMENSIONS OF ARRAYS:",/," PRESENT DIMENSIONS:  DZ=",I6," Z=",I6," MZ=",I6,)"
-      R"(" AZ=",I6,/," DIMENSIONS REQUIRED: DZ=",I6," Z=",I6," MZ=",I6," AZ=",I6))");
-
+  namespace scl = formats::scl;
   records::RecordWriter out(channels);
   bool shortage = false;
 
-  std::array<std::int32_t, 5> values{};  // a slash leaves the rest at 0
-  records::FreeFormReader(channels).read(records::kEma, values);
+  const formats::RunHeaderValues values = formats::EmaReader(channels).read_run_header();
   analysis::RunHeader h;
-  h.MAXY = values[0];
-  h.MAXL = values[1];
-  h.MAXG = values[2];
-  h.IYS = values[3];
-  h.IYF = values[4];
+  h.MAXY = values.MAXY;
+  h.MAXL = values.MAXL;
+  h.MAXG = values.MAXG;
+  h.IYS = values.IYS;
+  h.IYF = values.IYF;
   const std::int64_t L = h.MAXL;
   h.NYA = std::int64_t{h.IYF} - h.IYS + 1;
   h.NTM = L * (L + 1) / 2;
 
-  out.write(records::kScl, summary,
-            {h.MAXY, h.MAXL, h.MAXG, h.IYS, h.IYF, h.NYA, h.NTM});
-  out.write(records::kCls, counts, {h.MAXY, h.MAXL, h.MAXG, h.IYS, h.IYF, h.NYA, h.NTM});
+  scl::write_run_summary(out, records::kScl, h);
+  formats::cls::write_counts(out, records::kCls, h);
 
-  const Need need = needed_counts(L, h.NTM);
-  shortage |= !check(out, increase_dz, work.DZ, need.DZ, 0.0);
-  shortage |= !check(out, increase_z, work.Z, need.Z, 0.0f);
-  shortage |= !check(out, increase_mz, work.MZ, need.MZ, std::int32_t{0});
-  shortage |= !check(out, increase_az, work.AZ, need.AZ, records::kBlankName);
+  const formats::ArrayCounts need = needed_counts(L, h.NTM);
+  shortage |= !check(out, formats::WorkArray::DZ, work.DZ, need.DZ, 0.0);
+  shortage |= !check(out, formats::WorkArray::Z, work.Z, need.Z, 0.0f);
+  shortage |= !check(out, formats::WorkArray::MZ, work.MZ, need.MZ, std::int32_t{0});
+  shortage |= !check(out, formats::WorkArray::AZ, work.AZ, need.AZ, records::kBlankName);
 
-  const std::initializer_list<records::Value> report = {
+  const formats::ArrayCounts present = {
       static_cast<std::int64_t>(work.DZ.size()), static_cast<std::int64_t>(work.Z.size()),
-      static_cast<std::int64_t>(work.MZ.size()), static_cast<std::int64_t>(work.AZ.size()),
-      need.DZ, need.Z, need.MZ, need.AZ};
-  out.write(records::kConsoleOut, dimensions, report);
-  out.write(records::kScl, dimensions, report);
+      static_cast<std::int64_t>(work.MZ.size()), static_cast<std::int64_t>(work.AZ.size())};
+  scl::write_dimension_report(out, records::kConsoleOut, present, need);
+  scl::write_dimension_report(out, records::kScl, present, need);
   if (shortage) return;
 
   // Below one location the segments would lie outside the arrays.
-  if (L < 1) {
-    channels.fail_with_text(kLocationsBelowOne, "run header gives MAXL below 1, unit 20, file " +
-                                                    channels.name_of(records::kEma));
-  }
+  if (L < 1) channels.fail(records::report::kLocationsBelowOne, records::kEma);
   analysis::YRSEQ(channels, storage_plan(work, L, h.NTM), h);
 }
 

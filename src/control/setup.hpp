@@ -7,9 +7,6 @@
 
 namespace metclust::control {
 
-// Report number of the refusal of a run header whose MAXL is below 1.
-inline constexpr int kLocationsBelowOne = 90;
-
 void SETUP(records::ChannelTable& channels, const WorkArrays& work);
 
 }  // namespace metclust::control

@@ -7,24 +7,24 @@
 #include <vector>
 
 #include "export/year_tables.hpp"
-#include "plot/job_files.hpp"
-#include "plot/year_tree.hpp"
 #include "records/located_error.hpp"
 #include "tools/command_line.hpp"
 #include "tools/csv.hpp"
+#include "tools/job_files.hpp"
 #include "tools/output_files.hpp"
 #include "tools/utf8.hpp"
-#include "tools/year_names.hpp"
+#include "tools/year_tree.hpp"
 #include "trees/newick.hpp"
 
 namespace metclust::exporting {
 namespace {
 
 namespace fs = std::filesystem;
-using plot::YearPlot;
+using formats::YearPlot;
 
 constexpr std::string_view kVersion = "1.0.0";
-constexpr std::string_view kUsage = "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
+constexpr std::string_view kUsage =
+    "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
 constexpr std::string_view kHelp =
     "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n"
     "Write the trees of a finished metclust job in the forms R, Python and tree\n"
@@ -87,8 +87,9 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   }
   const std::span<const std::string> operands = walker.operands();
   if (operands.empty()) throw tools::UsageError("no job given");
-  if (operands.size() > 1) throw tools::UsageError("more than one job given: '" + operands[1] + "'");
-  settings.job = plot::job_name(operands[0]);
+  if (operands.size() > 1)
+    throw tools::UsageError("more than one job given: '" + operands[1] + "'");
+  settings.job = tools::job_name(operands[0]);
   return settings;
 }
 
@@ -97,7 +98,7 @@ Settings parse_arguments(std::span<const std::string> arguments) {
 std::vector<std::string> location_names(const YearPlot& year, std::size_t locations) {
   std::vector<std::string> names(locations);
   for (std::size_t slot = 0; slot < locations && slot < year.listing.size(); ++slot) {
-    const plot::ListedNode& entry = year.listing[slot];
+    const formats::ListedNode& entry = year.listing[slot];
     names.at(static_cast<std::size_t>(entry.number) - 1) = tools::valid_utf8(entry.name);
   }
   return names;
@@ -121,7 +122,7 @@ std::vector<std::string> leaf_labels(std::vector<std::string> names) {
 trees::Tree checked_tree(const YearPlot& year, const std::string& plot_file) {
   std::optional<trees::Tree> tree;
   try {
-    tree.emplace(plot::year_tree(year));
+    tree.emplace(tools::year_tree(year));
   } catch (const std::invalid_argument& error) {
     throw records::LocatedError(plot_file, year.line, 0, error.what());
   }
@@ -140,16 +141,14 @@ trees::Tree checked_tree(const YearPlot& year, const std::string& plot_file) {
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   // Everything is read, checked and made before anything is written.
-  const plot::JobFiles job = plot::read_job(settings.job, plot::Cluster::Required,
-                                            "metclust-export takes the fusion levels from it");
+  const tools::JobFiles job = tools::read_job(settings.job, tools::Cluster::Required,
+                                              "metclust-export takes the fusion levels from it");
   const std::string plot_file = settings.job + ".PCL";
 
   const fs::path job_path(settings.job);
   const std::string name = job_path.filename().string();
   const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
-  std::vector<std::int32_t> numbers;
-  for (const YearPlot& year : job.years) numbers.push_back(year.year);
-  const std::vector<std::string> stems = tools::year_stems(name, numbers);
+  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   tools::OutputFiles outputs;
   tools::CsvWriter groups;
@@ -173,11 +172,13 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     groups_rows(groups, std::string_view(stem).substr(name.size() + 1), partition, names);
     if (settings.groups && tree.locations() < *settings.groups && tree.locations() > 0) {
       notes.push_back(stem + ": " + tools::integer_text(tree.locations()) +
-                      " locations, fewer than the " + tools::integer_text(*settings.groups) +
+                      (tree.locations() == 1 ? " location" : " locations") + ", fewer than the " +
+                      tools::integer_text(*settings.groups) +
                       " groups asked for; each location is a group of its own");
     }
     if (settings.height && trees::has_inversion(tree)) {
-      notes.push_back(stem + ": the tree has an inversion; fusions under a higher one count at its level");
+      notes.push_back(stem +
+                      ": the tree has an inversion; fusions under a higher one count at its level");
     }
   }
   if (cut) outputs.add(folder / (name + "-groups.csv"), groups.take());
@@ -192,10 +193,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
 
 int run_export(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   static constexpr tools::ProgramText kText{"metclust-export", kUsage, kHelp};
-  return tools::run_program(kText, kVersion, arguments, out, err,
-                            [&](std::span<const std::string> words) {
-                              return run(parse_arguments(words), out, err);
-                            });
+  return tools::run_program(
+      kText, kVersion, arguments, out, err,
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out, err); });
 }
 
 }  // namespace metclust::exporting

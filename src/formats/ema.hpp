@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "records/channel_table.hpp"
 #include "records/free_form_reader.hpp"
@@ -44,6 +45,12 @@ struct Options {
   char SEDTYP = ' ';
   char CORTYP = ' ';
 };
+
+// The year record (I6,4X,A8), which .CLS repeats for every year.
+void write_year_record(records::RecordWriter& out, int unit, std::int32_t IYEAR,
+                       const records::Name& YLABEL);
+bool read_year_record(records::RecordReader& in, int unit, std::int32_t& IYEAR,
+                      records::Name& YLABEL, records::AtEnd at_end);
 
 // Reads the records of an .EMA channel in file order. Every fault is
 // reported by the channel table: a report that ends a run for metclust, a

@@ -5,13 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "plot/job_files.hpp"
 #include "plot/markup.hpp"
 #include "plot/page.hpp"
-#include "plot/plot_data.hpp"
 #include "plot/svg.hpp"
+#include "tools/job_files.hpp"
 #include "tools/output_files.hpp"
-#include "tools/year_names.hpp"
 
 namespace metclust::plot {
 namespace {
@@ -88,15 +86,17 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   }
   const std::span<const std::string> operands = walker.operands();
   if (operands.empty()) throw tools::UsageError("no job given");
-  if (operands.size() > 1) throw tools::UsageError("more than one job given: '" + operands[1] + "'");
-  settings.job = job_name(operands[0]);
+  if (operands.size() > 1)
+    throw tools::UsageError("more than one job given: '" + operands[1] + "'");
+  settings.job = tools::job_name(operands[0]);
   return settings;
 }
 
 int run(const Settings& settings, std::ostream& out) {
   // Everything is read and checked before anything is written.
-  JobFiles job = read_job(settings.job, settings.heights ? Cluster::Required : Cluster::IfPresent,
-                          "--heights takes the fusion levels from it");
+  tools::JobFiles job = tools::read_job(
+      settings.job, settings.heights ? tools::Cluster::Required : tools::Cluster::IfPresent,
+      "--heights takes the fusion levels from it");
 
   PictureOptions options;
   options.heights = job.cluster.has_value() && !settings.order;
@@ -113,9 +113,7 @@ int run(const Settings& settings, std::ostream& out) {
   const fs::path job_path(settings.job);
   const std::string name = job_path.filename().string();
   const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
-  std::vector<std::int32_t> numbers;
-  for (const YearPlot& year : job.years) numbers.push_back(year.year);
-  const std::vector<std::string> stems = tools::year_stems(name, numbers);
+  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   tools::OutputFiles outputs;
   std::vector<PagePicture> pictures;
@@ -136,10 +134,9 @@ int run(const Settings& settings, std::ostream& out) {
 
 int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   static constexpr tools::ProgramText kText{"metclust-plot", kUsage, kHelp};
-  return tools::run_program(kText, kVersion, arguments, out, err,
-                            [&](std::span<const std::string> words) {
-                              return run(parse_arguments(words), out);
-                            });
+  return tools::run_program(
+      kText, kVersion, arguments, out, err,
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out); });
 }
 
 }  // namespace metclust::plot

@@ -1,5 +1,6 @@
 #include "plot/page.hpp"
 
+#include "formats/strategies.hpp"
 #include "plot/markup.hpp"
 
 namespace metclust::plot {
@@ -29,10 +30,11 @@ std::string job_page(std::string_view job, std::string_view title,
   std::string about =
       cat({"Job ", std::string(job), ": ", integer_text(static_cast<std::int64_t>(pictures.size())),
            (pictures.size() == 1 ? " year group" : " year groups")});
-  if (options.strategy != 0) about += cat({", ", strategy_text(options.strategy)});
+  if (options.strategy != 0) about += cat({", ", formats::strategy_name(options.strategy)});
   about += options.heights ? ", fusions at their fusion levels D(ij)"
                            : ", fusions in the order they were made";
-  if (options.groups > 0) about += cat({", each year cut into ", integer_text(options.groups), " groups"});
+  if (options.groups > 0)
+    about += cat({", each year cut into ", integer_text(options.groups), " groups"});
   if (options.span) about += ", every year on one scale";
   about += ".";
   page += cat({"<p>", escaped(about), "</p>\n"});

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "plot/plot_data.hpp"
+#include "formats/job_results.hpp"
 #include "plot/svg.hpp"
 
 namespace metclust::plot {

@@ -8,8 +8,9 @@
 #include <span>
 #include <vector>
 
+#include "formats/strategies.hpp"
 #include "plot/markup.hpp"
-#include "plot/year_tree.hpp"
+#include "tools/year_tree.hpp"
 #include "trees/tree.hpp"
 
 namespace metclust::plot {
@@ -120,10 +121,11 @@ std::string subheading(const YearPlot& year, const PictureOptions& options, bool
            ": nothing to cluster, and the plot data of such a year names no location";
   }
   std::string text = integer_text(year.locations) + " locations";
-  if (options.strategy != 0) text += cat({" \xC2\xB7 ", strategy_text(options.strategy)});
+  if (options.strategy != 0) text += cat({" \xC2\xB7 ", formats::strategy_name(options.strategy)});
   text += heights ? " \xC2\xB7 fusions at their fusion levels D(ij)"
                   : " \xC2\xB7 fusions in the order they were made";
-  if (options.groups > 0) text += cat({" \xC2\xB7 cut into ", integer_text(options.groups), " groups"});
+  if (options.groups > 0)
+    text += cat({" \xC2\xB7 cut into ", integer_text(options.groups), " groups"});
   if (options.span) text += " \xC2\xB7 one scale for all years";
   return text;
 }
@@ -160,7 +162,7 @@ struct CutView {
 };
 
 CutView cut_view(const YearPlot& year, std::int64_t groups) {
-  const trees::Tree tree = year_tree(year);
+  const trees::Tree tree = tools::year_tree(year);
   CutView view;
   view.partition = trees::cut_into_groups(tree, groups);
   const auto n = static_cast<std::size_t>(tree.locations());
@@ -285,7 +287,8 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
       double inside = heights ? base : year.fusions.front().points[0].y;
       for (std::size_t s = 0; s < view.kept; ++s) inside = std::max(inside, value(s));
       double above = std::numeric_limits<double>::infinity();
-      for (std::size_t s = view.kept; s < year.fusions.size(); ++s) above = std::min(above, value(s));
+      for (std::size_t s = view.kept; s < year.fusions.size(); ++s)
+        above = std::min(above, value(s));
       if (inside < above) cut_at = inside / 2 + above / 2;
     }
   }
@@ -311,8 +314,8 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   svg += kStyle;
   for (std::size_t k = 0; k < 8; ++k) {
     const std::string name = integer_text(static_cast<std::int64_t>(k) + 1);
-    svg += cat({".bracket.g", name, "{stroke:", kPalette[k], "}.swatch.g", name, "{fill:",
-                kPalette[k], "}"});
+    svg += cat({".bracket.g", name, "{stroke:", kPalette[k], "}.swatch.g", name,
+                "{fill:", kPalette[k], "}"});
   }
   svg += "</style>\n";
   svg +=
@@ -408,10 +411,10 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
 
   if (cut_at) {
     const std::string x = px(scale.at(*cut_at));
-    svg += cat({"<g class=\"cut-line\"><title>", escaped(cat({"cut into ",
-                integer_text(view.partition.count), " groups"})), "</title><line class=\"cut\" x1=\"",
-                x, "\" y1=\"", px(rows_top - 6), "\" x2=\"", x, "\" y2=\"", px(rows_bottom + 6),
-                "\"/></g>\n"});
+    svg += cat({"<g class=\"cut-line\"><title>",
+                escaped(cat({"cut into ", integer_text(view.partition.count), " groups"})),
+                "</title><line class=\"cut\" x1=\"", x, "\" y1=\"", px(rows_top - 6), "\" x2=\"", x,
+                "\" y2=\"", px(rows_bottom + 6), "\"/></g>\n"});
   }
 
   if (any_inversion) {
@@ -426,14 +429,17 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
     // The legend: what the cut is, then the groups four to a row, each with
     // its colour and its number of locations.
     std::vector<std::int64_t> sizes(static_cast<std::size_t>(view.partition.count) + 1, 0);
-    for (const std::int32_t group : view.partition.group) ++sizes.at(static_cast<std::size_t>(group));
+    for (const std::int32_t group : view.partition.group)
+      ++sizes.at(static_cast<std::size_t>(group));
     std::string about = cat({"cut into ", integer_text(view.partition.count), " groups"});
     if (view.partition.count < options.groups) {
       about += cat({" (asked for ", integer_text(options.groups), "; the year has only ",
                     integer_text(year.locations), " locations)"});
     }
     if (view.kept < year.fusions.size() && !cut_at) {
-      about += ": an inversion puts fusions inside groups above one outside, so no single level divides them";
+      about +=
+          ": an inversion puts fusions inside groups above one outside, so no single level divides "
+          "them";
     }
     svg += "<g class=\"group-legend\">";
     svg += cat({"<text x=\"", px(kLeft), "\" y=\"", px(legend_top + 14), "\">", escaped(about),
@@ -442,10 +448,25 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
       const double y = legend_top + 20.0 * static_cast<double>((g - 1) / 4 + 1);
       const double x = kLeft + 190.0 * static_cast<double>((g - 1) % 4);
       const std::string count = integer_text(sizes[static_cast<std::size_t>(g)]);
-      svg += cat({"<g class=\"legend-group\"><line class=\"bracket", group_class(g), "\" x1=\"",
-                  px(x), "\" y1=\"", px(y + 10), "\" x2=\"", px(x + 24), "\" y2=\"", px(y + 10),
-                  "\"/><text x=\"", px(x + 30), "\" y=\"", px(y + 14), "\">group ",
-                  integer_text(g), " (", count, count == "1" ? " location" : " locations",
+      svg += cat({"<g class=\"legend-group\"><line class=\"bracket",
+                  group_class(g),
+                  "\" x1=\"",
+                  px(x),
+                  "\" y1=\"",
+                  px(y + 10),
+                  "\" x2=\"",
+                  px(x + 24),
+                  "\" y2=\"",
+                  px(y + 10),
+                  "\"/><text x=\"",
+                  px(x + 30),
+                  "\" y=\"",
+                  px(y + 14),
+                  "\">group ",
+                  integer_text(g),
+                  " (",
+                  count,
+                  count == "1" ? " location" : " locations",
                   ")</text></g>"});
     }
     svg += "</g>\n";

@@ -7,9 +7,15 @@
 #include <optional>
 #include <string>
 
-#include "plot/plot_data.hpp"
+#include "formats/job_results.hpp"
 
 namespace metclust::plot {
+
+using formats::ClusterValues;
+using formats::ListedNode;
+using formats::PlotFusion;
+using formats::PlotPoint;
+using formats::YearPlot;
 
 // The values a picture spans across the page: the locations stand at
 // `base`, the fusions between `lo` and `hi` (base included).

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "records/located_error.hpp"
 #include "records/platform.hpp"
 
 namespace metclust::records {
@@ -28,6 +29,11 @@ struct ChannelTable::Channel {
   // searched once, not once per chunk read.
   std::size_t scanned = 0;
   bool at_end = false;
+  // An in-memory channel: input read from `buffer` alone, output kept in
+  // `memory`.
+  bool in_memory = false;
+  std::string memory;
+  std::int64_t records = 0;
 };
 
 namespace {
@@ -41,37 +47,6 @@ std::string_view trim_blanks(std::string_view name) {
   return name.substr(first, last - first + 1);
 }
 
-std::string_view catalog_text(int number) {
-  switch (number) {
-    case report::kAccessDenied:
-      return "permission to access file denied";
-    case report::kEndOfFile:
-      return "end-of-file during read";
-    case report::kFileNotFound:
-      return "file not found";
-    case report::kOpenFailure:
-      return "open failure";
-    case report::kWriteError:
-      return "error during write";
-    case report::kReadError:
-      return "error during read";
-    case report::kNoMemory:
-      return "insufficient virtual memory";
-    case report::kNoSuchDevice:
-      return "no such device";
-    case report::kBadFileName:
-      return "file name specification error";
-    case report::kListSyntax:
-      return "list-directed I/O syntax error";
-    case report::kOutputConversion:
-      return "output conversion error";
-    case report::kInputConversion:
-      return "input conversion error";
-    default:
-      throw std::logic_error("report number outside the catalog");
-  }
-}
-
 void append_number(std::string& out, long long value) {
   char digits[24];
   auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
@@ -81,8 +56,43 @@ void append_number(std::string& out, long long value) {
 
 }  // namespace
 
-ChannelTable::ChannelTable(ConsoleStreams console) : console_(console) {
+ChannelTable::ChannelTable(ConsoleStreams console, Failures failures)
+    : console_(console), failures_(failures) {
   platform::prepare_process();
+}
+
+void ChannelTable::open_bytes(int unit, std::string name, std::string bytes) {
+  if (find(unit) != nullptr) throw std::logic_error("channel connected twice");
+  auto* channel = new Channel;
+  channel->unit = unit;
+  channel->name = std::move(name);
+  channel->in_memory = true;
+  channel->buffer = std::move(bytes);
+  channel->at_end = true;
+  channels_.push_back(channel);
+}
+
+void ChannelTable::open_memory(int unit, std::string name) {
+  if (find(unit) != nullptr) throw std::logic_error("channel connected twice");
+  auto* channel = new Channel;
+  channel->unit = unit;
+  channel->name = std::move(name);
+  channel->in_memory = true;
+  channel->output = true;
+  channels_.push_back(channel);
+}
+
+std::string ChannelTable::take_memory(int unit) {
+  Channel* channel = find(unit);
+  if (channel == nullptr || !channel->in_memory || !channel->output) {
+    throw std::logic_error("no in-memory output channel");
+  }
+  return std::move(channel->memory);
+}
+
+std::int64_t ChannelTable::record_number(int unit) const {
+  const Channel* channel = find(unit);
+  return channel == nullptr ? 0 : channel->records;
 }
 
 ChannelTable::~ChannelTable() {
@@ -154,6 +164,12 @@ void ChannelTable::put_record(int unit, std::string_view bytes, bool line_end) {
   Channel& channel = connect_console(unit);
   if (!channel.output) throw std::logic_error("record written to an input channel");
   const std::string_view tail = line_end ? std::string_view("\r\n") : std::string_view();
+  ++channel.records;
+  if (channel.in_memory) {
+    channel.memory += bytes;
+    channel.memory += tail;
+    return;
+  }
   if (!platform::write_record(channel.handle, bytes, tail)) {
     // Whatever part of the refused record reached the file is cut off again,
     // so that the file ends with the last whole record of the run.
@@ -181,6 +197,7 @@ std::optional<std::string_view> ChannelTable::next_record(int unit) {
       if (lf != std::string::npos && !record.empty() && record.back() == '\r') {
         record.remove_suffix(1);
       }
+      ++channel.records;
       // A lone Ctrl-Z typed at the console closes its input.
       if (unit == kConsoleIn && record == "\x1a") {
         channel.at_end = true;
@@ -232,25 +249,45 @@ std::string report_line(std::string_view severity, int number, std::string_view 
 }
 }  // namespace
 
-void ChannelTable::fail(int number, int unit) {
-  std::string text(catalog_text(number));
-  if (number != report::kNoMemory) {
+void ChannelTable::fail(int number, int unit, std::optional<std::int32_t> year) {
+  std::string text = report::catalog_text(number, year);
+  if (failures_ == Failures::Throw) {
+    const Channel* channel = find(unit);
+    std::int64_t line = record_number(unit);
+    if (number == report::kEndOfFile) {
+      text = "the file ends where another record is needed";
+      ++line;
+    }
+    throw LocatedError(channel == nullptr ? name_of(unit) : channel->name, line, 0, text);
+  }
+  if (report::names_channel(number)) {
     text += ", unit ";
     append_number(text, unit);
     text += ", file ";
     text += name_of(unit);
   }
-  fail_with_text(number, text);
+  end_run(number, text);
 }
 
-void ChannelTable::fail_with_text(int number, std::string_view text) {
+void ChannelTable::fail_at(int number, int unit, std::int64_t column, std::string_view detail) {
+  if (failures_ == Failures::Throw) {
+    throw LocatedError(name_of(unit), record_number(unit), column, std::string(detail));
+  }
+  fail(number, unit);
+}
+
+void ChannelTable::end_run(int number, std::string_view text) {
   write_report_line(report_line("severe", number, text));
   close_all();
   throw RunEnded(exit_status_of(number));
 }
 
 void ChannelTable::warn(int number, int unit) {
-  std::string text(catalog_text(number));
+  if (failures_ == Failures::Throw) {
+    throw LocatedError(name_of(unit), record_number(unit), 0,
+                       "a value too wide for its field would be written as asterisks");
+  }
+  std::string text = report::catalog_text(number);
   text += ", unit ";
   append_number(text, unit);
   text += ", file ";

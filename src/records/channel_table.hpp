@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "records/reports.hpp"
+
 namespace metclust::records {
 
 // Channel numbers of a job's files and of the console.
@@ -21,21 +23,6 @@ inline constexpr int kPcl = 24;
 inline constexpr int kConsoleOut = -1;
 inline constexpr int kConsoleIn = -4;
 
-// Report numbers of the catalog.
-namespace report {
-inline constexpr int kAccessDenied = 9;
-inline constexpr int kEndOfFile = 24;
-inline constexpr int kFileNotFound = 29;
-inline constexpr int kOpenFailure = 30;
-inline constexpr int kWriteError = 38;
-inline constexpr int kReadError = 39;
-inline constexpr int kNoMemory = 41;
-inline constexpr int kNoSuchDevice = 42;
-inline constexpr int kBadFileName = 43;
-inline constexpr int kListSyntax = 59;
-inline constexpr int kOutputConversion = 63;
-inline constexpr int kInputConversion = 64;
-}  // namespace report
 
 // Thrown after a severe report has been written (or by a normal stop): the
 // main program lets it unwind to its top, where every channel is closed and
@@ -60,8 +47,13 @@ struct ConsoleStreams {
 class ChannelTable {
  public:
   enum class Status { Old, Unknown };
+  // What a failure does: write its report line and end the run (metclust),
+  // or throw a records::LocatedError naming the file, the record and, where
+  // the reader knows it, the column (the companion programs, which read and
+  // write their files through in-memory channels).
+  enum class Failures { Report, Throw };
 
-  explicit ChannelTable(ConsoleStreams console = {});
+  explicit ChannelTable(ConsoleStreams console = {}, Failures failures = Failures::Report);
   ~ChannelTable();
   ChannelTable(const ChannelTable&) = delete;
   ChannelTable& operator=(const ChannelTable&) = delete;
@@ -74,6 +66,17 @@ class ChannelTable {
   // run with its report.
   void open(int unit, std::string_view name, Status status);
 
+  // An input channel over the given bytes, read like a file of that name.
+  void open_bytes(int unit, std::string name, std::string bytes);
+  // An output channel whose records are kept in memory; take_memory() hands
+  // over the bytes written so far.
+  void open_memory(int unit, std::string name);
+  std::string take_memory(int unit);
+
+  // Records read from an input channel, or written to an output channel, so
+  // far: while a record is being read, its line number.
+  std::int64_t record_number(int unit) const;
+
   // Hands one complete record to the operating system: its bytes, then CR LF
   // unless line_end is false (the $ item). A refused write ends the run with
   // report 38.
@@ -84,14 +87,18 @@ class ChannelTable {
   // the end of the stream. A failing read ends the run with report 39.
   std::optional<std::string_view> next_record(int unit);
 
-  // Writes the report line of a catalog report for the channel and, being
+  // Writes the report line of a catalogue report for the channel and, being
   // severe, ends the run (throws RunEnded with the report's exit status).
-  [[noreturn]] void fail(int number, int unit);
+  // The refusals of a year (91, 92) name the year.
+  [[noreturn]] void fail(int number, int unit, std::optional<std::int32_t> year = std::nullopt);
+  // The same failure found by a reader at a known column of the current
+  // record; `detail` says what was expected and found. Only a throwing table
+  // shows them.
+  [[noreturn]] void fail_at(int number, int unit, std::int64_t column, std::string_view detail);
   // Writes an error-severity report line (report 63) and returns.
   void warn(int number, int unit);
-  // A severe report whose text is not in the catalog: "forrtl: severe (N): "
-  // followed by the given text; ends the run.
-  [[noreturn]] void fail_with_text(int number, std::string_view text);
+
+  bool throws() const { return failures_ == Failures::Throw; }
 
   // Normal end: closes every channel; the exit status is 0.
   void stop();
@@ -111,8 +118,10 @@ class ChannelTable {
   Channel& connect_console(int unit);
   void write_report_line(std::string_view line);
   void close_all();
+  [[noreturn]] void end_run(int number, std::string_view text);
 
   ConsoleStreams console_;
+  Failures failures_;
   std::vector<Channel*> channels_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "records/numeric_input.hpp"
@@ -55,6 +56,7 @@ class Statement {
       } else {
         std::size_t end = at;
         while (end < record.size() && !ends_value(record[end])) ++end;
+        column_ = at + 1;
         if (value(record.substr(at, end - at))) return Scan::Done;
         after_value_ = true;
         at = end;
@@ -73,15 +75,17 @@ class Statement {
     const std::size_t star = text.find('*');
     if (star != std::string_view::npos) {
       const std::optional<std::uint64_t> count = repeat_count(text.substr(0, star));
-      if (!count) channels_.fail(report::kListSyntax, unit_);
+      if (!count) bad_value(report::kListSyntax, text, "a repeat count before '*'");
       copies = *count;
       text.remove_prefix(star + 1);
       if (text.empty()) return assign(copies, std::nullopt);
     }
     const FreeFormInt parsed = parse_free_form_int(text);
-    if (parsed.status == FreeFormStatus::NotANumber) channels_.fail(report::kListSyntax, unit_);
+    if (parsed.status == FreeFormStatus::NotANumber) {
+      bad_value(report::kListSyntax, text, "a whole number");
+    }
     if (parsed.status == FreeFormStatus::OutOfRange) {
-      channels_.fail(report::kInputConversion, unit_);
+      bad_value(report::kInputConversion, text, "a whole number within the 4-byte range");
     }
     return assign(copies, parsed.value);
   }
@@ -96,8 +100,18 @@ class Statement {
     return filled();
   }
 
+  [[noreturn]] void bad_value(int number, std::string_view found, std::string_view expected) {
+    std::string detail = "expected ";
+    detail += expected;
+    detail += ", found \"";
+    detail += found;
+    detail += '"';
+    channels_.fail_at(number, unit_, static_cast<std::int64_t>(column_), detail);
+  }
+
   ChannelTable& channels_;
   int unit_;
+  std::size_t column_ = 0;  // 1-based column of the value being read
   std::span<std::int32_t> targets_;
   std::size_t next_ = 0;
   bool after_value_ = false;

@@ -2,10 +2,11 @@
 // precisely as the reader knows: file, record (line) and column.
 #pragma once
 
-#include <charconv>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+
+#include "records/decimal.hpp"
 
 namespace metclust::records {
 
@@ -32,10 +33,8 @@ class LocatedError : public std::runtime_error {
 
  private:
   static void append(std::string& text, std::int64_t number) {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, number);
     text += ':';
-    text.append(digits, result.ptr);
+    text += decimal(number);
   }
 
   std::string file_;

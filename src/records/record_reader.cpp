@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "records/decimal.hpp"
 #include "records/numeric_input.hpp"
 
 namespace metclust::records {
@@ -52,7 +53,19 @@ class Statement {
       const LayoutItem& item = items[k];
       switch (item.kind) {
         case Kind::Literal:
-          // Input layouts carry no literals; one is passed over like nX.
+          // A literal of a record's layout is passed over like nX; a
+          // throwing table checks that it stands there.
+          if (channels_.throws() && peek(item.text.size()) != item.text) {
+            std::string detail = "expected \"";
+            detail += item.text;
+            detail += "\" in column ";
+            detail += decimal(static_cast<std::int64_t>(pointer_) + 1);
+            detail += ", found \"";
+            detail += peek(item.text.size());
+            detail += '"';
+            channels_.fail_at(report::kInputConversion, unit_,
+                              static_cast<std::int64_t>(pointer_) + 1, detail);
+          }
           pointer_ += item.text.size();
           break;
         case Kind::Skip:
@@ -99,21 +112,72 @@ class Statement {
           if constexpr (std::is_same_v<T, std::span<char>>) {
             text_field(item, to);
           } else if constexpr (std::is_same_v<T, std::int32_t*>) {
-            if (item.kind != Kind::Int) mismatch();
-            const std::optional<std::int32_t> value =
-                parse_int_field(take(static_cast<std::size_t>(item.width)));
-            if (!value) channels_.fail(report::kInputConversion, unit_);
-            *to = *value;
+            *to = integer(item);
+          } else if constexpr (std::is_same_v<T, float*> || std::is_same_v<T, double*>) {
+            *to = real<std::remove_pointer_t<T>>(item);
           } else {
-            using Real = std::remove_pointer_t<T>;
-            if (item.kind != Kind::Fixed && item.kind != Kind::Exp) mismatch();
-            const std::optional<Real> value =
-                parse_real_field<Real>(take(static_cast<std::size_t>(item.width)), item.digits);
-            if (!value) channels_.fail(report::kInputConversion, unit_);
-            *to = *value;
+            // An optional target: empty for a field of blanks.
+            using Number = typename std::remove_pointer_t<T>::value_type;
+            const std::size_t from = pointer_;
+            const std::string_view columns = peek(static_cast<std::size_t>(item.width));
+            if (columns.find_first_not_of(' ') == std::string_view::npos) {
+              if constexpr (std::is_same_v<Number, std::int32_t>) {
+                if (item.kind != Kind::Int) mismatch();
+              } else if (item.kind != Kind::Fixed && item.kind != Kind::Exp) {
+                mismatch();
+              }
+              pointer_ = from + static_cast<std::size_t>(item.width);
+              to->reset();
+            } else if constexpr (std::is_same_v<Number, std::int32_t>) {
+              *to = integer(item);
+            } else {
+              *to = real<Number>(item);
+            }
           }
         },
         target);
+  }
+
+  std::int32_t integer(const LayoutItem& item) {
+    if (item.kind != Kind::Int) mismatch();
+    const std::size_t column = pointer_ + 1;
+    const std::string_view columns = take(static_cast<std::size_t>(item.width));
+    const std::optional<std::int32_t> value = parse_int_field(columns);
+    if (!value) bad_field(column, item, columns, "a whole number");
+    return *value;
+  }
+
+  template <class Real>
+  Real real(const LayoutItem& item) {
+    if (item.kind != Kind::Fixed && item.kind != Kind::Exp) mismatch();
+    const std::size_t column = pointer_ + 1;
+    const std::string_view columns = take(static_cast<std::size_t>(item.width));
+    const std::optional<Real> value = parse_real_field<Real>(columns, item.digits);
+    if (!value) bad_field(column, item, columns, "a number");
+    return *value;
+  }
+
+  // Report 64 for the field; a throwing table names the columns and what
+  // stands in them.
+  [[noreturn]] void bad_field(std::size_t column, const LayoutItem& item, std::string_view found,
+                              std::string_view expected) {
+    std::string detail = "expected ";
+    detail += expected;
+    detail += " in columns ";
+    detail += decimal(static_cast<std::int64_t>(column));
+    detail += '-';
+    detail += decimal(static_cast<std::int64_t>(column) + item.width - 1);
+    detail += ", found \"";
+    detail += found;
+    detail += '"';
+    channels_.fail_at(report::kInputConversion, unit_, static_cast<std::int64_t>(column), detail);
+  }
+
+  // The next `width` columns without moving the pointer.
+  std::string_view peek(std::size_t width) const {
+    const std::size_t from = std::min(pointer_, record_.size());
+    const std::size_t to = std::min(pointer_ + width, record_.size());
+    return record_.substr(from, to - from);
   }
 
   // A reads as many columns as the target holds. Aw copies its w columns

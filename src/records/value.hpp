@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <variant>
@@ -15,7 +16,11 @@ namespace metclust::records {
 using Value = std::variant<std::int32_t, std::int64_t, float, double, std::string_view>;
 
 // A target filled by a fixed-column read: an integer, a real of either
-// precision, or a text of fixed length (the span's size is its length).
-using Target = std::variant<std::int32_t*, float*, double*, std::span<char>>;
+// precision, or a text of fixed length (the span's size is its length). A
+// numeric field of blanks reads as zero; the optional targets tell it apart
+// and are left empty.
+using Target = std::variant<std::int32_t*, float*, double*, std::span<char>,
+                            std::optional<std::int32_t>*, std::optional<float>*,
+                            std::optional<double>*>;
 
 }  // namespace metclust::records

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "records/decimal.hpp"
 #include "records/located_error.hpp"
 
 namespace metclust::tools {
@@ -72,11 +73,7 @@ int run_program(const ProgramText& text, std::string_view version,
   }
 }
 
-std::string integer_text(std::int64_t value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  return std::string(digits, result.ptr);
-}
+std::string integer_text(std::int64_t value) { return records::decimal(value); }
 
 std::optional<std::int64_t> parse_integer(std::string_view text) {
   std::int64_t value = 0;

@@ -20,13 +20,9 @@ bool needs_quotes(std::string_view label) {
   for (const char c : label) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte <= 0x20 || byte == 0x7F) return true;
-    switch (c) {
-      case '(': case ')': case '[': case ']': case '\'': case ':': case ';': case ',':
-      case '_':
-        return true;
-      default:
-        break;
-    }
+    // Characters with a meaning in Newick; an unquoted underscore reads as
+    // a blank.
+    if (std::string_view("()[]':;,_").find(c) != std::string_view::npos) return true;
   }
   return false;
 }

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "cluster/node_names.hpp"
-#include "cluster/pcl_channel.hpp"
 #include "cluster/replay.hpp"
 
 namespace metclust::cluster {
@@ -106,135 +105,59 @@ struct Segments {
         order(maxl, -9) {}
 };
 
-std::string title50(std::string_view text) {
-  std::string t(text);
-  t.resize(50, ' ');
-  return t;
-}
-
-std::string write_year(Segments& s, const std::vector<std::string_view>& names,
-                       const std::vector<std::int32_t>& hist, std::int32_t maxl,
-                       std::int32_t nl) {
-  test_support::OutputFiles files;
+void run_dendro(Segments& s, const std::vector<std::string_view>& names,
+                const std::vector<std::int32_t>& hist, std::int32_t maxl, std::int32_t nl) {
   std::vector<records::Name> stored;
   for (std::string_view n : names) stored.push_back(records::make_name(n));
-  const std::string title = title50("TRIAL SERIES");
-  DENDRO(s.xnode, s.ynode, stored, s.nodnam, s.poslab, s.nodlab, s.possiz, s.order, hist, title,
-         maxl, nl, 1994, files.writer());
-  EXPECT_EQ(files.console(), "");
-  return files.pcl();
+  DENDRO(s.xnode, s.ynode, stored, s.nodnam, s.poslab, s.nodlab, s.possiz, s.order, hist, maxl,
+         nl);
 }
 
-const std::string kHeader3 = " 1994    3 TRIAL SERIES" + std::string(38, ' ') + "\r\n";
-
-TEST(Dendro, ThreeLocationsAfterTheWorkedFusions) {
-  Segments s(3);
-  const std::string pcl = write_year(s, {"A", "B", "C"}, {1, 2, 4, 3}, 3, 3);
-  EXPECT_EQ(pcl, kHeader3 +
-                     "  2.000  1.000   1 A          2 B       \r\n"
-                     "  2.000  2.000                1 A       \r\n"
-                     "  1.500  2.000   4 LGp__4     3 C       \r\n"
-                     "  1.000  2.000                4 LGp__4  \r\n"
-                     "  1.000  1.000   2 B          5 LGp__5  \r\n"
-                     "\r\n"
-                     "  1.500  2.000   4 LGp__4  \r\n"
-                     "  1.500  3.000             \r\n"
-                     "  2.250  3.000   5 LGp__5  \r\n"
-                     "  3.000  3.000             \r\n"
-                     "  3.000  1.000   3 C       \r\n"
-                     "\r\n");
-}
-
-TEST(Dendro, TwoLocations) {
-  Segments s(2);
-  const std::string pcl = write_year(s, {"X", "Y"}, {1, 2}, 2, 2);
-  EXPECT_EQ(pcl, " 1994    2 TRIAL SERIES" + std::string(38, ' ') + "\r\n" +
-                     "  2.000  1.000   1 X          2 Y       \r\n"
-                     "  2.000  2.000                1 X       \r\n"
-                     "  1.500  2.000   3 LGp__3     3 LGp__3  \r\n"
-                     "  1.000  2.000             \r\n"
-                     "  1.000  1.000   2 Y       \r\n"
-                     "\r\n");
-}
-
-TEST(Dendro, FourLocationsListAnEntryAloneAndClearTheWholeNodeTable) {
-  // 1+2 -> 5, 3+4 -> 6, 5+6 -> 7: dendrogram order 4, 3, 2, 1. The seven
-  // listing entries run into the first record of the second fusion; the
-  // sixth record of the first fusion is an entry alone.
+TEST(Dendro, NodeTableOfFourLocationsAndTheRestCleared) {
+  // 1+2 -> 5, 3+4 -> 6, 5+6 -> 7: dendrogram order 4, 3, 2, 1.
   Segments s(6);
-  const std::string pcl = write_year(s, {"P", "Q", "R", "S"}, {1, 2, 3, 4, 5, 6}, 6, 4);
-  EXPECT_EQ(pcl, " 1994    4 TRIAL SERIES" + std::string(38, ' ') + "\r\n" +
-                     "  4.000  1.000   1 P          4 S       \r\n"
-                     "  4.000  2.000                3 R       \r\n"
-                     "  3.500  2.000   5 LGp__5     2 Q       \r\n"
-                     "  3.000  2.000                1 P       \r\n"
-                     "  3.000  1.000   2 Q          5 LGp__5  \r\n"
-                     "                              6 LGp__6  \r\n"
-                     "  2.000  1.000   3 R          7 LGp__7  \r\n"
-                     "  2.000  3.000             \r\n"
-                     "  1.500  3.000   6 LGp__6  \r\n"
-                     "  1.000  3.000             \r\n"
-                     "  1.000  1.000   4 S       \r\n"
-                     "\r\n"
-                     "  3.500  2.000   5 LGp__5  \r\n"
-                     "  3.500  4.000             \r\n"
-                     "  2.500  4.000   7 LGp__7  \r\n"
-                     "  1.500  4.000             \r\n"
-                     "  1.500  3.000   6 LGp__6  \r\n"
-                     "\r\n");
+  run_dendro(s, {"P", "Q", "R", "S"}, {1, 2, 3, 4, 5, 6}, 6, 4);
   EXPECT_EQ(s.order, (std::vector{4, 3, 2, 1, -9, -9}));
   EXPECT_EQ(s.xnode, (std::vector<float>{1, 2, 3, 4, 3.5f, 1.5f, 2.5f, 0, 0, 0, 0}));
   EXPECT_EQ(std::vector(s.ynode.begin(), s.ynode.end() - 1),
             (std::vector<float>{1, 1, 1, 1, 2, 3, 4, 0, 0, 0, 0}));
   EXPECT_EQ(s.nodlab, (std::vector{4, 3, 2, 1, 5, 6, 7, 0, 0, 0, 0}));
+  EXPECT_EQ(str(s.nodnam[0]), "S       ");
+  EXPECT_EQ(str(s.nodnam[6]), "LGp__7  ");
   for (std::size_t k = 7; k < 11; ++k) EXPECT_EQ(str(s.nodnam[k]), "        ") << k;
+
+  // Fusion 3 joins slot 5 (group 5) and slot 6 (group 6) at level 4.
+  const auto bracket = BRACKET(s.xnode, s.ynode, s.nodnam, s.nodlab,
+                               std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}, 4, 3);
+  EXPECT_EQ(bracket[0].x, 3.5f);
+  EXPECT_EQ(bracket[0].y, 2.0f);
+  EXPECT_EQ(str(bracket[0].number), "  5");
+  EXPECT_EQ(bracket[1].y, 4.0f);
+  EXPECT_EQ(str(bracket[1].number), "   ");
+  EXPECT_EQ(bracket[2].x, 2.5f);
+  EXPECT_EQ(str(bracket[2].name), "LGp__7  ");
+  EXPECT_EQ(bracket[4].x, 1.5f);
+  EXPECT_EQ(bracket[4].y, 3.0f);
 }
 
-TEST(Dendro, OneLocationWritesTheHeaderOnly) {
+TEST(Dendro, OneLocationClearsTheNodeTableOnly) {
   Segments s(4);
-  EXPECT_EQ(write_year(s, {"A"}, {}, 4, 1), " 1994    1 TRIAL SERIES" + std::string(38, ' ') + "\r\n");
+  run_dendro(s, {"A"}, {}, 4, 1);
   EXPECT_EQ(s.nodlab, std::vector<std::int32_t>(7, 0));
+  EXPECT_EQ(s.order, std::vector<std::int32_t>(4, -9));
 }
 
-TEST(Dendro, RecordCountAndListingOfALargerYear) {
-  // Ten locations joined in a chain: 1+2, then each next location to the group.
-  constexpr std::int32_t nl = 10;
-  std::vector<std::int32_t> hist = {1, 2};
-  for (std::int32_t s = 2; s < nl; ++s) {
-    hist.push_back(nl + s - 1);
-    hist.push_back(s + 1);
-  }
-  Segments s(nl);
-  const std::vector<std::string_view> names = {"L1", "L2", "L3", "L4", "L5",
-                                               "L6", "L7", "L8", "L9", "L10"};
-  const std::string pcl = write_year(s, names, hist, nl, nl);
-  std::vector<std::string> records;
-  for (std::size_t at = 0; at < pcl.size();) {
-    const std::size_t end = pcl.find("\r\n", at);
-    ASSERT_NE(end, std::string::npos);
-    records.push_back(pcl.substr(at, end - at));
-    at = end + 2;
-  }
-  ASSERT_EQ(records.size(), 1u + 6u * (nl - 1));
-  // Records 1..19 after the header carry the listing; none after.
-  EXPECT_EQ(records[1].substr(28), "  2 L2      ");
-  EXPECT_EQ(records[19].substr(28), " 19 LGp_19  ");
-  for (std::size_t r = 20; r < records.size(); ++r) EXPECT_LE(records[r].size(), 27u) << r;
-}
-
-TEST(Dendro, SegmentsThatCannotHoldTheYearThrowBeforeWriting) {
-  test_support::OutputFiles files;
+TEST(Dendro, SegmentsThatCannotHoldTheYearThrowBeforeChangingAnything) {
   Segments s(3);
   const std::vector<records::Name> names(4, records::kBlankName);
   const std::vector<std::int32_t> hist(6, 1);
-  const std::string title = title50("");
   EXPECT_THROW(DENDRO(s.xnode, s.ynode, names, s.nodnam, s.poslab, s.nodlab, s.possiz, s.order,
-                      hist, title, 3, 4, 1994, files.writer()),
+                      hist, 3, 4),
                std::out_of_range);
   EXPECT_THROW(DENDRO(s.xnode, s.ynode, names, s.nodnam, s.poslab, s.nodlab, s.possiz, s.order,
-                      hist, title, 4, 3, 1994, files.writer()),
+                      hist, 4, 3),
                std::out_of_range);
-  EXPECT_EQ(files.pcl(), "");
+  EXPECT_EQ(s.nodlab, std::vector<std::int32_t>(5, -9));
 }
 
 }  // namespace

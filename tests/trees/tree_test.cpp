@@ -25,9 +25,7 @@ namespace {
 
 // The history of the three-location example: 1 + 2 = 4 at 1.0, 4 + 3 = 5 at
 // 2.0; the plot data lists the locations as 2, 1, 3.
-Tree three_sites(double second_level = 2.0) {
-  return Tree(3, {{1, 2, 1.0}, {4, 3, second_level}});
-}
+Tree three_sites(double second_level = 2.0) { return Tree(3, {{1, 2, 1.0}, {4, 3, second_level}}); }
 
 // A random history of n locations: fusions of random current groups, the
 // pair in either order, levels from `level(s)`.
@@ -251,13 +249,18 @@ TEST(Tree, CutAtALevel) {
   EXPECT_FALSE(has_inversion(three_sites()));
   EXPECT_EQ(effective_levels(inverted), (std::vector<double>{2.0, 2.0, 3.0}));
   const std::vector<std::pair<double, std::vector<std::int32_t>>> cases = {
-      {0.5, {1, 2, 3, 4}},
-      {1.5, {1, 2, 3, 4}},  // joining 3 at 1.0 would bring in the fusion at 2.0
-      {2.0, {1, 1, 1, 2}},
-      {2.5, {1, 1, 1, 2}},
-      {3.0, {1, 1, 1, 1}},
+      {0.5, {1, 2, 3, 4}}, {1.5, {1, 2, 3, 4}},  // joining 3 at 1.0 would bring in the fusion
+                                                 // at 2.0
+      {2.0, {1, 1, 1, 2}}, {2.5, {1, 1, 1, 2}}, {3.0, {1, 1, 1, 1}},
   };
   for (const auto& [h, groups] : cases) EXPECT_EQ(cut_at_level(inverted, h).group, groups) << h;
+
+  // The inversion under a fusion that lies below the cut: 3 and 4 are
+  // joined at 1.2, but through the group of 1 and 2 made at 3.0, so they
+  // stay apart at 2.0 (as scipy's fcluster with "distance" has it).
+  const Tree nested(5, {{1, 2, 3.0}, {6, 3, 1.0}, {7, 4, 1.2}, {8, 5, 5.0}});
+  EXPECT_EQ(cut_at_level(nested, 2.0).group, (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(cut_at_level(nested, 3.0).group, (std::vector<std::int32_t>{1, 1, 1, 1, 2}));
 }
 
 TEST(Tree, FusionsThatMakeNoTreeAreRefused) {

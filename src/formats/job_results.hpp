@@ -1,36 +1,18 @@
-// What metclust-plot reads: the dendrogram records of a job's .PCL file and,
-// when the job has one, the fusion records of its .CLS file. The readers work
-// on the bytes of a whole file and check every record they rely on; a fault
-// is an InputError that names the file and the line.
+// A finished job as the companion programs read it: the dendrogram records
+// of its .PCL file and the fusion records of its .CLS file, read through the
+// same record layouts and readers that wrote them, over the bytes of each
+// file. Every record they rely on is checked; a fault is a
+// records::LocatedError naming the file, the line and, where it lies in one
+// field, the column.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace metclust::plot {
-
-// A fault in an input file. `line` is the 1-based record number, or 0 when
-// the fault concerns the file as a whole.
-class InputError : public std::runtime_error {
- public:
-  InputError(std::string file, std::int64_t line, const std::string& what);
-  const std::string& file() const { return file_; }
-  std::int64_t line() const { return line_; }
-  // "FILE:LINE: what", or "FILE: what" without a line.
-  std::string message() const;
-
- private:
-  std::string file_;
-  std::int64_t line_;
-};
-
-// The records of a text file: each ends in LF, and a CR before the LF is
-// dropped. Bytes after the last LF form a last record of their own.
-std::vector<std::string_view> split_records(std::string_view bytes);
+namespace metclust::formats {
 
 // One point of a fusion bracket, as its record holds it.
 struct PlotPoint {
@@ -70,6 +52,10 @@ struct YearPlot {
   std::vector<double> levels;  // fusion level D(ij) of each fusion
 };
 
+// Node numbers stand in three columns, so a year numbers at most 999 nodes:
+// 2NL-1 <= 999.
+inline constexpr std::int32_t kMaxPlotLocations = 500;
+
 // Reads every year group of a .PCL file. `file` names it in errors.
 std::vector<YearPlot> read_plot_records(std::string_view bytes, const std::string& file);
 
@@ -105,8 +91,9 @@ ClusterValues read_cluster_records(std::string_view bytes, const std::string& fi
 void attach_cluster_values(std::vector<YearPlot>& years, const ClusterValues& values,
                            const std::string& cluster_file, const std::string& plot_file);
 
-// The menu text of a strategy number without its leading blank; numbers
-// outside 1..8 cluster as strategy 1 and are shown so.
-std::string strategy_text(std::int32_t strategy);
+// The name a program gives the files of a year group: "JOB-<year>", and
+// "JOB-<year>-2", "-3", ... for a year that the job holds again; one name
+// per year of `years`, in file order.
+std::vector<std::string> year_file_stems(const std::string& job, const std::vector<YearPlot>& years);
 
-}  // namespace metclust::plot
+}  // namespace metclust::formats

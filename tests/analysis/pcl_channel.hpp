@@ -11,7 +11,7 @@
 #include "records/record_writer.hpp"
 #include "scratch_folder.hpp"
 
-namespace metclust::cluster::test_support {
+namespace metclust::analysis::test_support {
 
 class OutputFiles {
  public:
@@ -44,4 +44,4 @@ class OutputFiles {
   records::RecordWriter writer_;
 };
 
-}  // namespace metclust::cluster::test_support
+}  // namespace metclust::analysis::test_support

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "plot/plot_data.hpp"
+#include "formats/job_results.hpp"
 
-namespace metclust::plot {
+namespace metclust::tools {
 
 // A job named on the command line: "DIR/JOB", or its .PCL or .CLS file,
 // which stands for the job. A name without a file part is a UsageError.
@@ -19,14 +19,14 @@ std::string job_name(std::string_view operand);
 enum class Cluster { IfPresent, Required };
 
 struct JobFiles {
-  std::vector<YearPlot> years;  // with their labels and levels when .CLS was read
-  std::optional<ClusterValues> cluster;
+  std::vector<formats::YearPlot> years;  // with their labels and levels when .CLS was read
+  std::optional<formats::ClusterValues> cluster;
   std::string title;  // of the plot data, or of the .CLS when that has none
 };
 
 // Reads JOB.PCL and JOB.CLS. A missing .CLS is a FileError when `cluster`
 // is Required, and `why` then says what it is needed for. A fault in either
-// file is a records::LocatedError naming file and line.
+// file is a records::LocatedError naming file, line and column.
 JobFiles read_job(const std::string& job, Cluster cluster, std::string_view why);
 
-}  // namespace metclust::plot
+}  // namespace metclust::tools

@@ -1,6 +1,6 @@
 // Reading the dendrogram records of a .PCL file and the fusion records of a
 // .CLS file, and the faults each reader names with file and line.
-#include "plot/plot_data.hpp"
+#include "formats/job_results.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,29 +9,17 @@
 #include <vector>
 
 #include "plot/plot_support.hpp"
+#include "records/located_error.hpp"
 
-namespace metclust::plot {
+namespace metclust::formats {
 namespace {
 
-using testing::joined_records;
-using testing::padded;
-using testing::three_site_cluster_records;
-using testing::three_site_plot_records;
+using plot::testing::joined_records;
+using plot::testing::padded;
+using plot::testing::three_site_cluster_records;
+using plot::testing::three_site_plot_records;
 
 using Records = std::vector<std::string>;
-
-TEST(SplitRecords, EndsInCrLfOrLf) {
-  const std::vector<std::pair<std::string, std::vector<std::string_view>>> cases = {
-      {"", {}},
-      {"\r\n", {""}},
-      {"a\r\nb\nc", {"a", "b", "c"}},
-      {"a\r\n\r\nb\r\n", {"a", "", "b"}},
-      {"x\ry\n", {"x\ry"}},
-  };
-  for (const auto& [bytes, records] : cases) {
-    EXPECT_EQ(split_records(bytes), records) << bytes;
-  }
-}
 
 TEST(ReadPlotRecords, ThreeLocationsWithEitherRecordEnd) {
   for (const char* end : {"\r\n", "\n"}) {
@@ -113,13 +101,13 @@ TEST(ReadPlotRecords, MalformedRecordsNameTheirLine) {
   const std::vector<Fault> faults = {
       {"abscissa in asterisks",
        [](Records& r) { r[1] = "*******  1.000   1 A          2 B       "; }, 2,
-       "abscissa of point 1 of fusion 1 (columns 1-7) is not a number"},
+       "expected a number in columns 1-7, found \"*******\""},
       {"blank ordinate", [](Records& r) { r[8] = "  1.500"; }, 9,
        "ordinate of point 2 of fusion 2 (columns 8-14) is blank"},
-      {"file cut short", [](Records& r) { r.resize(11); }, 1,
-       "the year group of 1992 with 3 locations needs 13 records, the file ends after 11"},
+      {"file cut short", [](Records& r) { r.resize(11); }, 12,
+       "the file ends where another record is needed"},
       {"letters for NL", [](Records& r) { r[0] = " 1992   x3 THREE SITES"; }, 1,
-       "number of locations (columns 6-10) is not a whole number"},
+       "expected a whole number in columns 6-10, found \"   x3\""},
       {"point in the sixth record", [](Records& r) { r[6] = "  1.500  2.000   4 LGp__4  "; }, 7,
        "record 6 of fusion 1 should hold no point"},
       {"new group misnumbered", [](Records& r) { r[3] = "  1.500  2.000   5 LGp__4     3 C"; }, 4,
@@ -151,7 +139,7 @@ TEST(ReadPlotRecords, MalformedRecordsNameTheirLine) {
     try {
       read_plot_records(joined_records(records), "J.PCL");
       ADD_FAILURE() << fault.what << ": no error";
-    } catch (const InputError& error) {
+    } catch (const records::LocatedError& error) {
       EXPECT_EQ(error.file(), "J.PCL") << fault.what;
       EXPECT_EQ(error.line(), fault.line) << fault.what;
       EXPECT_NE(std::string(error.what()).find(fault.message), std::string::npos)
@@ -160,9 +148,13 @@ TEST(ReadPlotRecords, MalformedRecordsNameTheirLine) {
   }
 }
 
-TEST(InputError, MessageNamesFileAndLine) {
-  EXPECT_EQ(InputError("J.PCL", 7, "what is wrong").message(), "J.PCL:7: what is wrong");
-  EXPECT_EQ(InputError("J.CLS", 0, "what is wrong").message(), "J.CLS: what is wrong");
+TEST(LocatedError, MessageNamesFileLineAndColumn) {
+  EXPECT_EQ(records::LocatedError("J.PCL", 7, 16, "what is wrong").message(),
+            "J.PCL:7:16: what is wrong");
+  EXPECT_EQ(records::LocatedError("J.PCL", 7, 0, "what is wrong").message(),
+            "J.PCL:7: what is wrong");
+  EXPECT_EQ(records::LocatedError("J.CLS", 0, 0, "what is wrong").message(),
+            "J.CLS: what is wrong");
 }
 
 // MAXL 31 puts the elimination vector on two records; they are skipped.
@@ -190,33 +182,26 @@ TEST(ReadClusterRecords, LevelsAfterTheEliminationRecords) {
   EXPECT_EQ(plots[0].levels, (std::vector<double>{1.0, 2.0}));
 }
 
-TEST(ReadClusterRecords, NoEliminationRecordsWithoutLocations) {
-  Records records = three_site_cluster_records();
-  records[0] = "     1     0     6    92    92     1     0";
-  records.erase(records.begin() + 6, records.begin() + 8);
-  const ClusterValues values = read_cluster_records(joined_records(records), "J.CLS");
-  ASSERT_EQ(values.years.size(), 1u);
-  ASSERT_EQ(values.years[0].fusions.size(), 2u);
-  EXPECT_EQ(values.years[0].fusions[0].line, 7);
-}
-
 TEST(ReadClusterRecords, FaultsAndMismatchesNameTheirLine) {
   const std::vector<Fault> faults = {
       {"fusion record without its plus sign",
        [](Records& r) { r[8] = "      1 x   2 =   4   0.10000000E+01"; }, 9,
-       "expected a fusion record"},
+       "expected \"+\" in column 9, found \"x\""},
       {"level in asterisks", [](Records& r) { r[9] = "      4 +   3 =   5 ****************"; }, 10,
-       "fusion level (columns 21-36) is not a number"},
+       "expected a number in columns 21-36, found \"****************\""},
       {"fusion of other groups", [](Records& r) { r[8] = "      2 +   1 =   4   0.10000000E+01"; },
        9, "fusion 2 + 1 = 4 does not match J.PCL:2 (1 + 2 = 4)"},
       {"another year", [](Records& r) { r[4] = "  1993    YR1993  "; }, 5,
        "year 1993 with 3 locations does not match year 1992 with 3 locations at J.PCL:1"},
-      {"file cut inside a year", [](Records& r) { r.pop_back(); }, 5,
-       "the year group of 1992 needs 6 records"},
-      {"file cut after a year record", [](Records& r) { r.resize(5); }, 5,
-       "the file ends after the year record of 1992"},
-      {"no sequence record", [](Records& r) { r.resize(3); }, 0,
-       "the file ends before the sequence record"},
+      {"file cut inside a year", [](Records& r) { r.pop_back(); }, 10,
+       "the file ends where another record is needed"},
+      {"file cut after a year record", [](Records& r) { r.resize(5); }, 6,
+       "the file ends where another record is needed"},
+      {"no sequence record", [](Records& r) { r.resize(3); }, 4,
+       "the file ends where another record is needed"},
+      {"more locations than MAXL",
+       [](Records& r) { r[0] = "     1     2     6    92    92     1     3"; }, 6,
+       "year 1992 has 3 locations, more than MAXL 2"},
       {"two year groups for one",
        [](Records& r) {
          const Records year(r.begin() + 4, r.end());
@@ -224,7 +209,7 @@ TEST(ReadClusterRecords, FaultsAndMismatchesNameTheirLine) {
        },
        0, "holds 2 year groups, J.PCL 1"},
       {"MAXL in asterisks", [](Records& r) { r[0] = "     1******     6    92    92"; }, 1,
-       "MAXL (columns 7-12) is not a whole number"},
+       "expected a whole number in columns 7-12, found \"******\""},
   };
   for (const Fault& fault : faults) {
     Records records = three_site_cluster_records();
@@ -234,7 +219,7 @@ TEST(ReadClusterRecords, FaultsAndMismatchesNameTheirLine) {
       attach_cluster_values(plots, read_cluster_records(joined_records(records), "J.CLS"), "J.CLS",
                             "J.PCL");
       ADD_FAILURE() << fault.what << ": no error";
-    } catch (const InputError& error) {
+    } catch (const records::LocatedError& error) {
       EXPECT_EQ(error.file(), "J.CLS") << fault.what;
       EXPECT_EQ(error.line(), fault.line) << fault.what;
       EXPECT_NE(std::string(error.what()).find(fault.message), std::string::npos)
@@ -244,4 +229,4 @@ TEST(ReadClusterRecords, FaultsAndMismatchesNameTheirLine) {
 }
 
 }  // namespace
-}  // namespace metclust::plot
+}  // namespace metclust::formats

@@ -1,0 +1,101 @@
+#include "analysis/output_records.hpp"
+
+#include "cluster/dendro.hpp"
+#include "cluster/node_names.hpp"
+#include "cluster/packed.hpp"
+#include "cluster/segment.hpp"
+#include "formats/cls.hpp"
+#include "formats/scl.hpp"
+
+namespace metclust::analysis {
+
+using records::kCls;
+using records::kConsoleOut;
+using records::kPcl;
+using records::kScl;
+namespace scl = formats::scl;
+namespace cls = formats::cls;
+
+void OutputRecords::job_records(const formats::Title& TITLE) {
+  scl::write_empty(out_, kScl);
+  scl::write_job_line(out_, kScl, TITLE);
+  cls::write_title(out_, kCls, TITLE);
+  scl::write_job_line(out_, kConsoleOut, TITLE);
+}
+
+void OutputRecords::strategy_menu() { scl::write_strategy_menu(out_, kConsoleOut); }
+
+void OutputRecords::option_echo(const formats::Options& options, std::int32_t ISTRAT) {
+  scl::write_option_echo(out_, kConsoleOut, options, ISTRAT);
+  scl::write_option_echo(out_, kScl, options, ISTRAT);
+  cls::write_options(out_, kCls, options, ISTRAT);
+}
+
+void OutputRecords::sequence_records(std::int32_t IYS, std::int32_t IYF) {
+  const std::int32_t sequence[] = {IYS, IYF};
+  cls::write_integers(out_, kCls, sequence, values_);
+  scl::write_empty(out_, kScl);
+  scl::write_sequence_line(out_, kScl, IYS, IYF);
+  scl::write_sequence_line(out_, kConsoleOut, IYS, IYF);
+}
+
+void OutputRecords::message(std::string_view text) {
+  scl::write_message(out_, kScl, text);
+  scl::write_message(out_, kConsoleOut, text);
+}
+
+void OutputRecords::year_records(std::int32_t IYEAR, const records::Name& YLABEL) {
+  formats::write_year_record(out_, kCls, IYEAR, YLABEL);
+  scl::write_year_line(out_, kScl, YLABEL);
+  scl::write_year_line(out_, kConsoleOut, YLABEL);
+}
+
+void OutputRecords::retained_count(std::int32_t NL) {
+  cls::write_integers(out_, kCls, std::span<const std::int32_t>(&NL, 1), values_);
+}
+
+void OutputRecords::elimination_vector(std::span<const std::int32_t> ELIM) {
+  cls::write_integers(out_, kCls, ELIM, values_);
+}
+
+void OutputRecords::matrix_echo(std::span<const double> PII, std::span<const records::Name> NAMES,
+                                std::int32_t NL) {
+  scl::write_matrix_heading(out_, kScl);
+  for (std::int32_t i = 1; i <= NL; ++i) {
+    row_.clear();
+    for (std::int32_t j = i + 1; j <= NL; ++j) row_.push_back(cluster::pair_at(PII, i, j));
+    scl::write_matrix_row(out_, kScl, i, NAMES[static_cast<std::size_t>(i - 1)], row_, values_);
+  }
+}
+
+void OutputRecords::fusion_heading() { scl::write_fusion_heading(out_, kScl); }
+
+void OutputRecords::plot_group(const WorkSegments& work, std::int32_t IYEAR, std::int32_t NL,
+                               std::string_view TITLE) {
+  formats::pcl::GroupWriter group(out_, kPcl);
+  listing_.clear();
+  if (NL >= 2) {
+    for (std::int64_t c = 1; c <= 2 * static_cast<std::int64_t>(NL) - 1; ++c) {
+      listing_.push_back({cluster::NUM3(cluster::at1(work.NODLAB, c)), cluster::at1(work.NODNAM, c)});
+    }
+  }
+  group.header(IYEAR, NL, TITLE, listing_);
+  for (std::int32_t s = 1; s <= NL - 1; ++s) {
+    const auto bracket = cluster::BRACKET(work.XNODE, work.YNODE, work.NODNAM, work.NODLAB,
+                                          work.HIST, NL, s);
+    std::array<formats::pcl::Point, 5> points;
+    for (std::size_t p = 0; p < points.size(); ++p) {
+      points[p] = {bracket[p].x, bracket[p].y, bracket[p].number, bracket[p].name};
+    }
+    group.bracket(points);
+  }
+}
+
+void FusionListing::fusion(std::int32_t label_i, std::int32_t label_j, std::int32_t label_new,
+                           double dmin) {
+  const formats::FusionRecord record{label_i, label_j, label_new, dmin};
+  formats::write_fusion(out_, kScl, record);
+  formats::write_fusion(out_, kCls, record);
+}
+
+}  // namespace metclust::analysis
