@@ -48,7 +48,7 @@ FUZZ_CXX ?= clang++-14
 FUZZ_SECONDS ?= 600
 fuzz:
 	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMETCLUST_FUZZ=ON -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=OFF
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz csv_fuzz check_fuzz
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
@@ -65,7 +65,8 @@ CONFORMANCE_CHECK ?= ../shared/conformance/check
 windows:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=OFF
-	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust metclust-import metclust-check
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust metclust-plot metclust-export metclust-compare \
+	  metclust-import metclust-check
 
 test-windows: windows
 	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/run_fixtures.py \

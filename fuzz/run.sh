@@ -11,11 +11,12 @@ build=${1:?build folder}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz csv_fuzz check_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz)
 
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz" "$seeds/cluster_fuzz" "$seeds/csv_fuzz" "$seeds/check_fuzz"
+mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz" "$seeds/cluster_fuzz" "$seeds/job_results_fuzz" \
+  "$seeds/csv_fuzz" "$seeds/check_fuzz"
 n=0
 for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   [ -f "$ema" ] || continue
@@ -38,6 +39,18 @@ printf '\001year,location_a,location_b,proximity\n1995,A,B,1\n1995,"C, D",A,2.5\
 for m in 2 3 4; do
   printf "\\00${m}\xEF\xBB\xBFyear,location,genotype,value\n88,A,G1,5.2\n88,A,G2,4\n88,B,G1,3\n88,B,G2,NA\n88,B,G3,7\n88,C,G1,1e1\n88,C,G2,-2\n" \
     > "$seeds/csv_fuzz/trials-$m"
+done
+# Job results: K - 1, the length of the .PCL (two bytes), the .PCL and the
+# .CLS of each fixture job that has both.
+n=0
+for pcl in tests/fixtures/*/expected/JOB.PCL; do
+  cls="${pcl%.PCL}.CLS"
+  [ -f "$cls" ] || continue
+  n=$((n + 1))
+  size=$(stat -c %s "$pcl")
+  [ "$size" -lt 65536 ] || continue
+  { printf "\\$(printf '%03o' $((n % 6)))\\$(printf '%03o' $((size / 256)))\\$(printf '%03o' $((size % 256)))"
+    cat "$pcl" "$cls"; } > "$seeds/job_results_fuzz/seed-$n"
 done
 
 status=0

@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -150,6 +153,9 @@ inline Outcome run_program(const fs::path& program, const std::vector<std::strin
 
 inline fs::path metclust_program() { return fs::path(METCLUST_BINARY); }
 inline fs::path plot_program() { return fs::path(METCLUST_BINARY).parent_path() / "metclust-plot"; }
+inline fs::path export_program() {
+  return fs::path(METCLUST_BINARY).parent_path() / "metclust-export";
+}
 
 // One year group of a job: the names of its locations and the proximity of
 // locations i < j (0-based).
@@ -188,6 +194,110 @@ inline Outcome run_job(const fs::path& folder, const std::string& title,
                      "Y\nJOB\n" + decimal(static_cast<std::size_t>(strategy)) + "\n");
 }
 
+inline double number(const std::string& text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+// Locations scattered over a plane, named LOC001, LOC002, ...; the proximity
+// is their distance. Different seeds give different scatters.
+inline YearInput scattered(int year, std::size_t count, std::uint32_t seed) {
+  std::vector<std::pair<double, double>> at;
+  std::uint32_t state = seed;
+  const auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
+  };
+  YearInput input;
+  input.year = year;
+  for (std::size_t k = 0; k < count; ++k) {
+    at.emplace_back(next() * 10, next() * 10);
+    input.names.push_back("LOC" + right(decimal(k + 1), 3));
+    std::replace(input.names.back().begin(), input.names.back().end(), ' ', '0');
+  }
+  input.proximity = [at](std::size_t i, std::size_t j) {
+    return std::hypot(at[i].first - at[j].first, at[i].second - at[j].second);
+  };
+  return input;
+}
+
+// The records of a file: each ends in LF, a CR before it dropped.
+inline std::vector<std::string> lines(const std::string& bytes) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string record = bytes.substr(start, end - start);
+    if (!record.empty() && record.back() == '\r') record.pop_back();
+    out.push_back(record);
+    start = end + 1;
+  }
+  return out;
+}
+
+inline std::string trimmed(std::string text) {
+  text.erase(text.find_last_not_of(' ') + 1);
+  text.erase(0, text.find_first_not_of(' '));
+  return text;
+}
+
+// The location names of each year in dendrogram order, cut straight from the
+// node listing columns 33-40 of the .PCL records that follow each header.
+inline std::vector<std::vector<std::string>> listed_names(const std::string& pcl) {
+  const std::vector<std::string> records = lines(pcl);
+  std::vector<std::vector<std::string>> years;
+  std::size_t header = 0;
+  while (header < records.size()) {
+    const int nl = static_cast<int>(number(trimmed(records[header].substr(5, 5))));
+    std::vector<std::string> names;
+    for (int k = 1; k <= nl; ++k) names.push_back(trimmed(records[header + k].substr(32, 8)));
+    years.push_back(names);
+    header += 1 + 6 * static_cast<std::size_t>(std::max(0, nl - 1));
+  }
+  return years;
+}
+
+// The fusion levels of each year, cut from columns 21-36 of the .CLS fusion
+// records (the records with "+" in column 9).
+inline std::vector<std::vector<double>> listed_levels(const std::string& cls) {
+  std::vector<std::vector<double>> years;
+  bool in_fusions = false;
+  for (const std::string& record : lines(cls)) {
+    const bool fusion = record.size() >= 36 && record[8] == '+';
+    if (fusion && !in_fusions) years.emplace_back();
+    if (fusion) years.back().push_back(number(trimmed(record.substr(20, 16))));
+    in_fusions = fusion;
+  }
+  return years;
+}
+
+// The fusion records of each year, cut from the .CLS records with "+" in
+// column 9: first group, second group, new group, level.
+struct ListedFusion {
+  int first = 0;
+  int second = 0;
+  int node = 0;
+  double level = 0;
+};
+inline std::vector<std::vector<ListedFusion>> listed_fusions(const std::string& cls) {
+  std::vector<std::vector<ListedFusion>> years;
+  bool in_fusions = false;
+  for (const std::string& record : lines(cls)) {
+    const bool fusion = record.size() >= 36 && record[8] == '+';
+    if (fusion && !in_fusions) years.emplace_back();
+    if (fusion) {
+      years.back().push_back({static_cast<int>(number(trimmed(record.substr(3, 4)))),
+                              static_cast<int>(number(trimmed(record.substr(9, 4)))),
+                              static_cast<int>(number(trimmed(record.substr(15, 4)))),
+                              number(trimmed(record.substr(20, 16)))});
+    }
+    in_fusions = fusion;
+  }
+  return years;
+}
+
 // What a test reads back from a picture.
 struct Leaf {
   double x = 0;
@@ -196,11 +306,6 @@ struct Leaf {
 };
 using Bracket = std::vector<std::pair<double, double>>;
 
-inline double number(const std::string& text) {
-  double value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
 
 inline std::vector<Leaf> leaves(const std::string& svg) {
   static const std::regex kLeaf(

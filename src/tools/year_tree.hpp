@@ -1,0 +1,16 @@
+// The tree of one year of a job's plot data, for the computations every
+// companion program shares (dendrogram order, cuts, merge and linkage
+// matrices).
+#pragma once
+
+#include "formats/job_results.hpp"
+#include "trees/tree.hpp"
+
+namespace metclust::tools {
+
+// The year's fusions at their fusion levels when the year has them (from
+// the .CLS file), otherwise at their fusion numbers 1, 2, ... A year of
+// fewer than two locations is a tree without fusions.
+trees::Tree year_tree(const formats::YearPlot& year);
+
+}  // namespace metclust::tools
