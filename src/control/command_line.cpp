@@ -118,8 +118,9 @@ CommandLine parse_command_line(std::span<const std::string> arguments) {
     throw UsageError("no strategy given: add --strategy N (1 to 8) or --strategy all");
   }
   for (std::string& job : line.jobs) {
+    const std::string given = job;
     if (job.ends_with(".EMA")) job.resize(job.size() - 4);
-    if (fs::path(job).filename().empty()) throw UsageError("'" + job + "' names no job");
+    if (fs::path(job).filename().empty()) throw UsageError("'" + given + "' names no job");
   }
   return line;
 }
