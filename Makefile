@@ -38,6 +38,7 @@ test-sanitize:
 # them later.
 PROGRAMS_LOG = $(BUILD)/programs.log
 programs:
+	@echo "Building the programs in $(BUILD)/ (cmake's output: $(PROGRAMS_LOG))"
 	@mkdir -p $(BUILD)
 	@{ cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) \
 	    $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DMETCLUST_TESTS=OFF) && \
