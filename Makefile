@@ -31,23 +31,29 @@ test-sanitize:
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 
-# The programs alone (metclust, metclust-plot and every other metclust-*
-# program, no test suite) in $(BUILD). What cmake prints goes to a log that is
-# shown only when the build fails. A first configuration leaves the test
-# suites out, so that the programs build without GoogleTest; `make test` adds
-# them later.
+# Builds the programs named in $(1) in $(BUILD), no test suite. What cmake
+# prints goes to a log that is shown only when the build fails. A first
+# configuration leaves the test suites out, so that the programs build
+# without GoogleTest; `make test` adds them later.
 PROGRAMS_LOG = $(BUILD)/programs.log
-programs:
-	@echo "Building the programs in $(BUILD)/ (cmake's output: $(PROGRAMS_LOG))"
+define build_programs
+	@echo "Building $(1) in $(BUILD)/ (cmake's output: $(PROGRAMS_LOG))"
 	@mkdir -p $(BUILD)
 	@{ cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) \
 	    $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DMETCLUST_TESTS=OFF) && \
-	  cmake --build $(BUILD) -j$(JOBS) --target programs; } > $(PROGRAMS_LOG) 2>&1 || \
-	  { cat $(PROGRAMS_LOG); echo "Building the programs failed; the log is $(PROGRAMS_LOG)"; exit 1; }
+	  cmake --build $(BUILD) -j$(JOBS) --target $(2); } > $(PROGRAMS_LOG) 2>&1 || \
+	  { cat $(PROGRAMS_LOG); echo "Building failed; the log is $(PROGRAMS_LOG)"; exit 1; }
+endef
+
+# Every program of the project: metclust, metclust-plot and each other
+# metclust-* program (the CMake target `programs`).
+programs:
+	$(call build_programs,every program,programs)
 
 # Runs the bundled sample job from the command line, its output files going
 # to a folder of their own, and draws its dendrograms with metclust-plot.
-demo: programs
+demo:
+	$(call build_programs,metclust and metclust-plot,metclust metclust-plot)
 	@rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR)
 	@$(BUILD)/metclust --quiet --strategy 3 --output $(DEMO_DIR) examples/TRIAL
 	@echo "The sample job examples/TRIAL.EMA, clustered by group average (strategy 3):"
