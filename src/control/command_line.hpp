@@ -8,22 +8,12 @@
 #include <optional>
 #include <ostream>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace metclust::control {
 
-inline constexpr int kExitUsage = 2;  // a wrong command line
-
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 struct CommandLine {
-  enum class Action { Run, Help, Version };
-  Action action = Action::Run;
   // The strategies each job runs with, in order; all eight for --strategy all.
   std::vector<std::int32_t> strategies;
   bool every_strategy = false;  // output names carry the strategy: JOB-sN.*
@@ -32,7 +22,9 @@ struct CommandLine {
   std::vector<std::string> jobs;  // job names, without extension
 };
 
-// Reads the arguments that follow the program name; throws UsageError.
+// Reads the arguments that follow the program name, options before the jobs;
+// a wrong command line throws tools::UsageError. --help and --version are
+// answered before this is called.
 CommandLine parse_command_line(std::span<const std::string> arguments);
 
 // The five file names of a job's run with one strategy, in channel order
@@ -43,8 +35,10 @@ std::array<std::string, 5> command_line_names(const CommandLine& line, const std
                                               std::int32_t strategy);
 
 // Runs metclust with the arguments that follow the program name (at least
-// one). Help and version go to `out`, a wrong command line to `err`; the runs
-// themselves use the process's standard streams. Returns the exit status.
+// one), with the conventions of every metclust program: help and version go
+// to `out`, a wrong command line to `err` with status 2. The runs themselves
+// use the process's standard streams, as the dialogue does. Returns the exit
+// status.
 int run_command_line(std::span<const std::string> arguments, std::ostream& out,
                      std::ostream& err);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/command_line.hpp"
+
 #include <string>
 #include <vector>
 
@@ -52,9 +54,10 @@ TEST(CommandLineOptions, StrategiesQuietAndSeveralJobs) {
   EXPECT_EQ(one.strategies, std::vector<std::int32_t>{2});
   EXPECT_FALSE(one.every_strategy);
   EXPECT_FALSE(one.quiet);
-  // Help and version need no job and no strategy.
-  const std::vector<std::string> version = {"JOB", "-V", "--bad"};
-  EXPECT_EQ(parse_command_line(version).action, CommandLine::Action::Version);
+  // Options stand before the jobs: whatever follows the first job is a job.
+  const std::vector<std::string> late = {"-s", "1", "a", "-q"};
+  EXPECT_EQ(parse_command_line(late).jobs, (std::vector<std::string>{"a", "-q"}));
+  EXPECT_FALSE(parse_command_line(late).quiet);
 }
 
 TEST(CommandLineOptions, WrongCommandLinesSayWhatIsWrong) {
@@ -71,10 +74,12 @@ TEST(CommandLineOptions, WrongCommandLinesSayWhatIsWrong) {
       {{"--strategy=3x", "JOB"}, "strategy '3x' is none of 1 to 8 or all"},
       {{"-s", " 3", "JOB"}, "strategy ' 3' is none of 1 to 8 or all"},
       {{"-s", "ALL", "JOB"}, "strategy 'ALL' is none of 1 to 8 or all"},
-      {{"JOB", "--strategy"}, "option '--strategy' needs a strategy"},
-      {{"-s", "3", "JOB", "-o"}, "option '-o' needs a folder"},
+      {{"JOB", "--strategy", "3"}, "no strategy given: add --strategy N (1 to 8) or --strategy all"},
+      {{"--strategy"}, "option '--strategy' needs a value"},
+      {{"-s", "3", "-o"}, "option '-o' needs a value"},
       {{"-s", "3", "--output=", "JOB"}, "empty output folder"},
-      {{"-s", "3", "--quiet=yes", "JOB"}, "unknown option '--quiet=yes'"},
+      {{"-s", "3", "--quiet=yes", "JOB"}, "option '--quiet' takes no value"},
+      {{"-qs3", "JOB"}, "option '-q' takes no value"},
       {{"-s", "3", "-x", "JOB"}, "unknown option '-x'"},
       {{"-s", "3", "trials/"}, "'trials/' names no job"},
       {{"-s", "3", "trials/.EMA"}, "'trials/.EMA' names no job"},
@@ -83,7 +88,7 @@ TEST(CommandLineOptions, WrongCommandLinesSayWhatIsWrong) {
     std::string what = "(no error)";
     try {
       parse_command_line(c.arguments);
-    } catch (const UsageError& error) {
+    } catch (const tools::UsageError& error) {
       what = error.what();
     }
     EXPECT_EQ(what, c.message) << c.arguments.back();
