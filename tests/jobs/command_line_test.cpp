@@ -51,7 +51,8 @@ struct Outcome {
 };
 
 // Runs metclust with `arguments` in `folder`, with standard input at its end
-// or holding `answers`, as a shell would start it.
+// or holding `answers`, as a shell would start it; its streams are kept in
+// the folder above.
 Outcome run_metclust(const fs::path& folder, const std::vector<std::string>& arguments,
                      const std::string& answers = "") {
   const fs::path streams = folder.parent_path();
@@ -188,14 +189,18 @@ TEST(CommandLine, RunsEveryFixtureJobAsItsDialogueDoes) {
 // inputs.
 TEST(CommandLine, EveryStrategyIntoAnOutputFolderAsTheDialogueRunsThem) {
   JobFolder batch;
-  batch.take(kExamples / "TRIAL", "TRIAL");
-  const Outcome run = run_metclust(batch.scratch.path(),
-                                   {"-q", "--strategy", "all", "-o", "out/every", "job/TRIAL.EMA"});
+  const fs::path trials = batch.dir / "trials";
+  fs::create_directory(trials);
+  for (const char* extension : {".EMA", ".NAQ"}) {
+    fs::copy_file(kExamples / (std::string("TRIAL") + extension), trials / (std::string("TRIAL") + extension));
+  }
+  const Outcome run =
+      run_metclust(batch.dir, {"-q", "--strategy", "all", "-o", "out/every", "trials/TRIAL.EMA"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, "");  // quiet
-  EXPECT_EQ(files_in(batch.dir).size(), 2u);
-  const auto outputs = files_in(batch.scratch.path() / "out" / "every");
+  EXPECT_EQ(files_in(trials).size(), 2u);
+  const auto outputs = files_in(batch.dir / "out" / "every");
   EXPECT_EQ(outputs.size(), 24u);
   for (int strategy = 1; strategy <= 8; ++strategy) {
     SCOPED_TRACE("strategy " + std::to_string(strategy));

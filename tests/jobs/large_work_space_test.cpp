@@ -40,6 +40,7 @@ struct Outcome {
   std::string out, err;
 };
 
+// Runs `program` in `folder`; its streams are kept in the folder above.
 Outcome run(const fs::path& program, const fs::path& folder, std::vector<std::string> arguments) {
   const fs::path out_file = folder.parent_path() / "stdout";
   const fs::path err_file = folder.parent_path() / "stderr";
@@ -123,7 +124,8 @@ std::vector<double> fusion_levels(const std::string& CLS) {
 
 TEST(LargeWorkSpace, TheVersionTellsHowManyLocationsTheBuildHolds) {
   metclust::testing::ScratchFolder scratch;
-  EXPECT_EQ(run(kLargeBuild, scratch.path(), {"--version"}).out,
+  fs::create_directory(scratch.path() / "job");
+  EXPECT_EQ(run(kLargeBuild, scratch.path() / "job", {"--version"}).out,
             "metclust 1.0.0 (work arrays for up to 600 locations)\n");
 }
 
