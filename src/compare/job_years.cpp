@@ -25,12 +25,7 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
   result.title = files.title;
   for (std::size_t y = 0; y < files.years.size(); ++y) {
     const formats::YearPlot& year = files.years[y];
-    std::optional<trees::Tree> tree;
-    try {
-      tree.emplace(tools::year_tree(year));
-    } catch (const std::invalid_argument& error) {
-      throw records::LocatedError(plot_file, year.line, 0, error.what());
-    }
+    std::optional<trees::Tree> tree(tools::checked_year_tree(year, plot_file));
     const std::string column = stems[y].substr(name.size() + 1);
     if (tree->locations() < 2) {
       result.notes.push_back(stems[y] + ": fewer than two locations and no node listing; the year holds no named location");

@@ -5,14 +5,17 @@
 #include <optional>
 #include <vector>
 
-#include "plot/markup.hpp"
+#include "records/decimal.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/markup.hpp"
 
 namespace metclust::compare {
 namespace {
 
-using plot::escaped;
-using plot::fixed_text;
-using plot::integer_text;
+using tools::escaped;
+using tools::fixed_text;
+using tools::integer_text;
 
 constexpr std::string_view kStyle = R"(
 body{font-family:system-ui,Segoe UI,Helvetica,Arial,sans-serif;margin:24px;color:#222;font-size:14px}

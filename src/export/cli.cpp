@@ -119,26 +119,6 @@ std::vector<std::string> leaf_labels(std::vector<std::string> names) {
 
 // The tree of a year, checked against the plot data's node listing: both
 // must give the same dendrogram order.
-trees::Tree checked_tree(const YearPlot& year, const std::string& plot_file) {
-  std::optional<trees::Tree> tree;
-  try {
-    tree.emplace(tools::year_tree(year));
-  } catch (const std::invalid_argument& error) {
-    throw records::LocatedError(plot_file, year.line, 0, error.what());
-  }
-  const std::vector<std::int32_t>& order = tree->order();
-  for (std::size_t slot = 0; slot < year.listing.size() && slot < order.size(); ++slot) {
-    if (year.listing[slot].number != order[slot]) {
-      throw records::LocatedError(
-          plot_file, year.line + static_cast<std::int64_t>(slot) + 1, 29,
-          "node listing entry " + tools::integer_text(static_cast<std::int64_t>(slot) + 1) +
-              " is location " + tools::integer_text(year.listing[slot].number) +
-              ", the fusions put location " + tools::integer_text(order[slot]) + " there");
-    }
-  }
-  return std::move(*tree);
-}
-
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   // Everything is read, checked and made before anything is written.
   const tools::JobFiles job = tools::read_job(settings.job, tools::Cluster::Required,
@@ -157,7 +137,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   std::vector<std::string> notes;
   for (std::size_t k = 0; k < job.years.size(); ++k) {
     const YearPlot& year = job.years[k];
-    const trees::Tree tree = checked_tree(year, plot_file);
+    const trees::Tree tree = tools::checked_year_tree(year, plot_file);
     const std::vector<std::string> names =
         location_names(year, static_cast<std::size_t>(tree.locations()));
     const std::string& stem = stems[k];

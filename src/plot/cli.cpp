@@ -5,13 +5,23 @@
 #include <string_view>
 #include <vector>
 
-#include "plot/markup.hpp"
+#include "records/decimal.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/markup.hpp"
 #include "plot/page.hpp"
 #include "plot/svg.hpp"
 #include "tools/job_files.hpp"
 #include "tools/output_files.hpp"
 
 namespace metclust::plot {
+
+using records::cat;
+using tools::escaped;
+using tools::fixed_text;
+using tools::integer_text;
+using tools::shortest_text;
+using tools::url_segment;
 namespace {
 
 namespace fs = std::filesystem;

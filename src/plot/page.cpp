@@ -1,9 +1,19 @@
 #include "plot/page.hpp"
 
 #include "formats/strategies.hpp"
-#include "plot/markup.hpp"
+#include "records/decimal.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/markup.hpp"
 
 namespace metclust::plot {
+
+using records::cat;
+using tools::escaped;
+using tools::fixed_text;
+using tools::integer_text;
+using tools::shortest_text;
+using tools::url_segment;
 namespace {
 
 constexpr std::string_view kStyle =

@@ -9,11 +9,21 @@
 #include <vector>
 
 #include "formats/strategies.hpp"
-#include "plot/markup.hpp"
+#include "records/decimal.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/markup.hpp"
 #include "tools/year_tree.hpp"
 #include "trees/tree.hpp"
 
 namespace metclust::plot {
+
+using records::cat;
+using tools::escaped;
+using tools::fixed_text;
+using tools::integer_text;
+using tools::shortest_text;
+using tools::url_segment;
 namespace {
 
 // The plot data's abscissa (dendrogram order) runs down the page, one row

@@ -1,11 +1,12 @@
-#include "plot/markup.hpp"
+#include "tools/markup.hpp"
 
 #include <charconv>
 #include <cstddef>
 
+#include "tools/csv.hpp"
 #include "tools/utf8.hpp"
 
-namespace metclust::plot {
+namespace metclust::tools {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
@@ -47,7 +48,7 @@ std::string escaped(std::string_view text) {
       ++at;
       continue;
     }
-    const std::size_t length = tools::utf8_sequence_length(text.substr(at));
+    const std::size_t length = utf8_sequence_length(text.substr(at));
     if (length == 0) {
       out += kReplacement;
       ++at;
@@ -57,15 +58,6 @@ std::string escaped(std::string_view text) {
     }
   }
   return out;
-}
-
-std::string cat(std::initializer_list<std::string_view> parts) {
-  std::size_t size = 0;
-  for (const std::string_view part : parts) size += part.size();
-  std::string text;
-  text.reserve(size);
-  for (const std::string_view part : parts) text += part;
-  return text;
 }
 
 std::string url_segment(std::string_view name) {
@@ -86,12 +78,6 @@ std::string url_segment(std::string_view name) {
   return out;
 }
 
-std::string integer_text(std::int64_t value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::string(digits, end);
-}
-
 std::string fixed_text(double value, int precision) {
   char digits[400];
   const auto result =
@@ -102,10 +88,4 @@ std::string fixed_text(double value, int precision) {
   return text;
 }
 
-std::string shortest_text(double value) {
-  char digits[64];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::string(digits, end);
-}
-
-}  // namespace metclust::plot
+}  // namespace metclust::tools
