@@ -1,6 +1,7 @@
 #include "check/ema_check.hpp"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <set>
 #include <vector>
@@ -8,13 +9,13 @@
 #include "check/field_columns.hpp"
 #include "cluster/agglom.hpp"
 #include "cluster/packed.hpp"
+#include "control/work_space.hpp"
 #include "formats/ema.hpp"
 #include "records/located_error.hpp"
 #include "records/numeric_input.hpp"
 #include "records/reports.hpp"
 #include "tools/command_line.hpp"
 #include "tools/csv.hpp"
-#include "tools/work_space_limit.hpp"
 
 namespace metclust::check {
 namespace {
@@ -82,6 +83,9 @@ std::optional<std::size_t> cut_character(std::string_view text) {
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string year_text(std::int32_t IYEAR) { return "year " + integer_text(IYEAR); }
+
+// The numbers a year's report names: the year.
+std::array<std::int64_t, 1> year_values(std::int32_t IYEAR) { return {IYEAR}; }
 
 // "strategy 3", "strategies 2, 5 and 8", "every strategy".
 std::string strategies_text(const std::vector<int>& numbers) {
@@ -168,14 +172,15 @@ class Checker {
     if (!step("the run header", [&] { h = reader_.read_run_header(); })) return false;
     const std::int64_t line = consumed();
     MAXL_ = h.MAXL;
-    // The packed matrix of MAXL = -k counts as many elements as that of
-    // k - 1, so far negative values run short of work space too.
-    if (h.MAXL > tools::kMaxLocations || h.MAXL < -(tools::kMaxLocations + 1)) {
+    if (!control::fits_work_space(h.MAXL)) {
+      const std::int64_t values[] = {h.MAXL, control::kLocationsHeld, control::kLargestBuildLocations};
+      const std::string why =
+          h.MAXL < 1 ? "MAXL " + integer_text(h.MAXL) + " is below 1 and needs more work space than this build has"
+                     : records::report::catalog_text(records::report::kWorkSpaceTooSmall, values);
       out_.error(file_, line, 0,
-                 "MAXL " + integer_text(h.MAXL) + " is more than this build of metclust holds (" +
-                     integer_text(tools::kMaxLocations) +
-                     " locations): the run is refused after the dimension report and nothing is "
-                     "clustered; build metclust with cmake -DMETCLUST_MAX_LOCATIONS=N for more");
+                 why + ": the run is refused after the dimension report and nothing is clustered "
+                       "(run from the command line, metclust ends with report " +
+                     integer_text(records::report::kWorkSpaceTooSmall) + ")");
       summary_.refused = true;
       return false;
     }
@@ -245,7 +250,7 @@ class Checker {
                  what + ": NL " + integer_text(NL) + " lies outside 1 to MAXL (" + integer_text(MAXL_) +
                      "); metclust ends here with report " +
                      integer_text(records::report::kLocationsOutOfRange) + " (" +
-                     records::report::catalog_text(records::report::kLocationsOutOfRange, IYEAR) + ")");
+                     records::report::catalog_text(records::report::kLocationsOutOfRange, year_values(IYEAR)) + ")");
       end_all(records::report::kLocationsOutOfRange);
       return false;
     }
@@ -407,7 +412,7 @@ class Checker {
                    " a fusion finds no pair at or below the search ceiling (1E20); metclust ends "
                    "after this year's matrix with report " +
                    integer_text(records::report::kNoPairBelowCeiling) + " (" +
-                   records::report::catalog_text(records::report::kNoPairBelowCeiling, IYEAR) + ")");
+                   records::report::catalog_text(records::report::kNoPairBelowCeiling, year_values(IYEAR)) + ")");
   }
 
   std::string file_;

@@ -10,8 +10,8 @@
 namespace metclust::import {
 
 // Throws records::LocatedError at `place`, where location number `count`
-// of the job (or of one year) is first named, when count exceeds
-// tools::kMaxLocations.
+// of the job (or of one year) is first named, when count exceeds what the
+// work arrays of this build hold (control/work_space.hpp).
 void check_location_count(std::int64_t count, const std::string& file, Place place);
 
 }  // namespace metclust::import

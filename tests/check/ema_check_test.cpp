@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "check/ema_check.hpp"
+#include "control/work_space.hpp"
 #include "job_process.hpp"
 #include "scratch_folder.hpp"
 
@@ -58,6 +59,9 @@ constexpr std::array<int, 8> all(int status) { return {status, status, status, s
 
 const std::string kEnds = "; metclust ends here with report ";
 
+// The number of locations this build holds, plus `more`, as text.
+std::string held(std::int64_t more) { return std::to_string(control::kLocationsHeld + more); }
+
 std::vector<Case> cases() {
   return {
       {"a good file", ema(), {}, all(0)},
@@ -73,23 +77,25 @@ std::vector<Case> cases() {
        {"JOB.EMA:1:10: error: the run header: expected a whole number within the 4-byte range, found "
         "\"99999999999\"" + kEnds + "64 (input conversion error)"},
        all(64)},
-      {"MAXL beyond the work space", ema({{1, "3 412 0 90 91"}}),
-       {"JOB.EMA:1: error: MAXL 412 is more than this build of metclust holds (411 locations): the run "
-        "is refused after the dimension report and nothing is clustered; build metclust with cmake "
-        "-DMETCLUST_MAX_LOCATIONS=N for more"},
+      {"MAXL beyond the work space", ema({{1, "3 " + held(1) + " 0 90 91"}}),
+       {"JOB.EMA:1: error: run header gives MAXL " + held(1) + ", but this build holds " + held(0) +
+        " locations at most; build with cmake -DMETCLUST_MAX_LOCATIONS=" + held(1) +
+        " for more: the run is refused after the dimension report and nothing is clustered (run from "
+        "the command line, metclust ends with report 93)"},
        all(0)},
       {"MAXL 0", ema({{1, "3 0 0 90 91"}}),
        {"JOB.EMA:1: error: MAXL 0 is below 1; metclust ends after the dimension report with report 90 "
         "(run header gives MAXL below 1)"},
        all(90)},
-      {"MAXL -412 still fits the work space", ema({{1, "3 -412 0 90 91"}}),
-       {"JOB.EMA:1: error: MAXL -412 is below 1; metclust ends after the dimension report with report "
-        "90 (run header gives MAXL below 1)"},
+      // MAXL = -k needs as much of the matrix array as MAXL = k - 1.
+      {"the most negative MAXL that fits the work space", ema({{1, "3 -" + held(1) + " 0 90 91"}}),
+       {"JOB.EMA:1: error: MAXL -" + held(1) + " is below 1; metclust ends after the dimension report with "
+        "report 90 (run header gives MAXL below 1)"},
        all(90)},
-      {"MAXL -413 does not", ema({{1, "3 -413 0 90 91"}}),
-       {"JOB.EMA:1: error: MAXL -413 is more than this build of metclust holds (411 locations): the "
-        "run is refused after the dimension report and nothing is clustered; build metclust with cmake "
-        "-DMETCLUST_MAX_LOCATIONS=N for more"},
+      {"one below it", ema({{1, "3 -" + held(2) + " 0 90 91"}}),
+       {"JOB.EMA:1: error: MAXL -" + held(2) + " is below 1 and needs more work space than this build has: "
+        "the run is refused after the dimension report and nothing is clustered (run from the command line, "
+        "metclust ends with report 93)"},
        all(0)},
       {"four-digit years in the header, a six-digit year, a long title and label",
        ema({{1, "3 3 0 1990 1991"}, {2, std::string(50, 'T') + "  cut"}, {4, "123456    1990 first"}}),
