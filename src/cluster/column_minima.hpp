@@ -64,9 +64,9 @@ class ColumnMinima {
   std::vector<std::int32_t> sizes_at_;
   std::vector<std::int32_t> place_;  // by active index: its place in active_
   WinnerTree tree_;
-  // The leaves again, as plain arrays by column, for the sweep's checks:
-  // the minimum (the bound for a column with only a bound) and its row (0
-  // for a column with only a bound) in rows_.
+  // The leaves again, by column, for the sweep's checks: the minimum (the
+  // bound for a column with only a bound) and, in rows_, the row holding it
+  // (0 for a column with only a bound).
   std::vector<double> min_;
   RowLists rows_;
   // Columns whose minimum is not known, only a bound at or below every
