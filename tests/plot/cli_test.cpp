@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "plot/plot_support.hpp"
-#include "scratch_folder.hpp"
+#include "support/records_of.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::plot {
 namespace {
@@ -53,13 +54,8 @@ YearInput scattered(int year, std::size_t count, std::uint32_t seed) {
 
 std::vector<std::string> lines(const std::string& bytes) {
   std::vector<std::string> out;
-  for (std::size_t at = 0; at < bytes.size();) {
-    std::size_t end = bytes.find('\n', at);
-    if (end == std::string::npos) end = bytes.size();
-    std::string record = bytes.substr(at, end - at);
-    if (!record.empty() && record.back() == '\r') record.pop_back();
-    out.push_back(std::move(record));
-    at = end + 1;
+  for (const std::string_view record : metclust::testing::records_of(bytes)) {
+    out.emplace_back(record);
   }
   return out;
 }

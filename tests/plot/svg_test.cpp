@@ -9,7 +9,7 @@
 
 #include "plot/markup.hpp"
 #include "plot/plot_support.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::plot {
 namespace {

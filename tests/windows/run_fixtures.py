@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """run_fixtures.py EXE [--fixtures DIR]... [--kit CHECK]: runs the Windows build of metclust
 under Wine on every job of tests/fixtures and tests/windows/fixtures (the jobs only Windows can
-run), as tests/control/end_to_end_test.cpp does for the Linux build: the job's input/ copied to a
+run), as tests/jobs/end_to_end_test.cpp does for the Linux build: the job's input/ copied to a
 fresh folder, the answers on standard input, and standard output, standard error, the exit status
 and every file left in the folder compared byte for byte with expected/. On the error stream the
 job folder must appear as Windows spells it (Z:\\tmp\\...); it is shown as <DIR>, with the path
