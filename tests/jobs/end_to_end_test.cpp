@@ -183,6 +183,17 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, EndToEnd, ::testing::ValuesIn(fixture_names()
                            return name;
                          });
 
+// A year whose NL lies outside 1 to MAXL is refused before NL is written
+// anywhere, so every such count ends the job of nl_outside (whose second
+// year gives 4 with MAXL 3) with the same bytes, NL 0 and below included.
+TEST(EndToEndVariants, EveryCountOutsideOneToMaxlEndsTheRunAlike) {
+  for (const char* count : {"0", "-1", "-2147483648"}) {
+    SCOPED_TRACE(std::string("NL ") + count);
+    const InputEdit edit{"JOB.EMA", "YR1991\n4\n", std::string("YR1991\n") + count + "\n"};
+    expect_fixture_run("nl_outside", &edit);
+  }
+}
+
 TEST(EndToEndRunner, FindsTheFixtureFolders) {
   // An empty list would leave the parameterized suite without a single job.
   EXPECT_FALSE(fixture_names().empty()) << "no fixture folders under " << fixtures_folder();

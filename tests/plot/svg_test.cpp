@@ -91,6 +91,28 @@ TEST(YearPicture, HeightsFollowTheLevelsAndShowInversions) {
   }
 }
 
+// Fusion 2 joins the group of fusion 1: it is an inversion only when its
+// level lies below that group's. An equal level, as tied proximities give
+// under nearest neighbour, is an ordinary fusion.
+TEST(YearPicture, OnlyAFusionBelowAGroupItJoinsIsMarked) {
+  struct Case {
+    double first;
+    double second;
+    bool inversion;
+  };
+  const Case cases[] = {
+      {1.0, 0.5, true}, {1.0, 1.0, false}, {0.0, 0.0, false}, {-2.0, -2.0, false}, {1.0, 1.5, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::fixed(c.first, 1) + " then " + testing::fixed(c.second, 1));
+    YearPlot year = three_sites();
+    year.levels = {c.first, c.second};
+    const std::string svg = year_svg_document(year, PictureOptions{.heights = true, .strategy = 1});
+    EXPECT_EQ(testing::count(svg, "class=\"bracket inversion\""), c.inversion ? 2u : 0u);
+    EXPECT_EQ(testing::count(svg, "(inversion)"), c.inversion ? 2u : 0u);
+  }
+}
+
 TEST(YearPicture, NegativeLevelsKeepTheLeavesBelowEveryFusion) {
   YearPlot year = three_sites();
   year.levels = {-1.0, 2.0};
