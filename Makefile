@@ -6,10 +6,17 @@ DEMO_DIR ?= $(BUILD)/demo
 
 .PHONY: all build test test-release test-sanitize demo bench fuzz clean
 
+# Warnings are errors in the test, sanitizer, fuzz and Windows test builds
+# (CI runs those); `make` and `make demo` leave the build's setting as it
+# is, off in a fresh build folder. WERROR=OFF on the command line turns it
+# off everywhere.
+WERROR_FLAG = $(if $(WERROR),-DMETCLUST_WERROR=$(WERROR))
+test test-release test-sanitize fuzz test-windows: WERROR = ON
+
 all: build
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=ON $(WERROR_FLAG)
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Every test, on a Release build and on a build with AddressSanitizer and
@@ -20,7 +27,8 @@ test-release: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 test-sanitize:
-	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=ON
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=ON \
+	  $(WERROR_FLAG)
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 
@@ -47,7 +55,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_CXX ?= clang++-14
 FUZZ_SECONDS ?= 600
 fuzz:
-	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMETCLUST_FUZZ=ON -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=OFF
+	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMETCLUST_FUZZ=ON -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=OFF \
+	  $(WERROR_FLAG)
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
@@ -64,7 +73,7 @@ CONFORMANCE_CHECK ?= ../shared/conformance/check
 
 windows:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=OFF
+	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=OFF $(WERROR_FLAG)
 	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust
 
 test-windows: windows
