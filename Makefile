@@ -67,7 +67,6 @@ clean:
 # and its tests run under Wine in a Wine prefix of its own.
 WINDOWS_BUILD ?= build-windows
 WINDOWS_PREFIX ?= $(abspath $(WINDOWS_BUILD))/wine-prefix
-CONFORMANCE_CHECK ?= ../shared/conformance/check
 
 .PHONY: windows test-windows
 
@@ -77,5 +76,4 @@ windows:
 	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust
 
 test-windows: windows
-	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/run_fixtures.py \
-	  $(WINDOWS_BUILD)/metclust.exe --kit $(CONFORMANCE_CHECK)
+	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/run_fixtures.py $(WINDOWS_BUILD)/metclust.exe
