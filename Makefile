@@ -3,8 +3,13 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-asan
 JOBS ?= 2
 DEMO_DIR ?= $(BUILD)/demo
+PREFIX ?= /usr/local
+# Locations the work arrays hold (METCLUST_MAX_LOCATIONS): 411 is the
+# program's own work space, which the tests expect.
+MAX_LOCATIONS ?= 411
+MAKEFLAGS += --no-print-directory
 
-.PHONY: all build test test-release test-sanitize demo bench fuzz clean
+.PHONY: all build programs test test-release test-sanitize demo install bench fuzz clean
 
 # Warnings are errors in the test, sanitizer, fuzz and Windows test builds
 # (CI runs those); `make` and `make demo` leave the build's setting as it
@@ -16,7 +21,8 @@ test test-release test-sanitize fuzz test-windows: WERROR = ON
 all: build
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=ON $(WERROR_FLAG)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=ON \
+	  -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) $(WERROR_FLAG)
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Every test, on a Release build and on a build with AddressSanitizer and
@@ -28,21 +34,44 @@ test-release: build
 
 test-sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=ON \
-	  $(WERROR_FLAG)
+	  -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) $(WERROR_FLAG)
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 
-# Runs the bundled sample job in a folder of its own, answering the dialogue
-# from examples/answers, and draws its dendrograms with metclust-plot.
-demo: build
-	rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR)
-	cp examples/TRIAL.EMA examples/TRIAL.NAQ $(DEMO_DIR)/
-	cd $(DEMO_DIR) && $(CURDIR)/$(BUILD)/metclust < $(CURDIR)/examples/answers
-	@echo
-	@echo "Output files of the sample job:"
-	@for f in TRIAL.SCL TRIAL.CLS TRIAL.PCL; do echo "  $(CURDIR)/$(DEMO_DIR)/$$f"; done
-	$(BUILD)/metclust-plot $(DEMO_DIR)/TRIAL > /dev/null
-	@echo "Pictures of the sample job: $(CURDIR)/$(DEMO_DIR)/TRIAL.html"
+# Builds the programs named in $(1) in $(BUILD), no test suite. What cmake
+# prints goes to a log that is shown only when the build fails. A first
+# configuration leaves the test suites out, so that the programs build
+# without GoogleTest; `make test` adds them later.
+PROGRAMS_LOG = $(BUILD)/programs.log
+define build_programs
+	@echo "Building $(1) in $(BUILD)/ (cmake's output: $(PROGRAMS_LOG))"
+	@mkdir -p $(BUILD)
+	@{ cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) \
+	    $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DMETCLUST_TESTS=OFF) && \
+	  cmake --build $(BUILD) -j$(JOBS) --target $(2); } > $(PROGRAMS_LOG) 2>&1 || \
+	  { cat $(PROGRAMS_LOG); echo "Building failed; the log is $(PROGRAMS_LOG)"; exit 1; }
+endef
+
+# Every program of the project: metclust, metclust-plot and each other
+# metclust-* program (the CMake target `programs`).
+programs:
+	$(call build_programs,every program,programs)
+
+# Runs the bundled sample job from the command line, its output files going
+# to a folder of their own, and draws its dendrograms with metclust-plot.
+demo:
+	$(call build_programs,metclust and metclust-plot,metclust metclust-plot)
+	@rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR)
+	@$(BUILD)/metclust --quiet --strategy 3 --output $(DEMO_DIR) examples/TRIAL
+	@echo "The sample job examples/TRIAL.EMA, clustered by group average (strategy 3):"
+	@for f in TRIAL.SCL TRIAL.CLS TRIAL.PCL; do echo "  $(abspath $(DEMO_DIR))/$$f"; done
+	@echo "Its dendrograms, a picture for each year on one page:"
+	@printf "  " && $(BUILD)/metclust-plot $(abspath $(DEMO_DIR))/TRIAL
+
+# Installs every program into $(PREFIX)/bin; the install rules of
+# CMakeLists.txt name them.
+install: programs
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench:
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DMETCLUST_BENCH=ON -DMETCLUST_TESTS=OFF
@@ -57,7 +86,7 @@ FUZZ_SECONDS ?= 600
 fuzz:
 	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMETCLUST_FUZZ=ON -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=OFF \
 	  $(WERROR_FLAG)
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz job_results_fuzz
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
@@ -73,7 +102,7 @@ WINDOWS_PREFIX ?= $(abspath $(WINDOWS_BUILD))/wine-prefix
 windows:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=OFF $(WERROR_FLAG)
-	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust metclust-plot metclust-export metclust-compare
 
 test-windows: windows
 	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/run_fixtures.py $(WINDOWS_BUILD)/metclust.exe

@@ -11,11 +11,11 @@ build=${1:?build folder}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz job_results_fuzz)
 
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz" "$seeds/cluster_fuzz"
+mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz" "$seeds/cluster_fuzz" "$seeds/job_results_fuzz"
 n=0
 for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   [ -f "$ema" ] || continue
@@ -27,6 +27,18 @@ for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   { printf '\010\050\002\003\004\010\030\005\015\025'; cat "$ema"; } > "$seeds/reader_fuzz/seed-$n"
   # Clustering engine: the file's bytes as they are.
   cp "$ema" "$seeds/cluster_fuzz/seed-$n"
+done
+# Job results: K - 1, the length of the .PCL (two bytes), the .PCL and the
+# .CLS of each fixture job that has both.
+n=0
+for pcl in tests/fixtures/*/expected/JOB.PCL; do
+  cls="${pcl%.PCL}.CLS"
+  [ -f "$cls" ] || continue
+  n=$((n + 1))
+  size=$(stat -c %s "$pcl")
+  [ "$size" -lt 65536 ] || continue
+  { printf "\\$(printf '%03o' $((n % 6)))\\$(printf '%03o' $((size / 256)))\\$(printf '%03o' $((size % 256)))"
+    cat "$pcl" "$cls"; } > "$seeds/job_results_fuzz/seed-$n"
 done
 
 status=0

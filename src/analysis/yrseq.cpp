@@ -16,7 +16,8 @@ constexpr double BETA = 0.0;
 
 }  // namespace
 
-void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunHeader& header) {
+void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunHeader& header,
+           std::optional<std::int32_t> strategy) {
   records::RecordWriter out(channels);
   OutputRecords groups(out);
   formats::EmaReader input(channels);
@@ -24,9 +25,13 @@ void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunH
 
   const formats::Title TITLE = input.read_title();
   groups.job_records(TITLE);
-  groups.strategy_menu();
   std::int32_t ISTRAT = 0;
-  console.read(records::kConsoleIn, std::span<std::int32_t>(&ISTRAT, 1));
+  if (strategy) {
+    ISTRAT = *strategy;
+  } else {
+    groups.strategy_menu();
+    console.read(records::kConsoleIn, std::span<std::int32_t>(&ISTRAT, 1));
+  }
   const formats::Options options = input.read_options();
   groups.option_echo(options, ISTRAT);
   groups.sequence_records(header.IYS, header.IYF);
@@ -45,7 +50,7 @@ void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunH
     // The segments hold MAXL locations; a year beyond them is refused before
     // anything of it is stored.
     if (NL < 1 || NL > header.MAXL) {
-      channels.fail(records::report::kLocationsOutOfRange, records::kEma, IYEAR);
+      channels.fail(records::report::kLocationsOutOfRange, records::kEma, {IYEAR});
     }
     groups.retained_count(NL);
     groups.message(" Read elimination vector");
@@ -58,7 +63,7 @@ void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunH
     groups.message(" Cluster locations");
     groups.fusion_heading();
     if (!cluster::AGGLOM(work.DZ, work.G, work.LABEL, work.HIST, NL, BETA, ISTRAT, listing)) {
-      channels.fail(records::report::kNoPairBelowCeiling, records::kEma, IYEAR);
+      channels.fail(records::report::kNoPairBelowCeiling, records::kEma, {IYEAR});
     }
     groups.message(" Calculate dendrogram");
     cluster::DENDRO(work.XNODE, work.YNODE, work.NAMES, work.NODNAM, work.LABEL, work.NODLAB,

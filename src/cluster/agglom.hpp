@@ -7,13 +7,9 @@
 #include <span>
 
 #include "cluster/fusion_sink.hpp"
+#include "cluster/search_ceiling.hpp"
 
 namespace metclust::cluster {
-
-// The search's ceiling: the 4-byte real nearest to 1e20, widened. A pair
-// whose proximity is above it (or is not a number) is never chosen.
-inline constexpr double kCeiling = static_cast<double>(static_cast<float>(1e20));
-static_assert(kCeiling == 100000002004087734272.0);
 
 // The closest active pair among indices 1..N by a full scan, i ascending and
 // for each i, j = i+1..N ascending: a pair is taken when its proximity is at

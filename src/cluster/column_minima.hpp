@@ -16,6 +16,10 @@
 #include <span>
 #include <vector>
 
+#include "cluster/row_lists.hpp"
+#include "cluster/size_coefficients.hpp"
+#include "cluster/winner_tree.hpp"
+
 namespace metclust::cluster {
 
 class ColumnMinima {
@@ -43,27 +47,11 @@ class ColumnMinima {
   void repair(std::span<const double> PII, std::int32_t I, std::int32_t J);
 
  private:
-  // A column's minimum and the row holding it, kept in the column's leaf of
-  // the winner tree as one 16-byte unsigned number, level * 2^64 + tie, that
-  // orders the columns as the full scan does: `level` orders the minima as
-  // numbers (a zero and a minus zero alike), `tie` = ~(row * 2^32 + column)
-  // puts of equal minima the larger row first, then the larger column. The
-  // smaller node wins; an inner node holds the winner of its two children. A
-  // column without a pair that can be taken has row 0 and the level of
-  // +infinity.
-  __extension__ using Node = unsigned __int128;
-  static Node node_of(std::uint64_t level, std::uint64_t tie) {
-    return (static_cast<Node>(level) << 64) | tie;
-  }
   void set_column(std::int32_t K, std::int32_t row, double min);
   void set_unsure(std::int32_t K, double bound);
-  void unlink(std::int32_t K);
-  void replay(std::int32_t K);
-
   void rescan(const double* pii, std::int32_t K);
   std::size_t place(std::int32_t K) const;
   void drop(std::int32_t J);
-  void count_size(std::int32_t size, std::int32_t change);
   template <class Source>
   void sweep(double* pii, std::int32_t I, std::int32_t J, Source source);
 
@@ -75,20 +63,15 @@ class ColumnMinima {
   std::vector<std::int64_t> starts_;
   std::vector<std::int32_t> sizes_at_;
   std::vector<std::int32_t> place_;  // by active index: its place in active_
-  std::int32_t leaves_;              // leaf of column K: node leaves_ + K
-  std::vector<Node> tree_;           // node 1 is the root
-  // The leaves again, as plain arrays by column, for the sweep's checks:
-  // the minimum (the bound for a column with only a bound) and its row (0
-  // for a column with only a bound).
+  WinnerTree tree_;
+  // The leaves again, by column, for the sweep's checks: the minimum (the
+  // bound for a column with only a bound) and, in rows_, the row holding it
+  // (0 for a column with only a bound).
   std::vector<double> min_;
-  std::vector<std::int32_t> row_;
-  // The columns whose minimum a row holds, a list per row: first_ by row,
-  // next_ and prev_ by column, 0 ending a list.
-  std::vector<std::int32_t> first_, next_, prev_;
+  RowLists rows_;
   // Columns whose minimum is not known, only a bound at or below every
-  // value of the column; their leaf holds the bound and tie = K, so that
-  // they win over every known minimum that is not below the bound. Such a
-  // column is scanned only when it comes out on top.
+  // value of the column. Such a column is scanned only when it comes out on
+  // top of the tree.
   std::vector<std::uint8_t> unsure_;
   // The columns whose minimum I or J held when the sweep began, with that
   // minimum.
@@ -99,17 +82,7 @@ class ColumnMinima {
   std::vector<Held> held_;
   std::vector<std::int32_t> changed_;  // columns whose path to replay
   std::vector<std::int32_t> noted_;    // columns K > I whose minimum may change
-  // The group sizes by index, as G holds them, and the sizes that active
-  // groups have: how many groups have each, and a list of those that some
-  // group has, with each one's place in it.
-  std::vector<std::int32_t> size_;
-  std::vector<std::int32_t> groups_of_size_;
-  std::vector<std::int32_t> sizes_;
-  std::vector<std::int32_t> size_place_;
-  // Coefficients by group size for the strategy that weighs by K's size,
-  // four to a size (ai, aj, b * D(I,J), g), made for the sizes in sizes_ at
-  // the start of each sweep.
-  std::vector<double> by_size_;
+  SizeCoefficients size_terms_;
 };
 
 }  // namespace metclust::cluster

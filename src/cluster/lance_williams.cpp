@@ -5,6 +5,7 @@
 
 #include "cluster/packed.hpp"
 #include "cluster/segment.hpp"
+#include "cluster/lance_williams_formula.hpp"
 #include "cluster/strategy_coefficients.hpp"
 
 namespace metclust::cluster {
@@ -17,7 +18,7 @@ double LWDIST(std::span<const double> PII, std::span<const std::int32_t> G, std:
   const double dik = pair_at(PII, I, K);
   const double djk = pair_at(PII, J, K);
   const double dij = pair_at(PII, I, J);
-  return lance_williams(coefficients(ISTRAT, BETA, gi, gj, gk), dik, djk, dij);
+  return lance_williams(terms(coefficients(ISTRAT, BETA, gi, gj, gk), dij), dik, djk);
 }
 
 // Gives for every K the value LWDIST gives, but takes the coefficients out of
@@ -35,15 +36,15 @@ void LWUPD(std::span<double> PII, std::span<const std::int32_t> G, std::int32_t 
   const double gj = G[static_cast<std::size_t>(J - 1)];
   const double dij = PII[static_cast<std::size_t>(packed_index(I, J))];
   const bool per_k = depends_on_k(ISTRAT);
-  Coefficients c = coefficients(ISTRAT, BETA, gi, gj, 1.0);
+  Terms<double> t = terms(coefficients(ISTRAT, BETA, gi, gj, 1.0), dij);
   for (std::int32_t K = 1; K <= N; ++K) {
     const std::int32_t size_k = G[static_cast<std::size_t>(K - 1)];
     if (size_k == 0 || K == I || K == J) continue;
-    if (per_k) c = coefficients(ISTRAT, BETA, gi, gj, size_k);
+    if (per_k) t = terms(coefficients(ISTRAT, BETA, gi, gj, size_k), dij);
     // Only (I,K) is overwritten, and only the value for this same K reads it.
     double& ik = PII[static_cast<std::size_t>(packed_index(I, K))];
     const double djk = PII[static_cast<std::size_t>(packed_index(J, K))];
-    ik = lance_williams(c, ik, djk, dij);
+    ik = lance_williams(t, ik, djk);
   }
 }
 

@@ -1,9 +1,7 @@
-// The coefficients of the eight clustering strategies and the Lance-Williams
-// formula they go into, shared by LWDIST, LWUPD and the fast fusion sweep so
-// that all three give the same value bit for bit.
+// The coefficients of the eight clustering strategies, which go into the
+// Lance-Williams formula (lance_williams_formula.hpp).
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 namespace metclust::cluster {
@@ -59,11 +57,5 @@ inline Coefficients coefficients(std::int32_t istrat, double beta, double gi, do
 // Only strategy 8 weighs by the size of K; the others' coefficients hold for
 // a whole sweep.
 inline bool depends_on_k(std::int32_t istrat) { return istrat == 8; }
-
-// The formula in its one grouping.
-inline double lance_williams(const Coefficients& c, double dik, double djk, double dij) {
-  const double a = std::fabs(dik - djk);
-  return ((c.aj * djk + c.ai * dik) + c.b * dij) + c.g * a;
-}
 
 }  // namespace metclust::cluster

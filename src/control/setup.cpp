@@ -13,11 +13,6 @@
 namespace metclust::control {
 namespace {
 
-// Every count is formed in 8 bytes, so no MAXL can overflow it.
-formats::ArrayCounts needed_counts(std::int64_t L, std::int64_t NTM) {
-  return {NTM + 1, 4 * L - 1, 8 * L - 2, 3 * L};
-}
-
 template <typename T>
 bool check(records::RecordWriter& out, formats::WorkArray which, std::span<T> array,
            std::int64_t needed, const T& initial) {
@@ -52,7 +47,8 @@ analysis::WorkSegments storage_plan(const WorkArrays& work, std::int64_t L, std:
 
 }  // namespace
 
-void SETUP(records::ChannelTable& channels, const WorkArrays& work) {
+SetupOutcome SETUP(records::ChannelTable& channels, const WorkArrays& work,
+                   std::optional<std::int32_t> strategy) {
   namespace scl = formats::scl;
   records::RecordWriter out(channels);
   bool shortage = false;
@@ -66,12 +62,12 @@ void SETUP(records::ChannelTable& channels, const WorkArrays& work) {
   h.IYF = values.IYF;
   const std::int64_t L = h.MAXL;
   h.NYA = std::int64_t{h.IYF} - h.IYS + 1;
-  h.NTM = L * (L + 1) / 2;
+  h.NTM = elements_in_triangle(L);
 
   scl::write_run_summary(out, records::kScl, h);
   formats::cls::write_counts(out, records::kCls, h);
 
-  const formats::ArrayCounts need = needed_counts(L, h.NTM);
+  const formats::ArrayCounts need = needed_counts(L);
   shortage |= !check(out, formats::WorkArray::DZ, work.DZ, need.DZ, 0.0);
   shortage |= !check(out, formats::WorkArray::Z, work.Z, need.Z, 0.0f);
   shortage |= !check(out, formats::WorkArray::MZ, work.MZ, need.MZ, std::int32_t{0});
@@ -82,11 +78,12 @@ void SETUP(records::ChannelTable& channels, const WorkArrays& work) {
       static_cast<std::int64_t>(work.MZ.size()), static_cast<std::int64_t>(work.AZ.size())};
   scl::write_dimension_report(out, records::kConsoleOut, present, need);
   scl::write_dimension_report(out, records::kScl, present, need);
-  if (shortage) return;
+  if (shortage) return {h.MAXL, true};
 
   // Below one location the segments would lie outside the arrays.
   if (L < 1) channels.fail(records::report::kLocationsBelowOne, records::kEma);
-  analysis::YRSEQ(channels, storage_plan(work, L, h.NTM), h);
+  analysis::YRSEQ(channels, storage_plan(work, L, h.NTM), h, strategy);
+  return {h.MAXL, false};
 }
 
 }  // namespace metclust::control

@@ -1,28 +1,33 @@
 #include "plot/cli.hpp"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <optional>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
-#include "plot/markup.hpp"
+#include "records/decimal.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/markup.hpp"
 #include "plot/page.hpp"
-#include "formats/job_results.hpp"
-#include "formats/strategies.hpp"
-#include "records/located_error.hpp"
 #include "plot/svg.hpp"
+#include "tools/job_files.hpp"
+#include "tools/output_files.hpp"
 
 namespace metclust::plot {
+
+using records::cat;
+using tools::escaped;
+using tools::fixed_text;
+using tools::integer_text;
+using tools::shortest_text;
+using tools::url_segment;
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kProgram = "metclust-plot";
-constexpr std::string_view kVersion = "metclust-plot 1.0.0\n";
+constexpr std::string_view kVersion = "1.0.0";
+constexpr std::string_view kUsage = "Usage: metclust-plot [OPTION]... JOB\n";
 constexpr std::string_view kHelp =
     "Usage: metclust-plot [OPTION]... JOB\n"
     "Draw the dendrograms of a metclust job as pictures.\n"
@@ -30,156 +35,107 @@ constexpr std::string_view kHelp =
     "Reads JOB.PCL, and JOB.CLS when it exists, and writes one SVG picture per\n"
     "year group, JOB-<year>.svg, and JOB.html, a page that shows every year in\n"
     "file order under the job title. The job's own files are only read.\n"
+    "With JOB.CLS each fusion stands at its fusion level D(ij) on a value axis;\n"
+    "without it, in the order the fusions were made.\n"
     "\n"
     "Options:\n"
     "  -o, --output DIR  write the pictures and the page into DIR (made when\n"
     "                    missing) instead of the job's folder\n"
-    "      --heights     draw each fusion at its fusion level D(ij) from JOB.CLS,\n"
-    "                    with a value axis, in place of its fusion order\n"
+    "  -g, --groups K    cut each year into K groups (as R's cutree with k),\n"
+    "                    colour them, draw the cut and add a legend\n"
+    "      --order       draw the fusions in the order they were made, also\n"
+    "                    when JOB.CLS gives their levels\n"
+    "      --heights     draw the fusions at their levels, and fail when\n"
+    "                    JOB.CLS is missing\n"
+    "      --same-scale  draw every year on one scale, so that years can be\n"
+    "                    compared by eye\n"
     "  -h, --help        show this help and exit\n"
     "  -V, --version     show the version and exit\n"
     "\n"
     "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
-    "be written, 2 on a wrong command line.\n";
+    "be written (then nothing is written), 2 on a wrong command line.\n";
 
 struct Settings {
   std::string job;
   std::optional<std::string> output;
   bool heights = false;
+  bool order = false;
+  bool same_scale = false;
+  std::int64_t groups = 0;
 };
 
-class UsageError {
- public:
-  explicit UsageError(std::string what) : what_(std::move(what)) {}
-  const std::string& what() const { return what_; }
-
- private:
-  std::string what_;
-};
-
-// A fault that concerns a file as a whole: missing, unreadable, unwritable.
-class FileError {
- public:
-  FileError(std::string file, std::string what)
-      : message_(std::move(file) + ": " + std::move(what)) {}
-  const std::string& message() const { return message_; }
-
- private:
-  std::string message_;
-};
-
-enum class Action { Run, Help, Version };
-
-Action parse_arguments(std::span<const std::string> arguments, Settings& settings) {
-  bool have_job = false;
-  bool options_end = false;
-  const auto take_job = [&](const std::string& argument) {
-    if (have_job) throw UsageError(cat({"more than one job given: '", argument, "'"}));
-    settings.job = argument;
-    have_job = true;
-  };
-  for (std::size_t k = 0; k < arguments.size(); ++k) {
-    const std::string& argument = arguments[k];
-    if (options_end || argument.size() < 2 || argument[0] != '-') {
-      take_job(argument);
-    } else if (argument == "--") {
-      options_end = true;
-    } else if (argument == "-h" || argument == "--help") {
-      return Action::Help;
-    } else if (argument == "-V" || argument == "--version") {
-      return Action::Version;
-    } else if (argument == "--heights") {
+Settings parse_arguments(std::span<const std::string> arguments) {
+  Settings settings;
+  tools::Arguments walker(arguments);
+  while (const std::optional<std::string> option = walker.next_option()) {
+    if (*option == "-o" || *option == "--output") {
+      settings.output = walker.value();
+      if (settings.output->empty()) throw tools::UsageError("empty output folder");
+    } else if (*option == "-g" || *option == "--groups") {
+      const std::string text = walker.value();
+      const std::optional<std::int64_t> groups = tools::parse_integer(text);
+      if (!groups || *groups < 1) {
+        throw tools::UsageError("--groups takes a whole number of at least 1, not '" + text + "'");
+      }
+      settings.groups = *groups;
+    } else if (*option == "--heights") {
+      walker.no_value();
       settings.heights = true;
-    } else if (argument == "-o" || argument == "--output") {
-      if (k + 1 >= arguments.size())
-        throw UsageError(cat({"option '", argument, "' needs a folder"}));
-      settings.output = arguments[++k];
-    } else if (argument.starts_with("--output=")) {
-      settings.output = argument.substr(9);
-    } else if (argument.starts_with("-o")) {
-      settings.output = argument.substr(2);
+    } else if (*option == "--order") {
+      walker.no_value();
+      settings.order = true;
+    } else if (*option == "--same-scale") {
+      walker.no_value();
+      settings.same_scale = true;
     } else {
-      throw UsageError(cat({"unknown option '", argument, "'"}));
+      throw tools::UsageError("unknown option '" + *option + "'");
     }
   }
-  if (!have_job) throw UsageError("no job given");
-  if (settings.output && settings.output->empty()) throw UsageError("empty output folder");
-  // A job given by its plot file stands for the job.
-  if (settings.job.ends_with(".PCL")) settings.job.resize(settings.job.size() - 4);
-  if (fs::path(settings.job).filename().empty()) {
-    throw UsageError(cat({"'", settings.job, "' names no job"}));
+  if (settings.heights && settings.order) {
+    throw tools::UsageError("--heights and --order ask for two different scales");
   }
-  return Action::Run;
-}
-
-// The whole file, or nothing when it does not exist.
-std::optional<std::string> read_file(const std::string& name) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(name, ec);
-  if (!fs::exists(status)) return std::nullopt;
-  if (fs::is_directory(status)) throw FileError(name, "is a folder, not a file");
-  std::ifstream in(name, std::ios::binary);
-  if (!in) throw FileError(name, "cannot be opened for reading");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw FileError(name, "cannot be read");
-  return bytes;
-}
-
-void write_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw FileError(path.string(), "cannot be written");
+  const std::span<const std::string> operands = walker.operands();
+  if (operands.empty()) throw tools::UsageError("no job given");
+  if (operands.size() > 1)
+    throw tools::UsageError("more than one job given: '" + operands[1] + "'");
+  settings.job = tools::job_name(operands[0]);
+  return settings;
 }
 
 int run(const Settings& settings, std::ostream& out) {
-  const std::string plot_file = settings.job + ".PCL";
-  const std::string cluster_file = settings.job + ".CLS";
+  // Everything is read and checked before anything is written.
+  tools::JobFiles job = tools::read_job(
+      settings.job, settings.heights ? tools::Cluster::Required : tools::Cluster::IfPresent,
+      "--heights takes the fusion levels from it");
 
-  // Everything is read and checked before the first picture is written.
-  const std::optional<std::string> plot_bytes = read_file(plot_file);
-  if (!plot_bytes) throw FileError(plot_file, "no such file");
-  std::vector<YearPlot> years = formats::read_plot_records(*plot_bytes, plot_file);
-  const std::optional<std::string> cluster_bytes = read_file(cluster_file);
-  if (!cluster_bytes && settings.heights) {
-    throw FileError(cluster_file, "no such file; --heights takes the fusion levels from it");
-  }
   PictureOptions options;
-  options.heights = settings.heights;
-  std::string title = years.empty() ? std::string() : years.front().title;
-  if (cluster_bytes) {
-    const ClusterValues values = formats::read_cluster_records(*cluster_bytes, cluster_file);
-    formats::attach_cluster_values(years, values, cluster_file, plot_file);
-    options.strategy = values.strategy;
-    if (title.empty()) title = values.title;
+  options.heights = job.cluster.has_value() && !settings.order;
+  options.groups = settings.groups;
+  if (job.cluster) options.strategy = job.cluster->strategy;
+  if (settings.same_scale) {
+    for (const YearPlot& year : job.years) {
+      if (const std::optional<ValueSpan> span = year_span(year, options.heights)) {
+        options.span = options.span ? merged(*options.span, *span) : *span;
+      }
+    }
   }
 
   const fs::path job_path(settings.job);
-  const std::string job = job_path.filename().string();
+  const std::string name = job_path.filename().string();
   const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
-  if (settings.output) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec || !fs::is_directory(folder))
-      throw FileError(*settings.output, "cannot make this folder");
-  }
+  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
-  // A year that appears again gets the number of its appearance.
-  std::map<std::int32_t, int> seen;
+  tools::OutputFiles outputs;
   std::vector<PagePicture> pictures;
-  for (const YearPlot& year : years) {
-    const int count = ++seen[year.year];
-    std::string name = job + "-" + integer_text(year.year);
-    if (count > 1) {
-      name += '-';
-      name += integer_text(count);
-    }
-    name += ".svg";
-    write_file(folder / name, year_svg_document(year, options));
-    pictures.push_back({&year, name});
+  for (std::size_t k = 0; k < job.years.size(); ++k) {
+    const std::string file = stems[k] + ".svg";
+    outputs.add(folder / file, year_svg_document(job.years[k], options));
+    pictures.push_back({&job.years[k], file});
   }
-  const fs::path page = folder / (job + ".html");
-  write_file(page, job_page(job, title, pictures, options));
+  const fs::path page = folder / (name + ".html");
+  outputs.add(page, job_page(name, job.title, pictures, options));
+  if (settings.output) tools::OutputFiles::make_folder(folder);
+  outputs.commit();
   out << page.string() << '\n';
   return kExitOk;
 }
@@ -187,29 +143,10 @@ int run(const Settings& settings, std::ostream& out) {
 }  // namespace
 
 int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
-  Settings settings;
-  try {
-    switch (parse_arguments(arguments, settings)) {
-      case Action::Help:
-        out << kHelp;
-        return kExitOk;
-      case Action::Version:
-        out << kVersion;
-        return kExitOk;
-      case Action::Run:
-        return run(settings, out);
-    }
-  } catch (const UsageError& error) {
-    err << kProgram << ": " << error.what() << " (see " << kProgram << " --help)\n";
-    return kExitUsage;
-  } catch (const records::LocatedError& error) {
-    err << kProgram << ": " << error.message() << '\n';
-    return kExitFileFault;
-  } catch (const FileError& error) {
-    err << kProgram << ": " << error.message() << '\n';
-    return kExitFileFault;
-  }
-  return kExitOk;
+  static constexpr tools::ProgramText kText{"metclust-plot", kUsage, kHelp};
+  return tools::run_program(
+      kText, kVersion, arguments, out, err,
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out); });
 }
 
 }  // namespace metclust::plot

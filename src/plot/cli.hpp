@@ -6,15 +6,17 @@
 #include <span>
 #include <string>
 
+#include "tools/command_line.hpp"
+
 namespace metclust::plot {
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFileFault = 1;  // a file missing, malformed or not writable
-inline constexpr int kExitUsage = 2;      // a wrong command line
+using tools::kExitBadData;
+using tools::kExitOk;
+using tools::kExitUsage;
 
 // Runs metclust-plot with the arguments that follow the program name. Help,
-// version and the path of the page go to `out`; a fault is one line on `err`.
-// Returns the exit status.
+// version and the path of the page go to `out`; a fault is one line on `err`
+// (a wrong command line adds the usage). Returns the exit status.
 int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace metclust::plot

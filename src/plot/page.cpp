@@ -1,9 +1,19 @@
 #include "plot/page.hpp"
 
 #include "formats/strategies.hpp"
-#include "plot/markup.hpp"
+#include "records/decimal.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/markup.hpp"
 
 namespace metclust::plot {
+
+using records::cat;
+using tools::escaped;
+using tools::fixed_text;
+using tools::integer_text;
+using tools::shortest_text;
+using tools::url_segment;
 namespace {
 
 constexpr std::string_view kStyle =
@@ -31,8 +41,12 @@ std::string job_page(std::string_view job, std::string_view title,
       cat({"Job ", std::string(job), ": ", integer_text(static_cast<std::int64_t>(pictures.size())),
            (pictures.size() == 1 ? " year group" : " year groups")});
   if (options.strategy != 0) about += cat({", ", formats::strategy_name(options.strategy)});
-  about += options.heights ? ", fusions at their fusion levels D(ij)."
-                           : ", fusions in the order they were made.";
+  about += options.heights ? ", fusions at their fusion levels D(ij)"
+                           : ", fusions in the order they were made";
+  if (options.groups > 0)
+    about += cat({", each year cut into ", integer_text(options.groups), " groups"});
+  if (options.span) about += ", every year on one scale";
+  about += ".";
   page += cat({"<p>", escaped(about), "</p>\n"});
   if (pictures.empty()) page += "<p>The plot data of this job holds no year group.</p>\n";
   if (pictures.size() > 1) {

@@ -14,6 +14,7 @@ struct ChannelTable::Channel {
   platform::Handle handle = platform::kNoHandle;
   bool owns_handle = false;
   bool output = false;
+  bool nowhere = false;  // a console whose records are dropped
   std::string name;  // shown in reports
   // Output: an existing file is cut off after the first record written.
   bool cut_pending = false;
@@ -122,7 +123,9 @@ ChannelTable::Channel& ChannelTable::connect_console(int unit) {
   auto* channel = new Channel;
   channel->unit = unit;
   channel->output = unit == kConsoleOut;
-  channel->handle = platform::standard_stream(unit == kConsoleOut ? console_.out : console_.in);
+  const int stream = unit == kConsoleOut ? console_.out : console_.in;
+  channel->nowhere = stream == ConsoleStreams::kNowhere;
+  if (!channel->nowhere) channel->handle = platform::standard_stream(stream);
   channel->name = unit == kConsoleOut ? "CONOUT$" : "CONIN$";
   channels_.push_back(channel);
   return *channel;
@@ -165,6 +168,7 @@ void ChannelTable::put_record(int unit, std::string_view bytes, bool line_end) {
   if (!channel.output) throw std::logic_error("record written to an input channel");
   const std::string_view tail = line_end ? std::string_view("\r\n") : std::string_view();
   ++channel.records;
+  if (channel.nowhere) return;
   if (channel.in_memory) {
     channel.memory += bytes;
     channel.memory += tail;
@@ -188,6 +192,7 @@ void ChannelTable::put_record(int unit, std::string_view bytes, bool line_end) {
 std::optional<std::string_view> ChannelTable::next_record(int unit) {
   Channel& channel = connect_console(unit);
   if (channel.output) throw std::logic_error("record read from an output channel");
+  if (channel.nowhere) return std::nullopt;
   for (;;) {
     const std::size_t lf = channel.buffer.find('\n', std::max(channel.start, channel.scanned));
     if (lf != std::string::npos || (channel.at_end && channel.start < channel.buffer.size())) {
@@ -249,8 +254,8 @@ std::string report_line(std::string_view severity, int number, std::string_view 
 }
 }  // namespace
 
-void ChannelTable::fail(int number, int unit, std::optional<std::int32_t> year) {
-  std::string text = report::catalog_text(number, year);
+void ChannelTable::fail(int number, int unit, std::initializer_list<std::int64_t> values) {
+  std::string text = report::catalog_text(number, std::span(values.begin(), values.size()));
   if (failures_ == Failures::Throw) {
     const Channel* channel = find(unit);
     std::int64_t line = record_number(unit);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,7 +39,10 @@ class RunEnded : public std::exception {
 };
 
 // The process's standard streams as file descriptors; tests hand in others.
+// A console stream given as kNowhere is left unconnected: its output records
+// are dropped and its input is at its end. The error stream always has a place.
 struct ConsoleStreams {
+  static constexpr int kNowhere = -1;
   int in = 0;
   int out = 1;
   int err = 2;
@@ -89,8 +93,8 @@ class ChannelTable {
 
   // Writes the report line of a catalogue report for the channel and, being
   // severe, ends the run (throws RunEnded with the report's exit status).
-  // The refusals of a year (91, 92) name the year.
-  [[noreturn]] void fail(int number, int unit, std::optional<std::int32_t> year = std::nullopt);
+  // `values` are the numbers its text names (the year of 91 and 92, ...).
+  [[noreturn]] void fail(int number, int unit, std::initializer_list<std::int64_t> values = {});
   // The same failure found by a reader at a known column of the current
   // record; `detail` says what was expected and found. Only a throwing table
   // shows them.

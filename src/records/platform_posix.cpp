@@ -45,6 +45,10 @@ void prepare_process() {
   // A console whose reader has gone away shows up as a failed write of the
   // console channel, reported like any other, not as a signal.
   ::signal(SIGPIPE, SIG_IGN);
+  // Likewise a file that reaches the size limit of the process (ulimit -f):
+  // the write fails with EFBIG and ends the run with report 38, as on a full
+  // disk, instead of the signal killing the process mid-record.
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 std::string full_path(std::string_view name) {

@@ -5,12 +5,15 @@
 
 namespace metclust::records::report {
 
-std::string catalog_text(int number, std::optional<std::int32_t> year) {
-  auto year_text = [&] {
-    char digits[16];
-    const auto result = std::to_chars(digits, digits + sizeof digits, year.value_or(0));
+std::string catalog_text(int number, std::span<const std::int64_t> values) {
+  // The k-th number the text names, 0 when the caller gave none.
+  auto value = [&](std::size_t k) {
+    char digits[24];
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, k < values.size() ? values[k] : 0);
     return std::string(digits, result.ptr);
   };
+  auto year_text = [&] { return value(0); };
   switch (number) {
     case kAccessDenied:
       return "permission to access file denied";
@@ -42,6 +45,13 @@ std::string catalog_text(int number, std::optional<std::int32_t> year) {
       return "year " + year_text() + " gives NL outside 1 to MAXL";
     case kNoPairBelowCeiling:
       return "year " + year_text() + " has no pair at or below the search ceiling";
+    case kWorkSpaceTooSmall: {
+      std::string text = "run header gives MAXL " + value(0) + ", but this build holds " +
+                         value(1) + " locations at most; ";
+      const bool buildable = values.size() > 2 && values[0] <= values[2];
+      return text + (buildable ? "build with cmake -DMETCLUST_MAX_LOCATIONS=" + value(0) + " for more"
+                               : "no build holds more than " + value(2));
+    }
     default:
       throw std::logic_error("report number outside the catalogue");
   }

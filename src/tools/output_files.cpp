@@ -73,13 +73,49 @@ void OutputFiles::commit() {
       throw FileError(paths_[k].string(), "cannot be written");
     }
   }
+  // A folder in the place of an output cannot be replaced; found before
+  // anything is put in place.
+  for (const fs::path& path : paths_) {
+    std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(path, ec))) {
+      discard();
+      throw FileError(path.string(), "cannot be put in place: a folder has this name");
+    }
+  }
+  // Each output is put in place after the file it replaces has been moved
+  // aside, so that a failure half-way can put back every file as it was.
+  std::vector<fs::path> aside(paths_.size());
+  std::size_t placed = 0;
+  const auto roll_back = [&](std::size_t upto) {
+    std::error_code ignored;
+    for (std::size_t k = upto; k-- > 0;) {
+      if (k < placed) fs::remove(paths_[k], ignored);
+      if (!aside[k].empty()) fs::rename(aside[k], paths_[k], ignored);
+    }
+    discard();
+  };
   for (std::size_t k = 0; k < paths_.size(); ++k) {
     std::error_code ec;
+    if (fs::exists(fs::symlink_status(paths_[k], ec))) {
+      fs::path old = paths_[k];
+      old += tag + ".old";
+      fs::rename(paths_[k], old, ec);
+      if (ec) {
+        roll_back(k);
+        throw FileError(paths_[k].string(), "cannot be replaced: " + ec.message());
+      }
+      aside[k] = old;
+    }
     fs::rename(staged[k], paths_[k], ec);
     if (ec) {
-      discard();
+      roll_back(k + 1);
       throw FileError(paths_[k].string(), "cannot be put in place: " + ec.message());
     }
+    placed = k + 1;
+  }
+  std::error_code ignored;
+  for (const fs::path& old : aside) {
+    if (!old.empty()) fs::remove(old, ignored);
   }
 }
 

@@ -16,6 +16,7 @@
 
 #include "cluster/fusion_capture.hpp"
 #include "cluster/packed.hpp"
+#include "cluster/search_ceiling.hpp"
 
 namespace metclust::cluster {
 namespace {

@@ -5,12 +5,15 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 #include <algorithm>
 #include <vector>
 
+#include "cluster/lance_williams_formula.hpp"
 #include "cluster/packed.hpp"
+#include "cluster/two_lane.hpp"
 
 namespace metclust::cluster {
 namespace {
@@ -79,6 +82,39 @@ TEST(LanceWilliams, UpgmaWithBetaZeroIsGroupAverageBitForBit) {
   average.istrat = 3;
   EXPECT_EQ(std::bit_cast<std::uint64_t>(distance(upgma)),
             std::bit_cast<std::uint64_t>(distance(average)));
+}
+
+// The fast search makes two K at once through the same formula over two
+// lanes: each lane must carry the bits of the one-lane formula, with other
+// terms and other values in the other lane, where the sign of a zero, a
+// not-a-number or an infinity decides the outcome.
+TEST(LanceWilliams, TwoLanesGiveEachLaneTheBitsOfOneLane) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const Terms<double> terms_of[] = {
+      terms(coefficients(1, 0.0, 1, 1, 1), 2.0),      // g = -0.5
+      terms(coefficients(2, 0.0, 3, 1, 1), -0.0),     // g = 0.5, b * D(I,J) = 0
+      terms(coefficients(5, 0.0, 3, 1, 1), 4.0),      // b = -ai * aj
+      terms(coefficients(8, 0.0, 2, 5, 3), -1.5),     // weighs by K's size
+      terms(coefficients(6, -0.25, 1, 1, 1), 1e300),  // b * D(I,J) near overflow
+  };
+  const double values[] = {0.0, -0.0, 1.0, -1.0, 0.1, 1e300, -1e300, inf, -inf, nan,
+                           std::ldexp(1.0, 54)};
+  auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  for (const Terms<double>& a : terms_of) {
+    for (const Terms<double>& b : terms_of) {
+      const Terms<TwoReals> both = {TwoReals{a.ai, b.ai}, TwoReals{a.aj, b.aj},
+                                    TwoReals{a.bd, b.bd}, TwoReals{a.g, b.g}};
+      for (const double dik : values) {
+        for (const double djk : values) {
+          // The other lane takes the values the other way round.
+          const TwoReals two = lance_williams(both, TwoReals{dik, djk}, TwoReals{djk, dik});
+          ASSERT_EQ(bits(two[0]), bits(lance_williams(a, dik, djk))) << dik << " " << djk;
+          ASSERT_EQ(bits(two[1]), bits(lance_williams(b, djk, dik))) << djk << " " << dik;
+        }
+      }
+    }
+  }
 }
 
 TEST(LanceWilliams, SweepRewritesOnlyThePairsOfIWithActiveGroups) {

@@ -15,6 +15,7 @@
 #include "cluster/agglom.hpp"
 #include "cluster/fusion_capture.hpp"
 #include "cluster/packed.hpp"
+#include "cluster/search_ceiling.hpp"
 
 namespace metclust::cluster {
 namespace {

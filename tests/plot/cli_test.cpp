@@ -9,12 +9,14 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "plot/plot_support.hpp"
+#include "plot/svg.hpp"
 #include "support/records_of.hpp"
 #include "support/scratch_folder.hpp"
 
@@ -27,74 +29,12 @@ using testing::Bracket;
 using testing::brackets;
 using testing::Leaf;
 using testing::leaves;
+using testing::lines;
+using testing::listed_levels;
+using testing::listed_names;
 using testing::read_bytes;
+using testing::scattered;
 using testing::YearInput;
-
-// Locations scattered over a plane, named LOC001, LOC002, ...; the proximity
-// is their distance. Different seeds give different scatters.
-YearInput scattered(int year, std::size_t count, std::uint32_t seed) {
-  std::vector<std::pair<double, double>> at;
-  std::uint32_t state = seed;
-  const auto next = [&] {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
-  };
-  YearInput input;
-  input.year = year;
-  for (std::size_t k = 0; k < count; ++k) {
-    at.emplace_back(next() * 10, next() * 10);
-    input.names.push_back("LOC" + testing::right(testing::decimal(k + 1), 3));
-    std::replace(input.names.back().begin(), input.names.back().end(), ' ', '0');
-  }
-  input.proximity = [at](std::size_t i, std::size_t j) {
-    return std::hypot(at[i].first - at[j].first, at[i].second - at[j].second);
-  };
-  return input;
-}
-
-std::vector<std::string> lines(const std::string& bytes) {
-  std::vector<std::string> out;
-  for (const std::string_view record : metclust::testing::records_of(bytes)) {
-    out.emplace_back(record);
-  }
-  return out;
-}
-
-std::string trimmed(std::string text) {
-  text.erase(text.find_last_not_of(' ') + 1);
-  text.erase(0, text.find_first_not_of(' '));
-  return text;
-}
-
-// The location names of each year in dendrogram order, cut straight from the
-// node listing columns 33-40 of the .PCL records that follow each header.
-std::vector<std::vector<std::string>> listed_names(const std::string& pcl) {
-  const std::vector<std::string> records = lines(pcl);
-  std::vector<std::vector<std::string>> years;
-  std::size_t header = 0;
-  while (header < records.size()) {
-    const int nl = static_cast<int>(testing::number(trimmed(records[header].substr(5, 5))));
-    std::vector<std::string> names;
-    for (int k = 1; k <= nl; ++k) names.push_back(trimmed(records[header + k].substr(32, 8)));
-    years.push_back(names);
-    header += 1 + 6 * static_cast<std::size_t>(std::max(0, nl - 1));
-  }
-  return years;
-}
-
-// The fusion levels of each year, cut from columns 21-36 of the .CLS fusion
-// records (the records with "+" in column 9).
-std::vector<std::vector<double>> listed_levels(const std::string& cls) {
-  std::vector<std::vector<double>> years;
-  bool in_fusions = false;
-  for (const std::string& record : lines(cls)) {
-    const bool fusion = record.size() >= 36 && record[8] == '+';
-    if (fusion && !in_fusions) years.emplace_back();
-    if (fusion) years.back().push_back(testing::number(trimmed(record.substr(20, 16))));
-    in_fusions = fusion;
-  }
-  return years;
-}
 
 std::map<std::string, std::string> folder_files(const fs::path& folder) {
   std::map<std::string, std::string> files;
@@ -186,6 +126,11 @@ TEST(PlotProgram, PicturesOfAJobWithHeights) {
   ASSERT_NE(second, std::string::npos);
   EXPECT_LT(first, second);
 
+  // With a .CLS file the levels are the default scale.
+  const std::map<std::string, std::string> with_heights = folder_files(folder.path());
+  ASSERT_EQ(testing::run_program(testing::plot_program(), {"JOB"}, folder.path()).status, 0);
+  EXPECT_EQ(folder_files(folder.path()), with_heights);
+
   // The job's files are as they were; only the pictures and the page are new.
   std::map<std::string, std::string> after = folder_files(folder.path());
   for (const char* made : {"JOB-1992.svg", "JOB-1993.svg", "JOB.html"})
@@ -193,8 +138,8 @@ TEST(PlotProgram, PicturesOfAJobWithHeights) {
   EXPECT_EQ(after, job);
 }
 
-// The largest year the work space allows, drawn in fusion order into a
-// folder of its own.
+// The largest year the work space allows, drawn in fusion order (although
+// the job has its .CLS) into a folder of its own.
 TEST(PlotProgram, FourHundredElevenLocationsIntoAnOutputFolder) {
   ScratchFolder folder;
   const std::vector<YearInput> years = {scattered(2001, 411, 3)};
@@ -202,12 +147,171 @@ TEST(PlotProgram, FourHundredElevenLocationsIntoAnOutputFolder) {
   const auto order = listed_names(read_bytes(folder.path() / "JOB.PCL"));
   std::ostringstream out;
   std::ostringstream err;
-  const std::vector<std::string> arguments = {"-o", folder.file("pictures"), folder.file("JOB")};
+  const std::vector<std::string> arguments = {"--order", "-o", folder.file("pictures"),
+                                              folder.file("JOB")};
   EXPECT_EQ(run_plot(arguments, out, err), kExitOk) << err.str();
   EXPECT_EQ(out.str(), (folder.path() / "pictures" / "JOB.html").string() + "\n");
   expect_year_picture(folder.path() / "pictures" / "JOB-2001.svg", years[0], order.at(0), nullptr);
   EXPECT_FALSE(folder.exists("JOB-2001.svg"));
   EXPECT_FALSE(folder.exists("JOB.html"));
+}
+
+// What the picture of a cut year says about each location and fusion.
+struct CutPicture {
+  std::map<int, int> group_of_location;    // from the hover text
+  std::map<int, std::string> swatch;       // class of the square before each name
+  std::vector<std::string> bracket_class;  // per fusion
+  std::vector<double> node_x;              // per fusion
+  std::vector<double> cut_x;               // the drawn cut line, if any
+  std::map<int, int> legend;               // group -> number of locations
+};
+
+CutPicture read_cut_picture(const std::string& svg) {
+  CutPicture picture;
+  static const std::regex kLeaf(
+      R"re(<g class="leaf"><title>location (\d+): [^<]*, group (\d+)</title>)re"
+      R"re(<text[^>]*>[^<]*</text><rect class="swatch ([^"]*)")re");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLeaf); it != std::sregex_iterator();
+       ++it) {
+    const int location = std::stoi((*it)[1]);
+    picture.group_of_location[location] = std::stoi((*it)[2]);
+    picture.swatch[location] = (*it)[3];
+  }
+  static const std::regex kBracket(
+      R"re(<g class="fusion"><title>[^<]*</title><polyline class="bracket([^"]*)")re");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kBracket);
+       it != std::sregex_iterator(); ++it) {
+    picture.bracket_class.push_back((*it)[1]);
+  }
+  for (const Bracket& bracket : brackets(svg)) {
+    if (bracket.size() == 5) picture.node_x.push_back(bracket[2].first);
+  }
+  static const std::regex kCut(R"re(<line class="cut" x1="([^"]*)")re");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kCut); it != std::sregex_iterator();
+       ++it) {
+    picture.cut_x.push_back(testing::number((*it)[1]));
+  }
+  static const std::regex kLegend(R"re(>group (\d+) \((\d+) locations?\)<)re");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLegend);
+       it != std::sregex_iterator(); ++it) {
+    picture.legend[std::stoi((*it)[1])] = std::stoi((*it)[2]);
+  }
+  return picture;
+}
+
+// --groups 4: every location and every fusion inside a group carries its
+// group's colour, the groups are those metclust-export writes (R's cutree
+// numbering), the fusions above the cut are grey and lie beyond the cut line.
+TEST(PlotProgram, GroupsAreColouredAndTheCutIsDrawn) {
+  ScratchFolder folder;
+  const std::vector<YearInput> years = {scattered(1992, 20, 9), scattered(1993, 3, 2)};
+  ASSERT_EQ(testing::run_job(folder.path(), "Average trial", years, 3).status, 0);
+  auto run = testing::run_program(testing::plot_program(), {"--groups", "4", "JOB"}, folder.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = testing::run_program(testing::export_program(), {"--groups", "4", "-o", "x", "JOB"},
+                             folder.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::map<std::string, std::map<int, int>> exported;
+  for (const std::string& line : lines(folder.take("x/JOB-groups.csv"))) {
+    std::vector<std::string> fields;
+    std::stringstream row(line);
+    for (std::string field; std::getline(row, field, ',');) fields.push_back(field);
+    if (fields[0] != "year") exported[fields[0]][std::stoi(fields[1])] = std::stoi(fields[3]);
+  }
+
+  for (const YearInput& year : years) {
+    std::string file = "JOB-";
+    file += std::to_string(year.year);
+    file += ".svg";
+    SCOPED_TRACE(file);
+    const std::string svg = folder.take(file);
+    if (testing::xmllint_available()) {
+      EXPECT_TRUE(testing::well_formed(folder.path() / file));
+    }
+    const CutPicture picture = read_cut_picture(svg);
+    const int n = static_cast<int>(year.names.size());
+    const int groups = std::min(4, n);
+    EXPECT_EQ(picture.group_of_location, exported.at(std::to_string(year.year)));
+    std::map<int, int> sizes;
+    for (const auto& [location, group] : picture.group_of_location) {
+      ++sizes[group];
+      const GroupStyle style = group_style(group);
+      std::string swatch = "g";
+      swatch += std::to_string(group);
+      if (style.dashed) swatch += " dashed";
+      EXPECT_EQ(picture.swatch.at(location), swatch);
+    }
+    EXPECT_EQ(picture.legend, sizes);
+    EXPECT_EQ(static_cast<int>(sizes.size()), groups);
+
+    // The first n - K fusions lie inside groups, the others above the cut.
+    ASSERT_EQ(picture.bracket_class.size(), static_cast<std::size_t>(n - 1));
+    std::set<std::string> inside;
+    for (int s = 0; s < n - 1; ++s) {
+      const std::string& classes = picture.bracket_class[static_cast<std::size_t>(s)];
+      if (s < n - groups) {
+        EXPECT_NE(classes.find(" g"), std::string::npos) << s;
+        inside.insert(classes);
+      } else {
+        EXPECT_EQ(classes, " above") << s;
+      }
+    }
+    // Also where every location is a group of its own: below all fusions.
+    ASSERT_EQ(picture.cut_x.size(), 1u);
+    for (int s = 0; s < n - 1; ++s) {
+      const double x = picture.node_x[static_cast<std::size_t>(s)];
+      if (s < n - groups) {
+        EXPECT_LT(x, picture.cut_x[0]) << s;
+      } else {
+        EXPECT_GT(x, picture.cut_x[0]) << s;
+      }
+    }
+  }
+  const std::string small = folder.take("JOB-1993.svg");
+  EXPECT_NE(small.find("cut into 3 groups (asked for 4; the year has only 3 locations)"),
+            std::string::npos);
+  EXPECT_NE(folder.take("JOB.html").find("each year cut into 4 groups"), std::string::npos);
+}
+
+// The tick marks of the value axis, as "x:text".
+std::vector<std::string> ticks(const std::string& svg) {
+  static const std::regex kTick(R"re(<text class="tick" x="([^"]*)"[^>]*>([^<]*)</text>)re");
+  std::vector<std::string> out;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kTick); it != std::sregex_iterator();
+       ++it) {
+    out.push_back((*it)[1].str() + ":" + (*it)[2].str());
+  }
+  return out;
+}
+
+// --same-scale: years of different spans share one value axis, with the
+// levels or with the fusion order.
+TEST(PlotProgram, SameScaleForEveryYear) {
+  ScratchFolder folder;
+  YearInput wide = scattered(1992, 15, 4);
+  YearInput narrow = scattered(1993, 6, 8);
+  narrow.proximity = [](std::size_t i, std::size_t j) { return 0.1 * static_cast<double>(i + j); };
+  ASSERT_EQ(testing::run_job(folder.path(), "Trial", {wide, narrow}, 2).status, 0);
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{}, std::vector<std::string>{"--order"}}) {
+    std::vector<std::string> arguments = options;
+    arguments.push_back("JOB");
+    // Each year on its own scale: the last fusion at the right end of both.
+    const auto last_node = [&](const char* file) {
+      return brackets(folder.take(file)).back()[2].first;
+    };
+    ASSERT_EQ(testing::run_program(testing::plot_program(), arguments, folder.path()).status, 0);
+    EXPECT_EQ(last_node("JOB-1992.svg"), last_node("JOB-1993.svg"));
+    arguments.insert(arguments.begin(), "--same-scale");
+    ASSERT_EQ(testing::run_program(testing::plot_program(), arguments, folder.path()).status, 0);
+    const std::vector<std::string> first = ticks(folder.take("JOB-1992.svg"));
+    EXPECT_FALSE(first.empty());
+    EXPECT_EQ(first, ticks(folder.take("JOB-1993.svg")));
+    EXPECT_GT(last_node("JOB-1992.svg"), last_node("JOB-1993.svg"));
+    // The leaves stand at one place on both.
+    EXPECT_EQ(leaves(folder.take("JOB-1992.svg")).front().x,
+              leaves(folder.take("JOB-1993.svg")).front().x);
+  }
 }
 
 struct PlotRun {
@@ -236,13 +340,19 @@ TEST(PlotCommandLine, HelpVersionAndWrongUse) {
       {{}, "no job given"},
       {{"--colour", "JOB"}, "unknown option '--colour'"},
       {{"JOB", "OTHER"}, "more than one job given: 'OTHER'"},
-      {{"JOB", "-o"}, "option '-o' needs a folder"},
+      {{"JOB", "-o"}, "more than one job given: '-o'"},
+      {{"-o"}, "option '-o' needs a value"},
+      {{"--order", "--heights", "JOB"}, "--heights and --order ask for two different scales"},
+      {{"--groups", "0", "JOB"}, "--groups takes a whole number of at least 1, not '0'"},
+      {{"--same-scale=yes", "JOB"}, "option '--same-scale' takes no value"},
       {{"--output=", "JOB"}, "empty output folder"},
   };
   for (const auto& [arguments, what] : wrong) {
     const PlotRun run = plot(arguments);
     EXPECT_EQ(run.status, kExitUsage) << what;
-    EXPECT_EQ(run.err, "metclust-plot: " + what + " (see metclust-plot --help)\n");
+    EXPECT_EQ(run.err, "metclust-plot: " + what +
+                           "\nUsage: metclust-plot [OPTION]... JOB\n"
+                           "Try 'metclust-plot --help' for more information.\n");
     EXPECT_EQ(run.out, "");
   }
 }
@@ -290,7 +400,7 @@ TEST(PlotCommandLine, FaultyFilesGiveOneLineAndNoPicture) {
     std::vector<std::string> arguments = c.options;
     arguments.push_back(job);
     const PlotRun run = plot(arguments);
-    EXPECT_EQ(run.status, kExitFileFault) << c.what;
+    EXPECT_EQ(run.status, kExitBadData) << c.what;
     EXPECT_EQ(run.err.rfind("metclust-plot: " + c.error, 0), 0u) << c.what << ": " << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.what;
     EXPECT_FALSE(folder.exists("JOB-1992.svg")) << c.what;
@@ -301,9 +411,8 @@ TEST(PlotCommandLine, FaultyFilesGiveOneLineAndNoPicture) {
   testing::write_bytes(job + ".PCL", cut_pcl);
   testing::write_bytes(job + ".CLS", cls);
   const auto run = testing::run_program(testing::plot_program(), {"JOB"}, folder.path());
-  EXPECT_EQ(run.status, kExitFileFault);
-  EXPECT_EQ(run.err,
-            "metclust-plot: JOB.PCL:24: the file ends where another record is needed\n");
+  EXPECT_EQ(run.status, kExitBadData);
+  EXPECT_EQ(run.err, "metclust-plot: JOB.PCL:24: the file ends where another record is needed\n");
   EXPECT_EQ(run.out, "");
   EXPECT_FALSE(folder.exists("JOB-1992.svg"));
   const auto usage = testing::run_program(testing::plot_program(), {"--bad"}, folder.path());

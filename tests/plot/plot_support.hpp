@@ -14,6 +14,7 @@
 
 #include "support/job_runner.hpp"
 #include "support/programs.hpp"
+#include "support/records_of.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace metclust::plot::testing {
@@ -97,6 +98,12 @@ inline std::string right(std::string_view text, std::size_t width) {
   return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
 }
 
+// The programs under test.
+using Outcome = metclust::testing::RunOutcome;
+using metclust::testing::metclust_program;
+using metclust::testing::plot_program;
+inline fs::path export_program() { return fs::path(METCLUST_BINARY).parent_path() / "metclust-export"; }
+
 // One year group of a job: the names of its locations and the proximity of
 // locations i < j (0-based).
 struct YearInput {
@@ -134,6 +141,102 @@ inline RunOutcome run_job(const fs::path& folder, const std::string& title,
                      "Y\nJOB\n" + decimal(static_cast<std::size_t>(strategy)) + "\n");
 }
 
+inline double number(const std::string& text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+// Locations scattered over a plane, named LOC001, LOC002, ...; the proximity
+// is their distance. Different seeds give different scatters.
+inline YearInput scattered(int year, std::size_t count, std::uint32_t seed) {
+  std::vector<std::pair<double, double>> at;
+  std::uint32_t state = seed;
+  const auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
+  };
+  YearInput input;
+  input.year = year;
+  for (std::size_t k = 0; k < count; ++k) {
+    at.emplace_back(next() * 10, next() * 10);
+    input.names.push_back("LOC" + right(decimal(k + 1), 3));
+    std::replace(input.names.back().begin(), input.names.back().end(), ' ', '0');
+  }
+  input.proximity = [at](std::size_t i, std::size_t j) {
+    return std::hypot(at[i].first - at[j].first, at[i].second - at[j].second);
+  };
+  return input;
+}
+
+// The records of a file, as copies.
+inline std::vector<std::string> lines(const std::string& bytes) {
+  std::vector<std::string> out;
+  for (const std::string_view record : metclust::testing::records_of(bytes)) out.emplace_back(record);
+  return out;
+}
+
+inline std::string trimmed(std::string text) {
+  text.erase(text.find_last_not_of(' ') + 1);
+  text.erase(0, text.find_first_not_of(' '));
+  return text;
+}
+
+// The location names of each year in dendrogram order, cut straight from the
+// node listing columns 33-40 of the .PCL records that follow each header.
+inline std::vector<std::vector<std::string>> listed_names(const std::string& pcl) {
+  const std::vector<std::string> records = lines(pcl);
+  std::vector<std::vector<std::string>> years;
+  std::size_t header = 0;
+  while (header < records.size()) {
+    const int nl = static_cast<int>(number(trimmed(records[header].substr(5, 5))));
+    std::vector<std::string> names;
+    for (int k = 1; k <= nl; ++k) names.push_back(trimmed(records[header + k].substr(32, 8)));
+    years.push_back(names);
+    header += 1 + 6 * static_cast<std::size_t>(std::max(0, nl - 1));
+  }
+  return years;
+}
+
+// The fusion levels of each year, cut from columns 21-36 of the .CLS fusion
+// records (the records with "+" in column 9).
+inline std::vector<std::vector<double>> listed_levels(const std::string& cls) {
+  std::vector<std::vector<double>> years;
+  bool in_fusions = false;
+  for (const std::string& record : lines(cls)) {
+    const bool fusion = record.size() >= 36 && record[8] == '+';
+    if (fusion && !in_fusions) years.emplace_back();
+    if (fusion) years.back().push_back(number(trimmed(record.substr(20, 16))));
+    in_fusions = fusion;
+  }
+  return years;
+}
+
+// The fusion records of each year, cut from the .CLS records with "+" in
+// column 9: first group, second group, new group, level.
+struct ListedFusion {
+  int first = 0;
+  int second = 0;
+  int node = 0;
+  double level = 0;
+};
+inline std::vector<std::vector<ListedFusion>> listed_fusions(const std::string& cls) {
+  std::vector<std::vector<ListedFusion>> years;
+  bool in_fusions = false;
+  for (const std::string& record : lines(cls)) {
+    const bool fusion = record.size() >= 36 && record[8] == '+';
+    if (fusion && !in_fusions) years.emplace_back();
+    if (fusion) {
+      years.back().push_back({static_cast<int>(number(trimmed(record.substr(3, 4)))),
+                              static_cast<int>(number(trimmed(record.substr(9, 4)))),
+                              static_cast<int>(number(trimmed(record.substr(15, 4)))),
+                              number(trimmed(record.substr(20, 16)))});
+    }
+    in_fusions = fusion;
+  }
+  return years;
+}
+
 // What a test reads back from a picture.
 struct Leaf {
   double x = 0;
@@ -142,11 +245,6 @@ struct Leaf {
 };
 using Bracket = std::vector<std::pair<double, double>>;
 
-inline double number(const std::string& text) {
-  double value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
 
 inline std::vector<Leaf> leaves(const std::string& svg) {
   static const std::regex kLeaf(

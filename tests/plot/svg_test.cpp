@@ -7,11 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "plot/markup.hpp"
+#include "records/decimal.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/markup.hpp"
 #include "plot/plot_support.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace metclust::plot {
+
+using records::cat;
+using tools::escaped;
+using tools::fixed_text;
+using tools::integer_text;
+using tools::shortest_text;
+using tools::url_segment;
 namespace {
 
 using testing::Bracket;
@@ -23,6 +33,13 @@ using testing::three_site_plot_records;
 
 YearPlot three_sites() {
   return formats::read_plot_records(joined_records(three_site_plot_records()), "J.PCL").at(0);
+}
+
+PictureOptions heights_options(std::int32_t strategy = 0) {
+  PictureOptions options;
+  options.heights = true;
+  options.strategy = strategy;
+  return options;
 }
 
 // Checks the picture with xmllint when the machine has it.
@@ -72,7 +89,7 @@ TEST(YearPicture, LeavesInDendrogramOrderAndOneBracketPerFusion) {
 TEST(YearPicture, HeightsFollowTheLevelsAndShowInversions) {
   YearPlot year = three_sites();
   year.levels = {1.0, 0.5};
-  const std::string svg = year_svg_document(year, PictureOptions{.heights = true, .strategy = 4});
+  const std::string svg = year_svg_document(year, heights_options(4));
   expect_well_formed(svg);
   const std::vector<Bracket> drawn = brackets(svg);
   ASSERT_EQ(drawn.size(), 2u);
@@ -116,7 +133,7 @@ TEST(YearPicture, OnlyAFusionBelowAGroupItJoinsIsMarked) {
 TEST(YearPicture, NegativeLevelsKeepTheLeavesBelowEveryFusion) {
   YearPlot year = three_sites();
   year.levels = {-1.0, 2.0};
-  const std::string svg = year_svg_document(year, PictureOptions{.heights = true});
+  const std::string svg = year_svg_document(year, heights_options());
   const std::vector<Bracket> drawn = brackets(svg);
   ASSERT_EQ(drawn.size(), 2u);
   EXPECT_LT(drawn[0][0].first, drawn[0][2].first);
@@ -140,7 +157,7 @@ TEST(YearPicture, OneLocationHasNothingToDraw) {
   YearPlot year;
   year.year = 1995;
   year.locations = 1;
-  const std::string svg = year_svg_document(year, PictureOptions{.heights = true});
+  const std::string svg = year_svg_document(year, heights_options());
   expect_well_formed(svg);
   EXPECT_TRUE(leaves(svg).empty());
   EXPECT_TRUE(brackets(svg).empty());

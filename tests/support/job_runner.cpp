@@ -81,7 +81,10 @@ RunOutcome run_program(const std::filesystem::path& program,
       ::_exit(127);
     }
     if (limits.file_size) {
-      ::signal(SIGXFSZ, SIG_IGN);
+      // As a user's shell starts it after `ulimit -f`: the signal of a write
+      // past the limit in its default action, which ends the process unless
+      // the program itself ignores it.
+      ::signal(SIGXFSZ, SIG_DFL);
       const rlimit limit{*limits.file_size, *limits.file_size};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
     }

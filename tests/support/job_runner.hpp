@@ -12,8 +12,9 @@
 namespace metclust::testing {
 
 struct RunLimits {
-  // The largest file the program may write, in bytes; a write past it fails
-  // (with EFBIG) rather than ending the process.
+  // The largest file the program may write, in bytes, with SIGXFSZ in its
+  // default action as a shell leaves it: a write past it ends the process
+  // unless the program ignores the signal itself.
   std::optional<unsigned long long> file_size;
   // When the tests run as root: the program runs as the unprivileged user
   // nobody, so that file permissions hold for it.

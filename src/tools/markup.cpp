@@ -1,43 +1,15 @@
-#include "plot/markup.hpp"
+#include "tools/markup.hpp"
 
 #include <charconv>
 #include <cstddef>
 
-namespace metclust::plot {
+#include "tools/csv.hpp"
+#include "tools/utf8.hpp"
+
+namespace metclust::tools {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// Length of the well-formed UTF-8 sequence at the start of `text`, or 0.
-std::size_t utf8_length(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  // U+FFFE and U+FFFF are not XML characters.
-  if (length == 3 && lead == 0xEF && byte(1) == 0xBF && byte(2) >= 0xBE) return 0;
-  return length;
-}
 
 }  // namespace
 
@@ -76,7 +48,7 @@ std::string escaped(std::string_view text) {
       ++at;
       continue;
     }
-    const std::size_t length = utf8_length(text.substr(at));
+    const std::size_t length = utf8_sequence_length(text.substr(at));
     if (length == 0) {
       out += kReplacement;
       ++at;
@@ -86,15 +58,6 @@ std::string escaped(std::string_view text) {
     }
   }
   return out;
-}
-
-std::string cat(std::initializer_list<std::string_view> parts) {
-  std::size_t size = 0;
-  for (const std::string_view part : parts) size += part.size();
-  std::string text;
-  text.reserve(size);
-  for (const std::string_view part : parts) text += part;
-  return text;
 }
 
 std::string url_segment(std::string_view name) {
@@ -115,12 +78,6 @@ std::string url_segment(std::string_view name) {
   return out;
 }
 
-std::string integer_text(std::int64_t value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::string(digits, end);
-}
-
 std::string fixed_text(double value, int precision) {
   char digits[400];
   const auto result =
@@ -131,10 +88,4 @@ std::string fixed_text(double value, int precision) {
   return text;
 }
 
-std::string shortest_text(double value) {
-  char digits[64];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::string(digits, end);
-}
-
-}  // namespace metclust::plot
+}  // namespace metclust::tools

@@ -1,0 +1,136 @@
+#include "compare/cli.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "compare/across_years.hpp"
+#include "compare/consensus.hpp"
+#include "compare/job_years.hpp"
+#include "compare/page.hpp"
+#include "compare/tables.hpp"
+#include "tools/job_files.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/output_files.hpp"
+
+namespace metclust::compare {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kVersion = "1.0.0";
+constexpr std::string_view kUsage = "Usage: metclust-compare (--groups K | --height H) [-o DIR] JOB\n";
+constexpr std::string_view kHelp =
+    "Usage: metclust-compare (--groups K | --height H) [-o DIR] JOB\n"
+    "Say which locations of a finished metclust job group together year after\n"
+    "year, and how far the years agree. A location is the same location in\n"
+    "every year that holds its name.\n"
+    "\n"
+    "Reads JOB.PCL and JOB.CLS, cuts every year's tree, and writes:\n"
+    "  JOB-groups-by-year.csv  location, then each year's group (numbers kept\n"
+    "                          from year to year by largest overlap)\n"
+    "  JOB-comembership.csv    location_a,location_b,years_both,years_together,share\n"
+    "  JOB-agreement.csv       year_a,year_b,shared_locations,adjusted_rand,\n"
+    "                          cophenetic_correlation (empty below 3 shared\n"
+    "                          locations or where undefined)\n"
+    "  JOB-years.html          heat map in consensus-tree order, consensus groups\n"
+    "                          with stability, agreement and group tables\n"
+    "Years a job holds again are columns of their own, <year>-2, <year>-3, ...\n"
+    "The job's own files are only read.\n"
+    "\n"
+    "Options (one of --groups and --height is required):\n"
+    "  -g, --groups K    cut each year into K groups by fusion order, as R's\n"
+    "                    cutree with k; the consensus tree is cut into K too\n"
+    "      --height H    cut each year at level H, as cutree with h; the\n"
+    "                    consensus tree is cut at 0.5 (mean share above one half)\n"
+    "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
+    "                    job's folder\n"
+    "  -h, --help        show this help and exit\n"
+    "  -V, --version     show the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
+    "be written (then nothing is written), 2 on a wrong command line.\n";
+
+struct Settings {
+  std::string job;
+  std::optional<std::string> output;
+  CutRule rule;
+};
+
+Settings parse_arguments(std::span<const std::string> arguments) {
+  Settings settings;
+  tools::Arguments walker(arguments);
+  while (const std::optional<std::string> option = walker.next_option()) {
+    if (*option == "-o" || *option == "--output") {
+      settings.output = walker.value();
+      if (settings.output->empty()) throw tools::UsageError("empty output folder");
+    } else if (*option == "-g" || *option == "--groups") {
+      const std::string text = walker.value();
+      settings.rule.groups = tools::parse_integer(text);
+      if (!settings.rule.groups || *settings.rule.groups < 1) {
+        throw tools::UsageError("--groups takes a whole number of at least 1, not '" + text + "'");
+      }
+    } else if (*option == "--height") {
+      const std::string text = walker.value();
+      settings.rule.height = tools::parse_real(text);
+      if (!settings.rule.height) throw tools::UsageError("--height takes a number, not '" + text + "'");
+    } else {
+      throw tools::UsageError("unknown option '" + *option + "'");
+    }
+  }
+  if (settings.rule.groups && settings.rule.height) {
+    throw tools::UsageError("--groups and --height are two ways to cut; give one");
+  }
+  if (!settings.rule.groups && !settings.rule.height) {
+    throw tools::UsageError("say how to cut the years: --groups K or --height H");
+  }
+  const std::span<const std::string> operands = walker.operands();
+  if (operands.empty()) throw tools::UsageError("no job given");
+  if (operands.size() > 1) throw tools::UsageError("more than one job given: '" + operands[1] + "'");
+  settings.job = tools::job_name(operands[0]);
+  return settings;
+}
+
+int run(const Settings& settings, std::ostream& out, std::ostream& err) {
+  const JobYears job = read_job_years(settings.job, settings.rule);
+  const Comparison comparison = compare_years(job.years);
+  ConsensusCut cut;
+  cut.groups = settings.rule.groups;
+  const Consensus tree = consensus(comparison, cut);
+
+  const fs::path job_path(settings.job);
+  const std::string name = job_path.filename().string();
+  const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
+  PageText text;
+  text.job = name;
+  text.title = job.title;
+  text.cut = settings.rule.groups ? tools::integer_text(*settings.rule.groups) + " groups"
+                                  : "groups at level " + tools::shortest_text(*settings.rule.height);
+  text.consensus_cut = settings.rule.groups
+                           ? tools::integer_text(*settings.rule.groups) + " groups"
+                           : "groups at 1 \u2212 share = 0.5 (pairs together in more than half their years on average)";
+
+  tools::OutputFiles outputs;
+  outputs.add(folder / (name + "-groups-by-year.csv"), groups_by_year_csv(comparison));
+  outputs.add(folder / (name + "-comembership.csv"), comembership_csv(comparison));
+  outputs.add(folder / (name + "-agreement.csv"), agreement_csv(comparison));
+  outputs.add(folder / (name + "-years.html"), years_page(comparison, tree, text));
+  if (settings.output) tools::OutputFiles::make_folder(folder);
+  outputs.commit();
+  for (const fs::path& path : outputs.paths()) out << path.string() << '\n';
+  for (const std::string& note : job.notes) err << "metclust-compare: note: " << note << '\n';
+  return tools::kExitOk;
+}
+
+}  // namespace
+
+int run_compare(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
+  static constexpr tools::ProgramText kText{"metclust-compare", kUsage, kHelp};
+  return tools::run_program(kText, kVersion, arguments, out, err,
+                            [&](std::span<const std::string> words) {
+                              return run(parse_arguments(words), out, err);
+                            });
+}
+
+}  // namespace metclust::compare

@@ -1,0 +1,15 @@
+// The command line of metclust-compare.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+
+namespace metclust::compare {
+
+// Runs metclust-compare with the arguments that follow the program name. The
+// names of the files written go to `out`, one a line; a fault is one line on
+// `err` (a wrong command line adds the usage). Returns the exit status.
+int run_compare(std::span<const std::string> arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace metclust::compare

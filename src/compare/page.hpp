@@ -1,0 +1,24 @@
+// JOB-years.html: the comparison on one self-contained page (inline CSS, no
+// scripts): the co-membership heat map in consensus-tree order, the
+// consensus groups with each location's stability, the year x year
+// agreement table and the location x year group table.
+#pragma once
+
+#include <string>
+
+#include "compare/across_years.hpp"
+#include "compare/consensus.hpp"
+
+namespace metclust::compare {
+
+struct PageText {
+  std::string job;    // the job's name
+  std::string title;  // the job title
+  std::string cut;    // how each year was cut, e.g. "4 groups"
+  std::string consensus_cut;  // how the consensus tree was cut
+};
+
+std::string years_page(const Comparison& comparison, const Consensus& consensus,
+                       const PageText& text);
+
+}  // namespace metclust::compare

@@ -1,0 +1,181 @@
+#include "export/cli.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include "export/year_tables.hpp"
+#include "records/located_error.hpp"
+#include "tools/command_line.hpp"
+#include "tools/csv.hpp"
+#include "tools/job_files.hpp"
+#include "tools/output_files.hpp"
+#include "tools/utf8.hpp"
+#include "tools/year_tree.hpp"
+#include "trees/newick.hpp"
+
+namespace metclust::exporting {
+namespace {
+
+namespace fs = std::filesystem;
+using formats::YearPlot;
+
+constexpr std::string_view kVersion = "1.0.0";
+constexpr std::string_view kUsage =
+    "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
+constexpr std::string_view kHelp =
+    "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n"
+    "Write the trees of a finished metclust job in the forms R, Python and tree\n"
+    "viewers read.\n"
+    "\n"
+    "Reads JOB.PCL and JOB.CLS, checks them against each other, and writes for\n"
+    "each year group (JOB-<year>, JOB-<year>-2 for a year that comes again):\n"
+    "  JOB-<year>.nwk            the tree in Newick, a fusion's node at its level\n"
+    "  JOB-<year>-merges.csv     merge1,merge2,height as R's hclust holds them\n"
+    "  JOB-<year>-linkage.csv    cluster1,cluster2,height,size as scipy's linkage\n"
+    "  JOB-<year>-locations.csv  number,name,order (place in dendrogram order)\n"
+    "and with --groups or --height JOB-groups.csv: year,location,name,group.\n"
+    "The job's own files are only read.\n"
+    "\n"
+    "Options:\n"
+    "  -g, --groups K    cut each year into K groups by fusion order, as R's\n"
+    "                    cutree with k; a year of fewer than K locations puts\n"
+    "                    each location in a group of its own\n"
+    "      --height H    cut each year at level H: a group holds no fusion\n"
+    "                    above H (below an inversion, the fusions under a\n"
+    "                    higher one count at its level)\n"
+    "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
+    "                    job's folder\n"
+    "  -h, --help        show this help and exit\n"
+    "  -V, --version     show the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
+    "be written (then nothing is written), 2 on a wrong command line.\n";
+
+struct Settings {
+  std::string job;
+  std::optional<std::string> output;
+  std::optional<std::int64_t> groups;
+  std::optional<double> height;
+};
+
+Settings parse_arguments(std::span<const std::string> arguments) {
+  Settings settings;
+  tools::Arguments walker(arguments);
+  while (const std::optional<std::string> option = walker.next_option()) {
+    if (*option == "-o" || *option == "--output") {
+      settings.output = walker.value();
+      if (settings.output->empty()) throw tools::UsageError("empty output folder");
+    } else if (*option == "-g" || *option == "--groups") {
+      const std::string text = walker.value();
+      settings.groups = tools::parse_integer(text);
+      if (!settings.groups || *settings.groups < 1) {
+        throw tools::UsageError("--groups takes a whole number of at least 1, not '" + text + "'");
+      }
+    } else if (*option == "--height") {
+      const std::string text = walker.value();
+      settings.height = tools::parse_real(text);
+      if (!settings.height) throw tools::UsageError("--height takes a number, not '" + text + "'");
+    } else {
+      throw tools::UsageError("unknown option '" + *option + "'");
+    }
+  }
+  if (settings.groups && settings.height) {
+    throw tools::UsageError("--groups and --height are two ways to cut; give one");
+  }
+  const std::span<const std::string> operands = walker.operands();
+  if (operands.empty()) throw tools::UsageError("no job given");
+  if (operands.size() > 1)
+    throw tools::UsageError("more than one job given: '" + operands[1] + "'");
+  settings.job = tools::job_name(operands[0]);
+  return settings;
+}
+
+// The names of a year's locations by number, from the node listing of the
+// plot data, as UTF-8.
+std::vector<std::string> location_names(const YearPlot& year, std::size_t locations) {
+  std::vector<std::string> names(locations);
+  for (std::size_t slot = 0; slot < locations && slot < year.listing.size(); ++slot) {
+    const formats::ListedNode& entry = year.listing[slot];
+    names.at(static_cast<std::size_t>(entry.number) - 1) = tools::valid_utf8(entry.name);
+  }
+  return names;
+}
+
+// Labels of the Newick leaves: the names, and "(k)" for location k when its
+// name is blank, so that every leaf can be told apart from the others.
+std::vector<std::string> leaf_labels(std::vector<std::string> names) {
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (names[k].find_first_not_of(' ') == std::string::npos) {
+      names[k] = '(';
+      names[k] += tools::integer_text(static_cast<std::int64_t>(k) + 1);
+      names[k] += ')';
+    }
+  }
+  return names;
+}
+
+// The tree of a year, checked against the plot data's node listing: both
+// must give the same dendrogram order.
+int run(const Settings& settings, std::ostream& out, std::ostream& err) {
+  // Everything is read, checked and made before anything is written.
+  const tools::JobFiles job = tools::read_job(settings.job, tools::Cluster::Required,
+                                              "metclust-export takes the fusion levels from it");
+  const std::string plot_file = settings.job + ".PCL";
+
+  const fs::path job_path(settings.job);
+  const std::string name = job_path.filename().string();
+  const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
+  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
+
+  tools::OutputFiles outputs;
+  tools::CsvWriter groups;
+  const bool cut = settings.groups || settings.height;
+  if (cut) groups_header(groups);
+  std::vector<std::string> notes;
+  for (std::size_t k = 0; k < job.years.size(); ++k) {
+    const YearPlot& year = job.years[k];
+    const trees::Tree tree = tools::checked_year_tree(year, plot_file);
+    const std::vector<std::string> names =
+        location_names(year, static_cast<std::size_t>(tree.locations()));
+    const std::string& stem = stems[k];
+    outputs.add(folder / (stem + ".nwk"), trees::newick(tree, leaf_labels(names)));
+    outputs.add(folder / (stem + "-merges.csv"), merges_csv(tree));
+    outputs.add(folder / (stem + "-linkage.csv"), linkage_csv(tree));
+    outputs.add(folder / (stem + "-locations.csv"), locations_csv(tree, names));
+    if (!cut) continue;
+    const trees::Partition partition = settings.groups
+                                           ? trees::cut_into_groups(tree, *settings.groups)
+                                           : trees::cut_at_level(tree, *settings.height);
+    groups_rows(groups, std::string_view(stem).substr(name.size() + 1), partition, names);
+    if (settings.groups && tree.locations() < *settings.groups && tree.locations() > 0) {
+      notes.push_back(stem + ": " + tools::integer_text(tree.locations()) +
+                      (tree.locations() == 1 ? " location" : " locations") + ", fewer than the " +
+                      tools::integer_text(*settings.groups) +
+                      " groups asked for; each location is a group of its own");
+    }
+    if (settings.height && trees::has_inversion(tree)) {
+      notes.push_back(stem +
+                      ": the tree has an inversion; fusions under a higher one count at its level");
+    }
+  }
+  if (cut) outputs.add(folder / (name + "-groups.csv"), groups.take());
+  if (settings.output) tools::OutputFiles::make_folder(folder);
+  outputs.commit();
+  for (const fs::path& path : outputs.paths()) out << path.string() << '\n';
+  for (const std::string& note : notes) err << "metclust-export: note: " << note << '\n';
+  return tools::kExitOk;
+}
+
+}  // namespace
+
+int run_export(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
+  static constexpr tools::ProgramText kText{"metclust-export", kUsage, kHelp};
+  return tools::run_program(
+      kText, kVersion, arguments, out, err,
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out, err); });
+}
+
+}  // namespace metclust::exporting

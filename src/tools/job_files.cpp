@@ -1,0 +1,39 @@
+#include "tools/job_files.hpp"
+
+#include <filesystem>
+
+#include "tools/command_line.hpp"
+#include "tools/output_files.hpp"
+
+namespace metclust::tools {
+
+std::string job_name(std::string_view operand) {
+  std::string job(operand);
+  for (const std::string_view suffix : {".PCL", ".CLS"}) {
+    if (job.ends_with(suffix)) job.resize(job.size() - suffix.size());
+  }
+  if (std::filesystem::path(job).filename().empty()) {
+    throw UsageError("'" + std::string(operand) + "' names no job");
+  }
+  return job;
+}
+
+JobFiles read_job(const std::string& job, Cluster cluster, std::string_view why) {
+  const std::string plot_file = job + ".PCL";
+  const std::string cluster_file = job + ".CLS";
+  JobFiles files;
+  files.years = formats::read_plot_records(read_file(plot_file), plot_file);
+  const std::optional<std::string> cluster_bytes = read_file_if_present(cluster_file);
+  if (!cluster_bytes && cluster == Cluster::Required) {
+    throw FileError(cluster_file, "no such file; " + std::string(why));
+  }
+  files.title = files.years.empty() ? std::string() : files.years.front().title;
+  if (cluster_bytes) {
+    files.cluster = formats::read_cluster_records(*cluster_bytes, cluster_file);
+    formats::attach_cluster_values(files.years, *files.cluster, cluster_file, plot_file);
+    if (files.title.empty()) files.title = files.cluster->title;
+  }
+  return files;
+}
+
+}  // namespace metclust::tools

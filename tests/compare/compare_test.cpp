@@ -1,0 +1,215 @@
+// metclust-compare: the indices on textbook cases, a three-year job worked
+// out by hand, and the program on jobs that metclust itself ran.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "compare/across_years.hpp"
+#include "compare/consensus.hpp"
+#include "compare/indices.hpp"
+#include "compare/tables.hpp"
+#include "plot/plot_support.hpp"
+
+namespace metclust::compare {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RandCase {
+  const char* what;
+  std::vector<std::int32_t> first;
+  std::vector<std::int32_t> second;
+  double expected;
+};
+
+TEST(AdjustedRand, TextbookCases) {
+  const RandCase cases[] = {
+      {"identical", {1, 1, 2, 2, 3}, {1, 1, 2, 2, 3}, 1.0},
+      {"identical up to the labels", {1, 1, 2, 2, 3}, {7, 7, 4, 4, 9}, 1.0},
+      // scikit-learn's user guide: adjusted_rand_score([0,0,1,1], [0,0,1,2])
+      // = 0.57 (4/7 exactly), and the index is symmetric.
+      {"scikit-learn guide", {0, 0, 1, 1}, {0, 0, 1, 2}, 4.0 / 7.0},
+      {"scikit-learn guide, swapped", {0, 0, 1, 2}, {0, 0, 1, 1}, 4.0 / 7.0},
+      // By hand: cells 2,1,1,2 give index 2; rows 3,3 give 6; columns 2,2,2
+      // give 3; of 15 pairs: (2 - 18/15) / (4.5 - 18/15) = 8/33.
+      {"by hand", {1, 1, 1, 2, 2, 2}, {1, 1, 2, 2, 3, 3}, 8.0 / 33.0},
+      {"one group against singletons", {1, 1, 1, 1}, {1, 2, 3, 4}, 0.0},
+      {"both one group", {5, 5, 5}, {2, 2, 2}, 1.0},
+      {"both singletons", {1, 2, 3}, {3, 2, 1}, 1.0},
+      // Against any one non-trivial partition a single group scores 0.
+      {"one group against two", {1, 1, 1, 1}, {1, 1, 2, 2}, 0.0},
+  };
+  for (const RandCase& c : cases) {
+    const std::optional<double> value = adjusted_rand(c.first, c.second);
+    ASSERT_TRUE(value.has_value()) << c.what;
+    EXPECT_NEAR(*value, c.expected, 1e-15) << c.what;
+  }
+  EXPECT_FALSE(adjusted_rand(std::vector<std::int32_t>{1}, std::vector<std::int32_t>{1}));
+}
+
+TEST(Pearson, ConstantSeriesHaveNoCorrelation) {
+  EXPECT_FALSE(pearson(std::vector<double>{1, 2, 3}, std::vector<double>{4, 4, 4}));
+  EXPECT_NEAR(*pearson(std::vector<double>{1, 2, 3}, std::vector<double>{6, 4, 2}), -1.0, 1e-15);
+}
+
+// Three years of five locations A..E:
+//   year 1: A B C D   (A,B) at 1, (C,D) at 2, both at 5
+//   year 2: B C A E   (B,A) at 1, (C,E) at 3, both at 4
+//   year 3: C D A B   (C,A) at 1, (D,B) at 2, both at 3
+// each cut into two groups.
+std::vector<YearCut> three_years() {
+  const auto year = [](std::string column, std::vector<std::string> names,
+                       std::vector<trees::Fusion> fusions) {
+    trees::Tree tree(4, std::move(fusions));
+    trees::Partition cut = trees::cut_into_groups(tree, 2);
+    return YearCut{std::move(column), std::move(names), std::move(tree), std::move(cut)};
+  };
+  std::vector<YearCut> years;
+  years.push_back(year("1", {"A", "B", "C", "D"}, {{1, 2, 1.0}, {3, 4, 2.0}, {5, 6, 5.0}}));
+  years.push_back(year("2", {"B", "C", "A", "E"}, {{1, 3, 1.0}, {2, 4, 3.0}, {5, 6, 4.0}}));
+  years.push_back(year("3", {"C", "D", "A", "B"}, {{1, 3, 1.0}, {2, 4, 2.0}, {5, 6, 3.0}}));
+  return years;
+}
+
+TEST(CompareYears, HandWorkedJob) {
+  const Comparison comparison = compare_years(three_years());
+
+  // Year 2 keeps both numbers (overlaps 2 and 1). In year 3 every overlap is
+  // 1: number 1 goes to the group of C and A (smaller group), 2 to D and B.
+  EXPECT_EQ(groups_by_year_csv(comparison),
+            "location,1,2,3\r\nA,1,1,1\r\nB,1,1,2\r\nC,2,2,1\r\nD,2,,2\r\nE,,2,\r\n");
+
+  // D and E never share a year, so they have no row.
+  EXPECT_EQ(comembership_csv(comparison),
+            "location_a,location_b,years_both,years_together,share\r\n"
+            "A,B,3,2,0.6666666666666666\r\nA,C,3,1,0.3333333333333333\r\nA,D,2,0,0\r\n"
+            "A,E,1,0,0\r\nB,C,3,0,0\r\nB,D,2,1,0.5\r\nB,E,1,0,0\r\nC,D,2,1,0.5\r\nC,E,1,1,1\r\n");
+
+  ASSERT_EQ(comparison.agreement.size(), 3U);
+  const Agreement& one_two = comparison.agreement[0];
+  const Agreement& one_three = comparison.agreement[1];
+  const Agreement& two_three = comparison.agreement[2];
+  // 1 and 2 share A, B, C with the same groups; levels (1, 5, 5) and (1, 4, 4).
+  EXPECT_EQ(one_two.shared, 3);
+  EXPECT_DOUBLE_EQ(*one_two.adjusted_rand, 1.0);
+  EXPECT_NEAR(*one_two.cophenetic_correlation, 1.0, 1e-15);
+  // 1 and 3 share A..D; every cell of the table is 1: (0 - 2/3) / (2 - 2/3).
+  // Levels AB..CD (1,5,5,5,5,2) and (3,1,3,3,2,3): r = -3.5 / sqrt(707/12).
+  EXPECT_EQ(one_three.shared, 4);
+  EXPECT_NEAR(*one_three.adjusted_rand, -0.5, 1e-15);
+  EXPECT_NEAR(*one_three.cophenetic_correlation, -3.5 / std::sqrt(707.0 / 12.0), 1e-14);
+  // 2 and 3 share B, C, A: (0 - 1/3) / (1 - 1/3); levels (4,1,4), (3,3,1).
+  EXPECT_EQ(two_three.shared, 3);
+  EXPECT_NEAR(*two_three.adjusted_rand, -0.5, 1e-15);
+  EXPECT_NEAR(*two_three.cophenetic_correlation, -0.5, 1e-15);
+}
+
+TEST(CompareYears, ConsensusByGroupAverage) {
+  const Comparison comparison = compare_years(three_years());
+  ConsensusCut cut;
+  cut.groups = 2;
+  const Consensus result = consensus(comparison, cut);
+  // E is seen in one year of three; the rule asks for 2.
+  EXPECT_EQ(result.minimum_years, 2);
+  ASSERT_EQ(result.members, (std::vector<std::size_t>{0, 1, 2, 3}));
+  // 1 - share: AB 1/3, CD 1/2, then AB to CD the mean of 2/3, 1, 1, 1/2.
+  ASSERT_EQ(result.tree.fusions().size(), 3U);
+  EXPECT_NEAR(result.tree.level(0), 1.0 / 3.0, 1e-15);
+  EXPECT_NEAR(result.tree.level(1), 0.5, 1e-15);
+  EXPECT_NEAR(result.tree.level(2), 19.0 / 24.0, 1e-15);
+  EXPECT_EQ(result.partition.group, (std::vector<std::int32_t>{1, 1, 2, 2}));
+  EXPECT_NEAR(*result.stability[0], 2.0 / 3.0, 1e-15);
+  EXPECT_NEAR(*result.stability[3], 0.5, 1e-15);
+
+  EXPECT_EQ(consensus_minimum_years(1), 1);
+  EXPECT_EQ(consensus_minimum_years(2), 2);
+  EXPECT_EQ(consensus_minimum_years(3), 2);
+  EXPECT_EQ(consensus_minimum_years(20), 10);
+}
+
+TEST(CompareYears, FewSharedLocationsLeaveTheIndicesEmpty) {
+  std::vector<YearCut> years = three_years();
+  // A fourth year holding only A and E, which also shows a location missing
+  // from most years.
+  trees::Tree tree(2, {{1, 2, 1.0}});
+  trees::Partition cut = trees::cut_into_groups(tree, 2);
+  years.push_back(YearCut{"3-2", {"E", "A"}, std::move(tree), std::move(cut)});
+  const Comparison comparison = compare_years(years);
+  const std::string csv = agreement_csv(comparison);
+  for (const char* row : {"\r\n1,3-2,1,,\r\n", "\r\n2,3-2,2,,\r\n", "\r\n3,3-2,1,,\r\n"}) {
+    EXPECT_NE(csv.find(row), std::string::npos) << row << csv;
+  }
+  EXPECT_EQ(csv.find("nan"), std::string::npos);
+  EXPECT_NE(groups_by_year_csv(comparison).find("\r\nE,,2,,"), std::string::npos);
+}
+
+// Jobs run through metclust, then metclust-compare.
+class CompareProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("metclust-compare-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+  plot::testing::Outcome run_job(std::vector<std::vector<std::string>> names) {
+    std::vector<plot::testing::YearInput> years;
+    int number = 90;
+    for (auto& list : names) {
+      years.push_back({number++, std::move(list), [](std::size_t i, std::size_t j) {
+                         return static_cast<double>((i + 1) * (j + 2) % 7 + 1);
+                       }});
+    }
+    return plot::testing::run_job(folder_, "COMPARE TEST", years, 3);
+  }
+  plot::testing::Outcome compare(std::vector<std::string> arguments) {
+    return plot::testing::run_program(fs::path(METCLUST_BINARY).parent_path() / "metclust-compare",
+                                      arguments, folder_);
+  }
+  fs::path folder_;
+};
+
+TEST_F(CompareProgram, WritesTheFourFiles) {
+  ASSERT_EQ(run_job({{"A", "B", "C", "D"}, {"B", "C", "D", "E", "A"}}).status, 0);
+  const plot::testing::Outcome outcome = compare({"--groups", "2", "JOB"});
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  for (const char* file : {"JOB-groups-by-year.csv", "JOB-comembership.csv", "JOB-agreement.csv",
+                           "JOB-years.html"}) {
+    EXPECT_TRUE(fs::exists(folder_ / file)) << file;
+  }
+  const std::string groups = plot::testing::read_bytes(folder_ / "JOB-groups-by-year.csv");
+  EXPECT_EQ(groups.substr(0, groups.find('\r')), "location,90,91");
+}
+
+TEST_F(CompareProgram, FaultsAreOneLineNamingFileAndLine) {
+  ASSERT_EQ(run_job({{"A", "B", "C"}, {"B", "A", "B", "C"}}).status, 0);
+  plot::testing::Outcome outcome = compare({"--groups", "2", "JOB"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+  EXPECT_NE(outcome.err.find("metclust-compare: JOB.PCL:"), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find("'B' stands twice in year 91"), std::string::npos) << outcome.err;
+  EXPECT_FALSE(fs::exists(folder_ / "JOB-agreement.csv"));
+
+  // A .CLS that lost a fusion record no longer matches the plot data.
+  ASSERT_EQ(run_job({{"A", "B", "C"}, {"B", "A", "C"}}).status, 0);
+  std::string cls = plot::testing::read_bytes(folder_ / "JOB.CLS");
+  const std::size_t last = cls.rfind('\n', cls.size() - 2);
+  cls.erase(last + 1);
+  plot::testing::write_bytes(folder_ / "JOB.CLS", cls);
+  outcome = compare({"--groups", "2", "JOB"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+  EXPECT_NE(outcome.err.find("metclust-compare: JOB.CLS"), std::string::npos) << outcome.err;
+
+  fs::remove(folder_ / "JOB.CLS");
+  EXPECT_EQ(compare({"--groups", "2", "JOB"}).status, 1);
+  EXPECT_EQ(compare({"JOB"}).status, 2);
+  EXPECT_EQ(compare({"--groups", "2", "--height", "1", "JOB"}).status, 2);
+}
+
+}  // namespace
+}  // namespace metclust::compare
