@@ -3,7 +3,10 @@
 // metclust program, and a reader of the parts of a picture the tests look at.
 #pragma once
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -169,10 +172,13 @@ inline YearInput scattered(int year, std::size_t count, std::uint32_t seed) {
   return input;
 }
 
-// The records of a file, as copies.
+// The lines of a file or a stream: each ends in LF, a CR before it dropped.
 inline std::vector<std::string> lines(const std::string& bytes) {
   std::vector<std::string> out;
-  for (const std::string_view record : metclust::testing::records_of(bytes)) out.emplace_back(record);
+  for (std::string_view record : metclust::testing::records_of(bytes, "\n")) {
+    if (record.ends_with('\r')) record.remove_suffix(1);
+    out.emplace_back(record);
+  }
   return out;
 }
 

@@ -124,7 +124,10 @@ TEST(YearPicture, OnlyAFusionBelowAGroupItJoinsIsMarked) {
     SCOPED_TRACE(testing::fixed(c.first, 1) + " then " + testing::fixed(c.second, 1));
     YearPlot year = three_sites();
     year.levels = {c.first, c.second};
-    const std::string svg = year_svg_document(year, PictureOptions{.heights = true, .strategy = 1});
+    PictureOptions options;
+    options.heights = true;
+    options.strategy = 1;
+    const std::string svg = year_svg_document(year, options);
     EXPECT_EQ(testing::count(svg, "class=\"bracket inversion\""), c.inversion ? 2u : 0u);
     EXPECT_EQ(testing::count(svg, "(inversion)"), c.inversion ? 2u : 0u);
   }
