@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/pcl_channel.hpp"
 #include "cluster/agglom.hpp"
 #include "cluster/dendro.hpp"
+#include "support/records_of.hpp"
 
 namespace metclust::analysis {
 namespace {
@@ -161,13 +163,8 @@ TEST(PlotGroup, RecordCountAndListingOfALargerYear) {
   }
   Year year(nl, {"L1", "L2", "L3", "L4", "L5", "L6", "L7", "L8", "L9", "L10"}, hist);
   const std::string pcl = plot_group(year, nl);
-  std::vector<std::string> records;
-  for (std::size_t at = 0; at < pcl.size();) {
-    const std::size_t end = pcl.find("\r\n", at);
-    ASSERT_NE(end, std::string::npos);
-    records.push_back(pcl.substr(at, end - at));
-    at = end + 2;
-  }
+  ASSERT_TRUE(pcl.ends_with("\r\n"));
+  const std::vector<std::string_view> records = metclust::testing::records_of(pcl);
   ASSERT_EQ(records.size(), 1u + 6u * (nl - 1));
   // Records 1..19 after the header carry the listing; none after.
   EXPECT_EQ(records[1].substr(28), "  2 L2      ");

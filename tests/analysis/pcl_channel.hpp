@@ -9,7 +9,7 @@
 
 #include "records/channel_table.hpp"
 #include "records/record_writer.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::analysis::test_support {
 

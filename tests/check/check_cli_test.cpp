@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "check/check_cli.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::check {
 namespace {

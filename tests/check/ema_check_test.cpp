@@ -11,8 +11,8 @@
 
 #include "check/ema_check.hpp"
 #include "control/work_space.hpp"
-#include "job_process.hpp"
-#include "scratch_folder.hpp"
+#include "support/programs.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::check {
 namespace {
@@ -187,7 +187,7 @@ TEST(EmaCheck, MetclustEndsAsTheCheckerSays) {
     Diagnostics diagnostics;
     const EmaSummary summary = check_ema(c.bytes, "JOB.EMA", diagnostics);
     for (int strategy = 1; strategy <= 8; ++strategy) {
-      const testing::ProcessResult run = testing::run_metclust(folder.path(), "JOB", strategy);
+      const testing::RunOutcome run = testing::run_metclust_job(folder.path(), "JOB", strategy);
       EXPECT_EQ(run.status, summary.status[static_cast<std::size_t>(strategy - 1)])
           << c.what << ", strategy " << strategy << "\n" << run.err;
       if (summary.refused) {

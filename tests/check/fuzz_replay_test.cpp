@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "../../fuzz/companion_entry_points.hpp"
+#include "companion_entry_points.hpp"
 
 namespace metclust::fuzz {
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "plot/plot_support.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::exporting {
 namespace {

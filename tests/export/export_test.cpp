@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "plot/plot_support.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 #include "tools/csv.hpp"
 
 namespace metclust::exporting {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../../fuzz/job_results_entry.hpp"
+#include "job_results_entry.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "control/work_space.hpp"
 #include "import/import_cli.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::import {
 namespace {

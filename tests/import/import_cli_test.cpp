@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "import/import_cli.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::import {
 namespace {

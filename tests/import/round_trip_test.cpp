@@ -17,8 +17,8 @@
 #include "control/work_space.hpp"
 #include "formats/job_results.hpp"
 #include "import/import_cli.hpp"
-#include "job_process.hpp"
-#include "scratch_folder.hpp"
+#include "support/programs.hpp"
+#include "support/scratch_folder.hpp"
 #include "tools/csv.hpp"
 
 namespace metclust::import {
@@ -148,7 +148,7 @@ TEST(RoundTrip, MetclustFusesTheCsvMatrixAsPlainAgglomerationDoes) {
     const std::vector<std::string> master = master_list(folder.take("JOB-names.csv"));
     ASSERT_EQ(master.size(), 25u);
     for (int strategy = 1; strategy <= 8; ++strategy) {
-      const testing::ProcessResult run = testing::run_metclust(folder.path(), "JOB", strategy);
+      const testing::RunOutcome run = testing::run_metclust_job(folder.path(), "JOB", strategy);
       ASSERT_EQ(run.status, 0) << run.err;
       EXPECT_EQ(run.err, "") << "no report, no asterisks";
       const formats::ClusterValues cls = formats::read_cluster_records(folder.take("JOB.CLS"), "JOB.CLS");
@@ -196,7 +196,7 @@ TEST(RoundTrip, TheLargestJobThisBuildHolds) {
   const std::vector<std::string> arguments = {"--trials", folder.file("t.csv"), "--measure", "euclidean",
                                               folder.file("JOB")};
   ASSERT_EQ(run_import(arguments, out, err), 0) << err.str();
-  const testing::ProcessResult run = testing::run_metclust(folder.path(), "JOB", 3);
+  const testing::RunOutcome run = testing::run_metclust_job(folder.path(), "JOB", 3);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out.find("INCREASE DIMENSION"), std::string::npos);

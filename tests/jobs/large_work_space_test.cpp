@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "control/work_space.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace {
 

@@ -17,7 +17,8 @@
 
 #include "plot/plot_support.hpp"
 #include "plot/svg.hpp"
-#include "scratch_folder.hpp"
+#include "support/records_of.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::plot {
 namespace {

@@ -1,31 +1,34 @@
 // Helpers of the metclust-plot tests: the three-location year of the
 // dendrogram records written out by hand, jobs built and run through the real
-// metclust program, runs of the metclust-plot program, and a reader of the
-// parts of a picture the tests look at.
+// metclust program, and a reader of the parts of a picture the tests look at.
 #pragma once
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "support/job_runner.hpp"
+#include "support/programs.hpp"
+#include "support/records_of.hpp"
+#include "support/scratch_folder.hpp"
+
 namespace metclust::plot::testing {
 
 namespace fs = std::filesystem;
+using metclust::testing::metclust_program;
+using metclust::testing::plot_program;
+using metclust::testing::read_bytes;
+using metclust::testing::run_program;
+using metclust::testing::RunOutcome;
+using metclust::testing::write_bytes;
 
 inline std::string padded(std::string_view text, std::size_t width) {
   std::string out(text);
@@ -82,16 +85,6 @@ inline std::vector<std::string> three_site_cluster_records() {
   };
 }
 
-inline std::string read_bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void write_bytes(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 inline std::string fixed(double value, int precision) {
   char digits[64];
   const auto end =
@@ -108,54 +101,11 @@ inline std::string right(std::string_view text, std::size_t width) {
   return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
 }
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs `program` with `arguments` in `folder`, `input` on its standard input.
-inline Outcome run_program(const fs::path& program, const std::vector<std::string>& arguments,
-                           const fs::path& folder, std::string_view input = {}) {
-  const fs::path in_file = folder / ".stdin";
-  const fs::path out_file = folder / ".stdout";
-  const fs::path err_file = folder / ".stderr";
-  write_bytes(in_file, input);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open(in_file.c_str(), O_RDONLY);
-    const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
-        ::dup2(err, 2) < 0 || ::chdir(folder.c_str()) != 0) {
-      ::_exit(127);
-    }
-    std::vector<std::string> words{program.string()};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  Outcome outcome;
-  int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    outcome.status = WEXITSTATUS(status);
-  }
-  outcome.out = read_bytes(out_file);
-  outcome.err = read_bytes(err_file);
-  fs::remove(in_file);
-  fs::remove(out_file);
-  fs::remove(err_file);
-  return outcome;
-}
-
-inline fs::path metclust_program() { return fs::path(METCLUST_BINARY); }
-inline fs::path plot_program() { return fs::path(METCLUST_BINARY).parent_path() / "metclust-plot"; }
-inline fs::path export_program() {
-  return fs::path(METCLUST_BINARY).parent_path() / "metclust-export";
-}
+// The programs under test.
+using Outcome = metclust::testing::RunOutcome;
+using metclust::testing::metclust_program;
+using metclust::testing::plot_program;
+inline fs::path export_program() { return fs::path(METCLUST_BINARY).parent_path() / "metclust-export"; }
 
 // One year group of a job: the names of its locations and the proximity of
 // locations i < j (0-based).
@@ -167,7 +117,7 @@ struct YearInput {
 
 // Writes JOB.EMA and JOB.NAQ for the years in `folder` and runs metclust on
 // them with `strategy`; returns its outcome.
-inline Outcome run_job(const fs::path& folder, const std::string& title,
+inline RunOutcome run_job(const fs::path& folder, const std::string& title,
                        const std::vector<YearInput>& years, int strategy) {
   std::size_t maxl = 1;
   for (const YearInput& year : years) maxl = std::max(maxl, year.names.size());
@@ -222,17 +172,12 @@ inline YearInput scattered(int year, std::size_t count, std::uint32_t seed) {
   return input;
 }
 
-// The records of a file: each ends in LF, a CR before it dropped.
+// The lines of a file or a stream: each ends in LF, a CR before it dropped.
 inline std::vector<std::string> lines(const std::string& bytes) {
   std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string record = bytes.substr(start, end - start);
-    if (!record.empty() && record.back() == '\r') record.pop_back();
-    out.push_back(record);
-    start = end + 1;
+  for (std::string_view record : metclust::testing::records_of(bytes, "\n")) {
+    if (record.ends_with('\r')) record.remove_suffix(1);
+    out.emplace_back(record);
   }
   return out;
 }

@@ -12,7 +12,7 @@
 #include "tools/csv.hpp"
 #include "tools/markup.hpp"
 #include "plot/plot_support.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::plot {
 
@@ -105,6 +105,31 @@ TEST(YearPicture, HeightsFollowTheLevelsAndShowInversions) {
   EXPECT_NEAR((drawn[0][2].first - zero) / (drawn[1][2].first - zero), 2.0, 1e-3);
   for (const char* tick : {">0.0</text>", ">1.0</text>"}) {
     EXPECT_EQ(testing::count(svg, tick), 2u) << tick;  // axis above and below
+  }
+}
+
+// Fusion 2 joins the group of fusion 1: it is an inversion only when its
+// level lies below that group's. An equal level, as tied proximities give
+// under nearest neighbour, is an ordinary fusion.
+TEST(YearPicture, OnlyAFusionBelowAGroupItJoinsIsMarked) {
+  struct Case {
+    double first;
+    double second;
+    bool inversion;
+  };
+  const Case cases[] = {
+      {1.0, 0.5, true}, {1.0, 1.0, false}, {0.0, 0.0, false}, {-2.0, -2.0, false}, {1.0, 1.5, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::fixed(c.first, 1) + " then " + testing::fixed(c.second, 1));
+    YearPlot year = three_sites();
+    year.levels = {c.first, c.second};
+    PictureOptions options;
+    options.heights = true;
+    options.strategy = 1;
+    const std::string svg = year_svg_document(year, options);
+    EXPECT_EQ(testing::count(svg, "class=\"bracket inversion\""), c.inversion ? 2u : 0u);
+    EXPECT_EQ(testing::count(svg, "(inversion)"), c.inversion ? 2u : 0u);
   }
 }
 

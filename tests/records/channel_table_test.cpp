@@ -7,12 +7,31 @@
 #include <filesystem>
 #include <string>
 
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::records {
 namespace {
 
 using testing::ScratchFolder;
+
+// Makes a folder the current one for as long as it lives, then puts the
+// earlier one back, so that no later test runs elsewhere.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::filesystem::path& folder)
+      : before_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CurrentFolder() {
+    std::error_code ignored;
+    std::filesystem::current_path(before_, ignored);
+  }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  std::filesystem::path before_;
+};
 
 class ChannelTest : public ::testing::Test {
  protected:
@@ -70,8 +89,11 @@ TEST_F(ChannelTest, InputRecordsEndAtLfWithOrWithoutCrAndALastRecordWithoutLf) {
 
 TEST_F(ChannelTest, OpenFailuresNameTheChannelAndTheFullPath) {
   ChannelTable channels(console());
-  std::filesystem::current_path(folder_.path());
-  expect_run_end(29, [&] { channels.open(kEma, "JOB.EMA", ChannelTable::Status::Old); });
+  {
+    // A name without a folder is taken from the current one.
+    const CurrentFolder here(folder_.path());
+    expect_run_end(29, [&] { channels.open(kEma, "JOB.EMA", ChannelTable::Status::Old); });
+  }
   EXPECT_EQ(reports(), "forrtl: severe (29): file not found, unit 20, file " +
                            folder_.file("JOB.EMA") + "\r\n");
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::records {
 namespace {

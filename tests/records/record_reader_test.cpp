@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "records/record_writer.hpp"
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::records {
 namespace {

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "scratch_folder.hpp"
+#include "support/records_of.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::records {
 namespace {
@@ -50,13 +52,8 @@ TEST_F(WriterTest, ReversionToTheLastOutermostGroupStartsEachRecord) {
   for (int k = 1; k <= 25; ++k) values.emplace_back(static_cast<double>(k));
   writer_.write(kScl, row, values);
   const std::string text = written();
-  std::vector<std::string> records;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = text.find("\r\n", start);
-    ASSERT_NE(end, std::string::npos);
-    records.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
+  ASSERT_TRUE(text.ends_with("\r\n"));
+  const std::vector<std::string_view> records = testing::records_of(text);
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].size(), 176u);
   EXPECT_EQ(records[0].substr(0, 32), std::string("     1 A        ") + "  0.10000000E+01");

@@ -23,6 +23,10 @@ TEST(RenderInt, RightJustifiedWithSignAndAsterisksOnOverflow) {
       {0, 6, "     0", true},       {7, 1, "7", true},             {12, 1, "*", false},
       {-1, 1, "*", false},          {std::numeric_limits<std::int32_t>::min(), 11, "-2147483648", true},
       {std::numeric_limits<std::int32_t>::min(), 10, "**********", false},
+      // The sign stands right before the digits, with the blanks all to the left.
+      {std::numeric_limits<std::int32_t>::min(), 12, " -2147483648", true},
+      {std::numeric_limits<std::int32_t>::min(), 14, "   -2147483648", true},
+      {std::numeric_limits<std::int32_t>::max(), 11, " 2147483647", true},
   };
   for (const IntCase& c : cases) {
     std::string out;
@@ -48,8 +52,10 @@ TEST(RenderFixed, RoundsTheExactBinaryValueHalfToEven) {
       {-0.0006, 7, 3, " -0.001", true},   {999.999, 7, 3, "999.999", true},
       {-99.999, 7, 3, "-99.999", true},   {999.9996, 7, 3, "*******", false},
       {-100.0, 7, 3, "*******", false},   {1.0, 7, 3, "  1.000", true},
-      // One free column: a minus sign takes it and the leading zero is left out.
+      // One free column: a minus sign takes it and the leading zero is left
+      // out; a positive value gets its zero.
       {-0.5, 5, 3, "-.500", true},        {0.5, 4, 3, ".500", true},
+      {0.5, 5, 3, "0.500", true},
       {-0.5, 4, 3, "****", false},        {2.5, 4, 0, "  2.", true},
       {3.5, 4, 0, "  4.", true},
   };
@@ -86,6 +92,7 @@ TEST(RenderExp, FractionFormWithTwoOrThreeDigitExponents) {
       {0.375, 14, 2, "      0.38E+00", true},
       // d + 5 columns are the least; one more for a minus sign; one more for the zero.
       {1.0, 13, 8, ".10000000E+01", true},
+      {1.0, 14, 8, "0.10000000E+01", true},
       {1.0, 12, 8, "************", false},
       {-1.0, 13, 8, "*************", false},
       {-1.0, 14, 8, "-.10000000E+01", true},

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "scratch_folder.hpp"
+#include "support/scratch_folder.hpp"
 #include "tools/command_line.hpp"
 
 namespace metclust::tools {

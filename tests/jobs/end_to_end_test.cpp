@@ -4,41 +4,28 @@
 // file of the job folder after the run.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "support/job_runner.hpp"
+#include "support/programs.hpp"
+#include "support/records_of.hpp"
+#include "support/scratch_folder.hpp"
+
+namespace metclust::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kFixtures{METCLUST_FIXTURES};
-const fs::path kBinary{METCLUST_BINARY};
-
 // Names in expected/ that describe the run rather than a file of the job.
 constexpr std::string_view kRunFacts[] = {"stdout", "stderr", "status"};
-
-std::string read_bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // Shows a line with its CR and other control bytes visible.
 std::string visible(std::string_view line) {
@@ -57,27 +44,12 @@ std::string visible(std::string_view line) {
   return out;
 }
 
-std::vector<std::string_view> split_lines(std::string_view bytes) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string_view::npos) {
-      lines.push_back(bytes.substr(start));
-      break;
-    }
-    lines.push_back(bytes.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
 // Empty when the two are byte for byte the same; otherwise names the first
 // line (counted from 1, split at LF) where they part, with both versions.
 std::string first_difference(std::string_view expected, std::string_view actual) {
   if (expected == actual) return {};
-  const auto want = split_lines(expected);
-  const auto got = split_lines(actual);
+  const auto want = records_of(expected, "\n");
+  const auto got = records_of(actual, "\n");
   const std::size_t common = std::min(want.size(), got.size());
   std::size_t line = 0;
   while (line < common && want[line] == got[line]) ++line;
@@ -124,110 +96,40 @@ std::map<std::string, std::string> files_in(const fs::path& dir, bool skip_run_f
   return files;
 }
 
-struct RunResult {
-  std::string stdout_bytes;
-  std::string stderr_bytes;
-  std::string status;  // decimal exit status and LF, or a description of the signal
+// A change to one input file of a fixture job, made to the file the run
+// starts from and to its expected copy alike (the program never changes
+// its input files).
+struct InputEdit {
+  std::string file;
+  std::string from;
+  std::string to;
 };
 
-// Runs the program in job_dir with answers on its standard input and both
-// output streams captured in files beside job_dir.
-RunResult run_program(const fs::path& job_dir, const fs::path& answers) {
-  const fs::path out_file = job_dir.parent_path() / "captured-stdout";
-  const fs::path err_file = job_dir.parent_path() / "captured-stderr";
-  const pid_t pid = fork();
-  if (pid < 0) {
-    ADD_FAILURE() << "fork failed: " << std::strerror(errno);
-    return {};
-  }
-  if (pid == 0) {
-    const int in = open(answers.c_str(), O_RDONLY);
-    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 ||
-        dup2(err, 2) < 0 || chdir(job_dir.c_str()) != 0) {
-      _exit(127);
-    }
-    // A run that hangs is ended by the alarm rather than stalling the suite.
-    alarm(60);
-    execl(kBinary.c_str(), kBinary.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int wait_status = 0;
-  while (waitpid(pid, &wait_status, 0) < 0) {
-    if (errno != EINTR) {
-      ADD_FAILURE() << "waitpid failed: " << std::strerror(errno);
-      return {};
-    }
-  }
-  RunResult result;
-  result.stdout_bytes = read_bytes(out_file);
-  result.stderr_bytes = read_bytes(err_file);
-  if (WIFEXITED(wait_status)) {
-    result.status = std::to_string(WEXITSTATUS(wait_status)) + "\n";
-  } else if (WIFSIGNALED(wait_status)) {
-    result.status = "killed by signal " + std::to_string(WTERMSIG(wait_status)) + "\n";
-  } else {
-    result.status = "unknown wait status\n";
-  }
-  return result;
-}
-
-// A fresh scratch folder under the system's temporary directory; removed
-// again unless the job failed, so that its files can be looked at.
-class Scratch {
- public:
-  Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "metclust-e2e-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::system_error(errno, std::generic_category(), "mkdtemp");
-    }
-    root_ = fs::canonical(pattern);
-  }
-  ~Scratch() {
-    if (keep_) return;
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-
-  const fs::path& root() const { return root_; }
-  void keep() { keep_ = true; }
-
- private:
-  fs::path root_;
-  bool keep_ = false;
-};
-
-std::vector<std::string> fixture_names() {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(kFixtures, ec)) {
-    if (entry.is_directory() && fs::exists(entry.path() / "answers")) {
-      names.push_back(entry.path().filename().string());
-    }
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-class EndToEnd : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(EndToEnd, RunMatchesExpectedBytes) {
-  const fs::path fixture = kFixtures / GetParam();
+// Runs the fixture job, with the edit when one is given, in a job folder of
+// its own and compares everything the run leaves with the fixture's
+// expected bytes. The folder is kept when anything differs.
+void expect_fixture_run(const std::string& fixture_name, const InputEdit* edit = nullptr) {
+  const fs::path fixture = fixtures_folder() / fixture_name;
   const fs::path expected_dir = fixture / "expected";
   ASSERT_TRUE(fs::is_directory(expected_dir)) << expected_dir;
 
-  Scratch scratch;
-  const fs::path job_dir = scratch.root() / "job";
+  ScratchFolder scratch;
+  const fs::path job_dir = scratch / "job";
   fs::create_directory(job_dir);
   if (fs::is_directory(fixture / "input")) {
     fs::copy(fixture / "input", job_dir, fs::copy_options::recursive);
   }
+  auto want = files_in(expected_dir, true);
+  if (edit != nullptr) {
+    const std::string input = read_bytes(job_dir / edit->file);
+    ASSERT_NE(input.find(edit->from), std::string::npos) << edit->file << " holds no " << edit->from;
+    write_bytes(job_dir / edit->file, replace_all(input, edit->from, edit->to));
+    want.at(edit->file) = replace_all(want.at(edit->file), edit->from, edit->to);
+  }
 
-  const RunResult run = run_program(job_dir, fixture / "answers");
-  const std::string stderr_text = replace_all(run.stderr_bytes, job_dir.string(), "<DIR>");
+  const RunOutcome run =
+      run_program(metclust_program(), {}, job_dir, read_bytes(fixture / "answers"));
+  const std::string stderr_text = replace_all(run.err, job_dir.string(), "<DIR>");
 
   const std::string where = "job folder of this run: " + job_dir.string();
   const auto expect_same = [&where](std::string_view what, std::string_view expected,
@@ -235,11 +137,10 @@ TEST_P(EndToEnd, RunMatchesExpectedBytes) {
     const std::string diff = first_difference(expected, actual);
     if (!diff.empty()) ADD_FAILURE() << what << ": " << diff << "\n" << where;
   };
-  expect_same("exit status", read_bytes(expected_dir / "status"), run.status);
-  expect_same("standard output", read_bytes(expected_dir / "stdout"), run.stdout_bytes);
+  expect_same("exit status", read_bytes(expected_dir / "status"), run.status_line());
+  expect_same("standard output", read_bytes(expected_dir / "stdout"), run.out);
   expect_same("standard error", read_bytes(expected_dir / "stderr"), stderr_text);
 
-  const auto want = files_in(expected_dir, true);
   const auto got = files_in(job_dir, false);
   for (const auto& [name, bytes] : want) {
     const auto found = got.find(name);
@@ -254,8 +155,24 @@ TEST_P(EndToEnd, RunMatchesExpectedBytes) {
       ADD_FAILURE() << "unexpected file " << name << " (" << bytes.size() << " bytes)\n" << where;
     }
   }
-  if (HasFailure()) scratch.keep();
+  if (::testing::Test::HasFailure()) scratch.keep();
 }
+
+std::vector<std::string> fixture_names() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fixtures_folder(), ec)) {
+    if (entry.is_directory() && fs::exists(entry.path() / "answers")) {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class EndToEnd : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EndToEnd, RunMatchesExpectedBytes) { expect_fixture_run(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, EndToEnd, ::testing::ValuesIn(fixture_names()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
@@ -266,9 +183,20 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, EndToEnd, ::testing::ValuesIn(fixture_names()
                            return name;
                          });
 
+// A year whose NL lies outside 1 to MAXL is refused before NL is written
+// anywhere, so every such count ends the job of nl_outside (whose second
+// year gives 4 with MAXL 3) with the same bytes, NL 0 and below included.
+TEST(EndToEndVariants, EveryCountOutsideOneToMaxlEndsTheRunAlike) {
+  for (const char* count : {"0", "-1", "-2147483648"}) {
+    SCOPED_TRACE(std::string("NL ") + count);
+    const InputEdit edit{"JOB.EMA", "YR1991\n4\n", std::string("YR1991\n") + count + "\n"};
+    expect_fixture_run("nl_outside", &edit);
+  }
+}
+
 TEST(EndToEndRunner, FindsTheFixtureFolders) {
   // An empty list would leave the parameterized suite without a single job.
-  EXPECT_FALSE(fixture_names().empty()) << "no fixture folders under " << kFixtures;
+  EXPECT_FALSE(fixture_names().empty()) << "no fixture folders under " << fixtures_folder();
 }
 
 TEST(EndToEndRunner, NamesTheFirstDifferingLine) {
@@ -296,3 +224,4 @@ TEST(EndToEndRunner, NamesTheFirstDifferingLine) {
 }
 
 }  // namespace
+}  // namespace metclust::testing

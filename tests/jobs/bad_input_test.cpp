@@ -4,51 +4,32 @@
 // Each runs the built program in a job folder of its own and checks the
 // report, the exit status and every file left behind.
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "support/job_runner.hpp"
+#include "support/programs.hpp"
+#include "support/records_of.hpp"
+#include "support/scratch_folder.hpp"
+
+namespace metclust::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kFixtures{METCLUST_FIXTURES};
-const fs::path kBinary{METCLUST_BINARY};
-
-std::string read_bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void write_bytes(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
 // The first `count` CR LF records of `bytes`.
 std::string first_records(std::string_view bytes, std::size_t count) {
-  std::size_t end = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    const std::size_t crlf = bytes.find("\r\n", end);
-    if (crlf == std::string_view::npos) return std::string(bytes);
-    end = crlf + 2;
+  std::string out;
+  for (const std::string_view record : records_of(bytes)) {
+    if (count-- == 0) break;
+    out.append(record).append("\r\n");
   }
-  return std::string(bytes.substr(0, end));
+  return out;
 }
 
 // The bytes up to and including the first occurrence of `record` and its
@@ -59,35 +40,21 @@ std::string through_record(std::string_view bytes, std::string_view record) {
   return std::string(bytes.substr(0, at + record.size() + 2));
 }
 
-struct Limits {
-  bool as_other_user = false;          // drop root to an unprivileged user
-  std::optional<rlim_t> file_size;     // largest file the run may write
-};
-
 struct Outcome {
   int status = -1;
   std::string stderr_text;  // the job folder shown as <DIR>
 };
 
+// A job folder, open to a run under another user, inside a scratch folder.
 class JobFolder {
  public:
-  JobFolder() {
-    std::string pattern = (fs::temp_directory_path() / "metclust-bad-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root_ = fs::canonical(pattern);
-    dir_ = root_ / "job";
+  JobFolder() : dir_(scratch_ / "job") {
     fs::create_directory(dir_);
-    // Open to a run under another user.
-    fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                               fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(scratch_.path(), fs::perms::owner_all | fs::perms::group_read |
+                                         fs::perms::group_exec | fs::perms::others_read |
+                                         fs::perms::others_exec);
     fs::permissions(dir_, fs::perms::all);
   }
-  ~JobFolder() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  JobFolder(const JobFolder&) = delete;
-  JobFolder& operator=(const JobFolder&) = delete;
 
   const fs::path& dir() const { return dir_; }
 
@@ -98,7 +65,7 @@ class JobFolder {
   // cannot go (root's home, a folder made by mktemp -d).
   std::optional<std::string> other_user_unavailable() const {
     if (::geteuid() != 0) return std::nullopt;  // the run is the user's own
-    for (fs::path folder = root_; ; folder = folder.parent_path()) {
+    for (fs::path folder = scratch_.path(); ; folder = folder.parent_path()) {
       struct stat info {};
       if (::stat(folder.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) {
         return "an unprivileged user cannot enter " + folder.string() +
@@ -111,7 +78,7 @@ class JobFolder {
 
   // Copies the input files of a fixture job into the folder.
   void take_input(const std::string& fixture) const {
-    for (const auto& entry : fs::directory_iterator(kFixtures / fixture / "input")) {
+    for (const auto& entry : fs::directory_iterator(fixtures_folder() / fixture / "input")) {
       fs::copy_file(entry.path(), dir_ / entry.path().filename());
       fs::permissions(dir_ / entry.path().filename(),
                       fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
@@ -119,52 +86,19 @@ class JobFolder {
     }
   }
 
-  Outcome run(std::string_view answers, const Limits& limits = {}) const {
-    const fs::path answers_file = root_ / "answers";
-    const fs::path err_file = root_ / "stderr";
-    write_bytes(answers_file, answers);
-    const bool drop_root = limits.as_other_user && ::geteuid() == 0;
-    fs::path program = kBinary;
-    if (drop_root) {
-      program = root_ / "metclust";
-      fs::copy_file(kBinary, program, fs::copy_options::overwrite_existing);
+  Outcome run(std::string_view answers, const RunLimits& limits = {}) const {
+    fs::path program = metclust_program();
+    if (limits.as_other_user && ::geteuid() == 0) {
+      program = scratch_.path() / "metclust";
+      fs::copy_file(metclust_program(), program, fs::copy_options::overwrite_existing);
       fs::permissions(program, fs::perms::owner_all | fs::perms::group_read |
                                    fs::perms::group_exec | fs::perms::others_read |
                                    fs::perms::others_exec);
     }
-    const pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-      const int in = ::open(answers_file.c_str(), O_RDONLY);
-      const int out = ::open("/dev/null", O_WRONLY);
-      const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
-          ::dup2(err, 2) < 0 || ::chdir(dir_.c_str()) != 0) {
-        ::_exit(127);
-      }
-      if (limits.file_size) {
-        // As a user's shell starts it after `ulimit -f`: the signal of a
-        // write past the limit in its default action, which ends the
-        // process, unless the program itself ignores it.
-        ::signal(SIGXFSZ, SIG_DFL);
-        const rlimit limit{*limits.file_size, *limits.file_size};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
-      }
-      if (drop_root) {
-        constexpr uid_t kNobody = 65534;
-        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(127);
-      }
-      ::alarm(60);
-      ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    int wait_status = 0;
-    while (::waitpid(pid, &wait_status, 0) < 0) {
-      if (errno != EINTR) throw std::runtime_error("waitpid failed");
-    }
+    const RunOutcome run = run_program(program, {}, dir_, answers, limits);
     Outcome result;
-    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 1000 + WTERMSIG(wait_status);
-    result.stderr_text = read_bytes(err_file);
+    result.status = run.signal == 0 ? run.status : 1000 + run.signal;
+    result.stderr_text = run.err;
     for (std::size_t at; (at = result.stderr_text.find(dir_.string())) != std::string::npos;) {
       result.stderr_text.replace(at, dir_.string().size(), "<DIR>");
     }
@@ -172,11 +106,17 @@ class JobFolder {
   }
 
  private:
-  fs::path root_;
+  ScratchFolder scratch_;
   fs::path dir_;
 };
 
 constexpr std::string_view kDefaultJob = "Y\nJOB\n6\n";
+
+RunLimits as_other_user() {
+  RunLimits limits;
+  limits.as_other_user = true;
+  return limits;
+}
 
 TEST(UnreadableFiles, AreRefusedWithTheirReportBeforeAnyOutputFileIsMade) {
   struct Case {
@@ -205,7 +145,7 @@ TEST(UnreadableFiles, AreRefusedWithTheirReportBeforeAnyOutputFileIsMade) {
     if (const auto reason = job.other_user_unavailable()) GTEST_SKIP() << *reason;
     job.take_input("two_years");
     c.prepare(job);
-    const Outcome run = job.run(kDefaultJob, {.as_other_user = true, .file_size = std::nullopt});
+    const Outcome run = job.run(kDefaultJob, as_other_user());
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.stderr_text, c.report);
     for (const char* output : {"JOB.SCL", "JOB.CLS", "JOB.PCL"}) {
@@ -220,7 +160,7 @@ TEST(UnreadableFiles, AnOutputFileItsUserMayNotWriteKeepsItsContent) {
   job.take_input("two_years");
   write_bytes(job / "JOB.CLS", "values of an earlier run\r\n");
   fs::permissions(job / "JOB.CLS", fs::perms::owner_read | fs::perms::others_read);
-  const Outcome run = job.run(kDefaultJob, {.as_other_user = true, .file_size = std::nullopt});
+  const Outcome run = job.run(kDefaultJob, as_other_user());
   EXPECT_EQ(run.status, 9);
   EXPECT_EQ(run.stderr_text,
             "forrtl: severe (9): permission to access file denied, unit 23, file <DIR>/JOB.CLS\r\n");
@@ -235,7 +175,7 @@ TEST(UnreadableFiles, AnOutputFileItsUserMayNotWriteKeepsItsContent) {
 // run that succeeds.
 TEST(FullDevice, EndsTheRunAtTheFirstRefusedRecordAndKeepsWhatWasWritten) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-  const fs::path expected = kFixtures / "two_years" / "expected";
+  const fs::path expected = fixtures_folder() / "two_years" / "expected";
   const std::string SCL = read_bytes(expected / "JOB.SCL");
   const std::string CLS = read_bytes(expected / "JOB.CLS");
   const std::string kOld = "records of an earlier run\r\n";
@@ -278,12 +218,14 @@ TEST(FullDevice, EndsTheRunAtTheFirstRefusedRecordAndKeepsWhatWasWritten) {
 // that crosses the limit; that part is removed again, so that the file ends
 // with the last whole record.
 TEST(FileSizeLimit, LeavesNoPartOfTheRefusedRecord) {
-  const fs::path expected = kFixtures / "two_years" / "expected";
+  const fs::path expected = fixtures_folder() / "two_years" / "expected";
   JobFolder job;
   job.take_input("two_years");
   // 13 records (674 bytes) fit; the 14th, the first line of the option echo,
   // would end at byte 727.
-  const Outcome run = job.run(kDefaultJob, {.as_other_user = false, .file_size = 700});
+  RunLimits limits;
+  limits.file_size = 700;
+  const Outcome run = job.run(kDefaultJob, limits);
   EXPECT_EQ(run.status, 38);
   EXPECT_EQ(run.stderr_text, "forrtl: severe (38): error during write, unit 22, file <DIR>/JOB.SCL\r\n");
   const std::string SCL = read_bytes(job / "JOB.SCL");
@@ -294,3 +236,4 @@ TEST(FileSizeLimit, LeavesNoPartOfTheRefusedRecord) {
 }
 
 }  // namespace
+}  // namespace metclust::testing
