@@ -295,9 +295,8 @@ std::string typed_answers(const Workspace& space, std::string_view strategy) {
   return answers;
 }
 
-// Runs one whole job in the workspace, in this process: `ema` as the .EMA
-// file, an empty .NAQ, output files left from no earlier run, and `strategy`
-// as the answer to the strategy question.
+}  // namespace
+
 JobOutcome run_job_in(const Workspace& space, std::string_view ema, std::string_view strategy) {
   for (const char* name : {"JOB.SCL", "JOB.CLS", "JOB.PCL"}) ::unlink(space.file(name).c_str());
   space.put("JOB.EMA", ema);
@@ -318,8 +317,6 @@ JobOutcome run_job_in(const Workspace& space, std::string_view ema, std::string_
   outcome.PCL = space.take("JOB.PCL");
   return outcome;
 }
-
-}  // namespace
 
 std::string check_job(const JobOutcome& job) {
   if (!known_status(job.status)) return "exit status " + std::to_string(job.status);

@@ -64,6 +64,11 @@ struct JobOutcome {
   std::string SCL, CLS, PCL;
 };
 
+// Runs one whole job in the workspace, in this process: `ema` as the .EMA
+// file, an empty .NAQ, output files left from no earlier run, and `strategy`
+// as the answer to the strategy question.
+JobOutcome run_job_in(const Workspace& space, std::string_view ema, std::string_view strategy);
+
 // The rules every finished job keeps, whatever its input: a known exit
 // status; on the error stream only "output conversion" reports and, when the
 // run was ended, one severe report with the matching number as its last
