@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "check/field_columns.hpp"
+#include "records/layout_fields.hpp"
 #include "cluster/agglom.hpp"
 #include "cluster/packed.hpp"
 #include "control/work_space.hpp"
@@ -287,8 +287,8 @@ class Checker {
       out_.warning(file_, line, 1,
                    year_text(IYEAR) + " shows as ***** in .PCL (five columns), with report 63");
     }
-    const std::vector<FieldColumns> fields = field_columns(formats::ema_year_record(), 2, 0);
-    const FieldColumns& label = fields[1];
+    const std::vector<records::FieldColumns> fields = records::field_columns(formats::ema_year_record(), 2, 0);
+    const records::FieldColumns& label = fields[1];
     const std::string_view text = record(line);
     if (const std::int64_t at = text_after(text, label.column + label.width)) {
       out_.warning(file_, line, at,
@@ -323,8 +323,8 @@ class Checker {
                   std::span<const double> proximities) {
     const std::string row = what + ", row " + integer_text(i);
     // Row number, name, the i - 1 proximities and the diagonal.
-    const std::vector<FieldColumns> fields = field_columns(formats::ema_matrix_row(), i + 2, 0);
-    const FieldColumns& name_field = fields[1];
+    const std::vector<records::FieldColumns> fields = records::field_columns(formats::ema_matrix_row(), i + 2, 0);
+    const records::FieldColumns& name_field = fields[1];
     const std::string_view first = record(first_line);
     const std::int64_t after_name = name_field.column + name_field.width;
     if (const std::int64_t at = text_after(columns(first, 1, fields[2].column - 1), after_name)) {
@@ -340,7 +340,7 @@ class Checker {
     // The value fields, record by record.
     std::int64_t implied_line = 0;
     for (std::size_t k = 2; k < fields.size(); ++k) {
-      const FieldColumns& field = fields[k];
+      const records::FieldColumns& field = fields[k];
       const std::int64_t line = first_line + field.record;
       const std::string_view text = columns(record(line), field.column, field.width);
       const std::size_t value = k - 2;
@@ -377,7 +377,7 @@ class Checker {
         if (const std::int64_t at = text_after(record(line), field.column + field.width)) {
           std::string why = row + ": text from column " + integer_text(at) + " on is not read: ";
           if (k + 1 < fields.size()) {
-            const auto here = std::count_if(fields.begin() + 2, fields.end(), [&](const FieldColumns& f) {
+            const auto here = std::count_if(fields.begin() + 2, fields.end(), [&](const records::FieldColumns& f) {
               return f.record == field.record;
             });
             why += "a record holds " + integer_text(here) + " values, and row " + integer_text(i) +

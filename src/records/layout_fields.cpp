@@ -1,11 +1,11 @@
-#include "check/field_columns.hpp"
+#include "records/layout_fields.hpp"
 
 #include <algorithm>
 
-namespace metclust::check {
+namespace metclust::records {
 namespace {
 
-using Kind = records::LayoutItem::Kind;
+using Kind = LayoutItem::Kind;
 
 struct Walker {
   std::int64_t count;
@@ -16,9 +16,9 @@ struct Walker {
 
   bool full() const { return static_cast<std::int64_t>(fields.size()) >= count; }
 
-  void walk(const std::vector<records::LayoutItem>& items, std::size_t start) {
+  void walk(const std::vector<LayoutItem>& items, std::size_t start) {
     for (std::size_t k = start; k < items.size() && !full(); ++k) {
-      const records::LayoutItem& item = items[k];
+      const LayoutItem& item = items[k];
       switch (item.kind) {
         case Kind::Literal:
           pointer += static_cast<std::int64_t>(item.text.size());
@@ -51,14 +51,14 @@ struct Walker {
 
 }  // namespace
 
-std::vector<FieldColumns> field_columns(const records::Layout& layout, std::int64_t count,
+std::vector<FieldColumns> field_columns(const Layout& layout, std::int64_t count,
                                         std::int64_t text_width) {
   Walker walker{count, text_width, {}};
   if (!layout.has_fields() || count <= 0) return {};
   walker.walk(layout.items(), 0);
   // At the final parenthesis with values left, the next record starts and
   // the walk goes back to the last outermost group.
-  const std::size_t again = layout.reversion_index() == records::Layout::npos ? 0 : layout.reversion_index();
+  const std::size_t again = layout.reversion_index() == Layout::npos ? 0 : layout.reversion_index();
   while (!walker.full()) {
     const std::size_t before = walker.fields.size();
     ++walker.record;
@@ -69,4 +69,4 @@ std::vector<FieldColumns> field_columns(const records::Layout& layout, std::int6
   return walker.fields;
 }
 
-}  // namespace metclust::check
+}  // namespace metclust::records

@@ -1,7 +1,7 @@
 // Where each value of a fixed-column read stands: a layout walked the way
 // RecordReader walks it, for a given number of values, giving the record
-// (counted from the statement's first) and the columns of each field. The
-// checker uses it to look at the text of a field that the reader took.
+// (counted from the statement's first) and the columns of each field, so that
+// a program can look at the text of a field that the reader took.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 
 #include "records/layout.hpp"
 
-namespace metclust::check {
+namespace metclust::records {
 
 struct FieldColumns {
   std::int64_t record = 0;  // 0 for the statement's first record
@@ -20,7 +20,7 @@ struct FieldColumns {
 
 // The fields of `count` values; an A item without width takes `text_width`
 // columns. Empty when the layout has no field item.
-std::vector<FieldColumns> field_columns(const records::Layout& layout, std::int64_t count,
+std::vector<FieldColumns> field_columns(const Layout& layout, std::int64_t count,
                                         std::int64_t text_width = 0);
 
-}  // namespace metclust::check
+}  // namespace metclust::records
