@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <set>
 #include <string_view>
+#include <vector>
 
 #include "tools/command_line.hpp"
 
@@ -50,6 +51,35 @@ std::string ascii_form(std::string_view text) {
   return out;
 }
 
+// A long name made to fit 8 characters while it stays recognisable: the
+// words (runs between blanks and punctuation; "_" counts as a letter, as it
+// stands for one) are joined without their separators; when that is still too long and the last word is a short code
+// such as a number or a site letter ("Station A0", "Narrabri 2"), the code is
+// kept whole and the words before it are cut ("StatioA0", "Narrabr2");
+// otherwise the joined words are cut to 8.
+std::string compact_form(const std::string& ascii) {
+  std::vector<std::string> words(1);
+  for (const char c : ascii) {
+    const bool letter =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    if (letter) {
+      words.back() += c;
+    } else if (!words.back().empty()) {
+      words.emplace_back();
+    }
+  }
+  if (words.back().empty()) words.pop_back();
+  std::string joined;
+  for (const std::string& word : words) joined += word;
+  if (joined.empty()) return ascii.substr(0, 8);
+  if (joined.size() <= 8) return joined;
+  const std::string& last = words.back();
+  if (words.size() >= 2 && last.size() <= 4) {
+    return joined.substr(0, 8 - last.size()) + last;
+  }
+  return joined.substr(0, 8);
+}
+
 }  // namespace
 
 std::vector<records::Name> job_names(const std::vector<std::string>& full_names) {
@@ -69,7 +99,7 @@ std::vector<records::Name> job_names(const std::vector<std::string>& full_names)
   }
   for (std::size_t k = 0; k < full_names.size(); ++k) {
     if (done[k]) continue;
-    const std::string ascii = ascii_form(full_names[k]);
+    const std::string ascii = compact_form(ascii_form(full_names[k]));
     records::Name name = records::make_name(ascii);
     for (std::int64_t suffix = 1; !taken.insert(name).second; ++suffix) {
       const std::string tail = "~" + tools::integer_text(suffix);

@@ -26,8 +26,10 @@ TEST(JobNames, ShortenedUniqueAndStable) {
   const Case cases[] = {
       {"short ASCII names are kept, blank-filled", {"AMES", "Io 2", "12345678"},
        {"AMES    ", "Io 2    ", "12345678"}},
-      {"long names are cut; a clash gets ~1, ~2",
-       {"Wageningen", "Wageningen-2", "Wageningen-3"},
+      {"long names are cut; a short last word is kept whole",
+       {"Wageningen", "Wageningen-2", "Station A10", "Moree North"},
+       {"Wagening", "Wagenin2", "StatiA10", "MoreeNor"}},
+      {"a clash gets ~1, ~2", {"Wageningen North", "Wageningen Noord", "Wageningen/Noordoost"},
        {"Wagening", "Wageni~1", "Wageni~2"}},
       {"a short name keeps its place even when a long name comes first",
        {"Wageningen", "Wagening"}, {"Wageni~1", "Wagening"}},
@@ -35,9 +37,11 @@ TEST(JobNames, ShortenedUniqueAndStable) {
        {"Zürich", "Évora", "Ñuñoa", "Ærøskøbing"}, {"Zurich  ", "Evora   ", "Nunoa   ", "Aroskobi"}},
       {"other characters become _", {"北京", "Köln\tWest", "a\xff" "b"}, {"__      ", "Koln_Wes", "a_b     "}},
       {"names equal once blank-filled", {"AB", "AB "}, {"AB      ", "AB~1    "}},
-      {"a suffix replaces the end of the cut", {"Abcdef G", "Abcdef Gh", "Abcdef Gi"},
-       {"Abcdef G", "Abcdef~1", "Abcdef~2"}},
-      {"no blank stands before a suffix", {"Abcde Gh", "Abcde Ghij"}, {"Abcde Gh", "Abcde~1 "}},
+      {"blanks go before anything is cut", {"Abcdef G", "Abcdef Gh", "Abcdef Gi"},
+       {"Abcdef G", "AbcdefGh", "AbcdefGi"}},
+      {"no blank stands before a suffix", {"Abcde Gh", "Abc de G h"}, {"Abcde Gh", "AbcdeGh "}},
+      {"a suffix on a cut ending in a blank", {"Abcde Gh", "AbcdeGh", "Abc de Gh"},
+       {"Abcde Gh", "AbcdeGh ", "AbcdeG~1"}},
   };
   for (const Case& c : cases) EXPECT_EQ(names_of(c.full), c.expected) << c.what;
 }
@@ -49,7 +53,7 @@ TEST(JobNames, EveryNameUniqueAmongManyClashes) {
   for (std::size_t a = 0; a < names.size(); ++a) {
     for (std::size_t b = a + 1; b < names.size(); ++b) ASSERT_NE(names[a], names[b]) << a << " " << b;
   }
-  EXPECT_EQ(std::string(records::view(names[410])), "Loca~410");
+  EXPECT_EQ(std::string(records::view(names[410])), "Locat410");
 }
 
 TEST(SequenceYears, ThreeColumnsOrMinus1900) {
