@@ -11,6 +11,7 @@
 #include "compare/tables.hpp"
 #include "tools/job_files.hpp"
 #include "tools/command_line.hpp"
+#include "tools/cut_rule.hpp"
 #include "tools/csv.hpp"
 #include "tools/output_files.hpp"
 
@@ -65,30 +66,12 @@ Settings parse_arguments(std::span<const std::string> arguments) {
     if (*option == "-o" || *option == "--output") {
       settings.output = walker.value();
       if (settings.output->empty()) throw tools::UsageError("empty output folder");
-    } else if (*option == "-g" || *option == "--groups") {
-      const std::string text = walker.value();
-      settings.rule.groups = tools::parse_integer(text);
-      if (!settings.rule.groups || *settings.rule.groups < 1) {
-        throw tools::UsageError("--groups takes a whole number of at least 1, not '" + text + "'");
-      }
-    } else if (*option == "--height") {
-      const std::string text = walker.value();
-      settings.rule.height = tools::parse_real(text);
-      if (!settings.rule.height) throw tools::UsageError("--height takes a number, not '" + text + "'");
-    } else {
+    } else if (!tools::take_cut_option(*option, walker, settings.rule)) {
       throw tools::UsageError("unknown option '" + *option + "'");
     }
   }
-  if (settings.rule.groups && settings.rule.height) {
-    throw tools::UsageError("--groups and --height are two ways to cut; give one");
-  }
-  if (!settings.rule.groups && !settings.rule.height) {
-    throw tools::UsageError("say how to cut the years: --groups K or --height H");
-  }
-  const std::span<const std::string> operands = walker.operands();
-  if (operands.empty()) throw tools::UsageError("no job given");
-  if (operands.size() > 1) throw tools::UsageError("more than one job given: '" + operands[1] + "'");
-  settings.job = tools::job_name(operands[0]);
+  tools::check_cut_rule(settings.rule, true);
+  settings.job = tools::single_job(walker.operands());
   return settings;
 }
 

@@ -7,13 +7,11 @@
 #include <vector>
 
 #include "compare/across_years.hpp"
+#include "tools/cut_rule.hpp"
 
 namespace metclust::compare {
 
-struct CutRule {
-  std::optional<std::int64_t> groups;  // K groups, as cutree(k = K)
-  std::optional<double> height;        // at level H, as cutree(h = H)
-};
+using tools::CutRule;
 
 struct JobYears {
   std::vector<YearCut> years;

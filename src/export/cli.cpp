@@ -9,6 +9,7 @@
 #include "export/year_tables.hpp"
 #include "records/located_error.hpp"
 #include "tools/command_line.hpp"
+#include "tools/cut_rule.hpp"
 #include "tools/csv.hpp"
 #include "tools/job_files.hpp"
 #include "tools/output_files.hpp"
@@ -57,8 +58,7 @@ constexpr std::string_view kHelp =
 struct Settings {
   std::string job;
   std::optional<std::string> output;
-  std::optional<std::int64_t> groups;
-  std::optional<double> height;
+  tools::CutRule rule;
 };
 
 Settings parse_arguments(std::span<const std::string> arguments) {
@@ -68,28 +68,12 @@ Settings parse_arguments(std::span<const std::string> arguments) {
     if (*option == "-o" || *option == "--output") {
       settings.output = walker.value();
       if (settings.output->empty()) throw tools::UsageError("empty output folder");
-    } else if (*option == "-g" || *option == "--groups") {
-      const std::string text = walker.value();
-      settings.groups = tools::parse_integer(text);
-      if (!settings.groups || *settings.groups < 1) {
-        throw tools::UsageError("--groups takes a whole number of at least 1, not '" + text + "'");
-      }
-    } else if (*option == "--height") {
-      const std::string text = walker.value();
-      settings.height = tools::parse_real(text);
-      if (!settings.height) throw tools::UsageError("--height takes a number, not '" + text + "'");
-    } else {
+    } else if (!tools::take_cut_option(*option, walker, settings.rule)) {
       throw tools::UsageError("unknown option '" + *option + "'");
     }
   }
-  if (settings.groups && settings.height) {
-    throw tools::UsageError("--groups and --height are two ways to cut; give one");
-  }
-  const std::span<const std::string> operands = walker.operands();
-  if (operands.empty()) throw tools::UsageError("no job given");
-  if (operands.size() > 1)
-    throw tools::UsageError("more than one job given: '" + operands[1] + "'");
-  settings.job = tools::job_name(operands[0]);
+  tools::check_cut_rule(settings.rule, false);
+  settings.job = tools::single_job(walker.operands());
   return settings;
 }
 
@@ -132,7 +116,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
 
   tools::OutputFiles outputs;
   tools::CsvWriter groups;
-  const bool cut = settings.groups || settings.height;
+  const bool cut = settings.rule.groups || settings.rule.height;
   if (cut) groups_header(groups);
   std::vector<std::string> notes;
   for (std::size_t k = 0; k < job.years.size(); ++k) {
@@ -146,17 +130,17 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     outputs.add(folder / (stem + "-linkage.csv"), linkage_csv(tree));
     outputs.add(folder / (stem + "-locations.csv"), locations_csv(tree, names));
     if (!cut) continue;
-    const trees::Partition partition = settings.groups
-                                           ? trees::cut_into_groups(tree, *settings.groups)
-                                           : trees::cut_at_level(tree, *settings.height);
+    const trees::Partition partition = settings.rule.groups
+                                           ? trees::cut_into_groups(tree, *settings.rule.groups)
+                                           : trees::cut_at_level(tree, *settings.rule.height);
     groups_rows(groups, std::string_view(stem).substr(name.size() + 1), partition, names);
-    if (settings.groups && tree.locations() < *settings.groups && tree.locations() > 0) {
+    if (settings.rule.groups && tree.locations() < *settings.rule.groups && tree.locations() > 0) {
       notes.push_back(stem + ": " + tools::integer_text(tree.locations()) +
                       (tree.locations() == 1 ? " location" : " locations") + ", fewer than the " +
-                      tools::integer_text(*settings.groups) +
+                      tools::integer_text(*settings.rule.groups) +
                       " groups asked for; each location is a group of its own");
     }
-    if (settings.height && trees::has_inversion(tree)) {
+    if (settings.rule.height && trees::has_inversion(tree)) {
       notes.push_back(stem +
                       ": the tree has an inversion; fusions under a higher one count at its level");
     }

@@ -94,11 +94,7 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   if (settings.heights && settings.order) {
     throw tools::UsageError("--heights and --order ask for two different scales");
   }
-  const std::span<const std::string> operands = walker.operands();
-  if (operands.empty()) throw tools::UsageError("no job given");
-  if (operands.size() > 1)
-    throw tools::UsageError("more than one job given: '" + operands[1] + "'");
-  settings.job = tools::job_name(operands[0]);
+  settings.job = tools::single_job(walker.operands());
   return settings;
 }
 

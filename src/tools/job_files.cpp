@@ -18,6 +18,12 @@ std::string job_name(std::string_view operand) {
   return job;
 }
 
+std::string single_job(std::span<const std::string> operands) {
+  if (operands.empty()) throw UsageError("no job given");
+  if (operands.size() > 1) throw UsageError("more than one job given: '" + operands[1] + "'");
+  return job_name(operands[0]);
+}
+
 JobFiles read_job(const std::string& job, Cluster cluster, std::string_view why) {
   const std::string plot_file = job + ".PCL";
   const std::string cluster_file = job + ".CLS";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,10 @@ namespace metclust::tools {
 // A job named on the command line: "DIR/JOB", or its .PCL or .CLS file,
 // which stands for the job. A name without a file part is a UsageError.
 std::string job_name(std::string_view operand);
+
+// The one job of a command line's operands, as job_name makes it; none, or
+// more than one, is a UsageError.
+std::string single_job(std::span<const std::string> operands);
 
 enum class Cluster { IfPresent, Required };
 
