@@ -29,6 +29,12 @@ void combine_two(const Source& source, std::size_t p, double dik1, double dik2, 
   v2 = v[1];
 }
 
+// In the runs K > I each K's pairs lie in a column of their own, far apart
+// in a large matrix: the pairs kAhead places on are asked for early, so that
+// the memory brings many of them in at once.
+constexpr std::size_t kAhead = 16;
+inline void prefetch(const double* pair) { __builtin_prefetch(pair, 1, 3); }
+
 }  // namespace
 
 ColumnMinima::ColumnMinima(std::int32_t n)
@@ -213,6 +219,10 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
   for (p = pos_i + 1; p + 2 <= pos_j; p += 2) {
     const std::int32_t K1 = ks[p];
     const std::int32_t K2 = ks[p + 1];
+    if (p + kAhead + 2 <= pos_j) {
+      prefetch(pii + starts[p + kAhead] + (I - 1));
+      prefetch(pii + starts[p + kAhead + 1] + (I - 1));
+    }
     double* const ik1 = pii + starts[p] + (I - 1);
     double* const ik2 = pii + starts[p + 1] + (I - 1);
     double v1, v2;
@@ -231,6 +241,12 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
   for (p = pos_j + 1; p + 2 <= end; p += 2) {
     const std::int32_t K1 = ks[p];
     const std::int32_t K2 = ks[p + 1];
+    if (p + kAhead + 2 <= end) {
+      for (const std::size_t q : {p + kAhead, p + kAhead + 1}) {
+        prefetch(pii + starts[q] + (I - 1));
+        prefetch(pii + starts[q] + (J - 1));
+      }
+    }
     double* const column_k1 = pii + starts[p];
     double* const column_k2 = pii + starts[p + 1];
     double v1, v2;
