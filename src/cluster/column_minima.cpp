@@ -31,8 +31,10 @@ void combine_two(const Source& source, std::size_t p, double dik1, double dik2, 
 
 // In the runs K > I each K's pairs lie in a column of their own, far apart
 // in a large matrix: the pairs kAhead places on are asked for early, so that
-// the memory brings many of them in at once.
+// the memory brings many of them in at once. A matrix of up to kNearBytes
+// stays close to the processor, where asking early only costs time.
 constexpr std::size_t kAhead = 16;
+constexpr std::int64_t kNearBytes = std::int64_t{2} << 20;
 inline void prefetch(const double* pair) { __builtin_prefetch(pair, 1, 3); }
 
 }  // namespace
@@ -216,10 +218,13 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
     noted[count] = K;
     count += static_cast<std::size_t>(v <= mins[K]);
   };
+  const bool ahead = packed_size(n_) * static_cast<std::int64_t>(sizeof(double)) > kNearBytes;
+  const std::size_t ahead_to_j = ahead ? pos_j : 0;
+  const std::size_t ahead_to_end = ahead ? end : 0;
   for (p = pos_i + 1; p + 2 <= pos_j; p += 2) {
     const std::int32_t K1 = ks[p];
     const std::int32_t K2 = ks[p + 1];
-    if (p + kAhead + 2 <= pos_j) {
+    if (p + kAhead + 2 <= ahead_to_j) {
       prefetch(pii + starts[p + kAhead] + (I - 1));
       prefetch(pii + starts[p + kAhead + 1] + (I - 1));
     }
@@ -241,7 +246,7 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
   for (p = pos_j + 1; p + 2 <= end; p += 2) {
     const std::int32_t K1 = ks[p];
     const std::int32_t K2 = ks[p + 1];
-    if (p + kAhead + 2 <= end) {
+    if (p + kAhead + 2 <= ahead_to_end) {
       for (const std::size_t q : {p + kAhead, p + kAhead + 1}) {
         prefetch(pii + starts[q] + (I - 1));
         prefetch(pii + starts[q] + (J - 1));
