@@ -73,10 +73,20 @@ demo:
 install: programs
 	@cmake --install $(BUILD) --prefix $(PREFIX)
 
+# The Google Benchmark programs, then the agglomeration loop side by side
+# with R's fastcluster (bench/versus_fastcluster.R) when R has it; without
+# it, one line says why that part is skipped.
 bench:
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DMETCLUST_BENCH=ON -DMETCLUST_TESTS=OFF
 	cmake --build $(BUILD)-bench -j$(JOBS)
 	for b in $(BUILD)-bench/bench/*_bench; do $$b; done
+	@if ! command -v Rscript >/dev/null; then \
+	  echo "versus fastcluster: skipped, R is not installed (apt-get install r-base-core r-cran-fastcluster)"; \
+	elif ! Rscript -e 'suppressPackageStartupMessages(library(fastcluster))' >/dev/null 2>&1; then \
+	  echo "versus fastcluster: skipped, R package fastcluster not installed (apt-get install r-cran-fastcluster)"; \
+	else \
+	  Rscript bench/versus_fastcluster.R $(BUILD)-bench/bench/agglom_timer; \
+	fi
 
 # Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS,
 # one after the other (see fuzz/run.sh); CI runs them for a short time.
