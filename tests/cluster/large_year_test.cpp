@@ -1,8 +1,8 @@
 // The fast pair search on years of 2000 locations, far larger than the work
 // space holds by default (a build may hold up to 16000): the same fusions,
-// levels and matrix as the full scan, on real-valued matrices and on matrices
-// of a few whole numbers, where nearly every fusion has to choose among
-// equal minima.
+// levels and matrix as the full scan, on real-valued matrices and on the
+// distances between locations many of which stand on the same spot, where
+// most fusions have to choose among equal minima.
 //
 // FNDMIN would take about a quarter of a minute per year of 2000 locations,
 // so the full scan here is the reference below: the same pair by the same
@@ -10,10 +10,13 @@
 // active groups only. A test holds it to FNDMIN on smaller years.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <tuple>
@@ -40,8 +43,8 @@ struct Year {
 // The pair that the full scan (i ascending, then j ascending, a pair taken
 // when at most the best so far) ends on: of the smallest values at or below
 // the ceiling, the one with the largest i, then the largest j. The first
-// pass finds that value (in four running minima, for speed), the second the largest i holding it in each column,
-// from the column's end.
+// pass finds that value, in four running minima; the second, from each
+// column's end, the largest i holding it there.
 bool reference_closest(const std::vector<double>& pii, const std::vector<std::int32_t>& active,
                        std::int32_t& I, std::int32_t& J) {
   double lows[4] = {kCeiling, kCeiling, kCeiling, kCeiling};
@@ -129,16 +132,38 @@ void expect_same(const Year& a, const Year& b) {
       << "the matrices left behind differ";
 }
 
-enum class Values { Real, FewIntegers };
+enum class Values { Real, GridPoints };
 
-// Uniform reals in [0, 1), or whole numbers 0..3: with four values among
-// millions of pairs almost every fusion chooses among equal minima.
+const char* name_of(Values values) { return values == Values::Real ? "real" : "grid_points"; }
+
+// How a test's parameters are shown.
+void PrintTo(Values values, std::ostream* out) { *out << name_of(values); }
+
+// Uniform reals in [0, 1); or the distances between locations that stand
+// on a grid of 5 x 5 x 5 points, about sixteen to a point: locations on the
+// same point have equal proximities to every other group, and keep them
+// through every fusion under every strategy, so that most fusions choose
+// among equal minima, at every level.
 std::vector<double> matrix_of(Values values, std::int32_t nl, std::uint64_t seed) {
   std::mt19937_64 rng(seed);
   std::vector<double> m(static_cast<std::size_t>(packed_size(nl)));
-  for (double& v : m) {
-    v = values == Values::Real ? static_cast<double>(rng() >> 11) * 0x1p-53
-                               : static_cast<double>(rng() % 4);
+  if (values == Values::Real) {
+    for (double& v : m) v = static_cast<double>(rng() >> 11) * 0x1p-53;
+    return m;
+  }
+  std::vector<std::array<int, 3>> points(static_cast<std::size_t>(nl));
+  for (auto& point : points) {
+    for (int& c : point) c = static_cast<int>(rng() % 5);
+  }
+  for (std::int32_t j = 2; j <= nl; ++j) {
+    for (std::int32_t i = 1; i < j; ++i) {
+      int sum = 0;
+      for (int c = 0; c < 3; ++c) {
+        const int d = points[i - 1][c] - points[j - 1][c];
+        sum += d * d;
+      }
+      pair_at<double>(m, i, j) = std::sqrt(static_cast<double>(sum));
+    }
   }
   return m;
 }
@@ -146,7 +171,7 @@ std::vector<double> matrix_of(Values values, std::int32_t nl, std::uint64_t seed
 // The reference is the full scan: on years small enough for FNDMIN, every
 // strategy, both kinds of values, and a flexible beta.
 TEST(LargeYear, ReferenceMakesTheFusionsOfTheFullScan) {
-  for (const Values values : {Values::Real, Values::FewIntegers}) {
+  for (const Values values : {Values::Real, Values::GridPoints}) {
     const std::vector<double> m = matrix_of(values, 90, 7);
     for (std::int32_t istrat = 1; istrat <= 8; ++istrat) {
       SCOPED_TRACE(::testing::Message() << "strategy " << istrat);
@@ -172,10 +197,10 @@ TEST_P(LargeYearSearch, FastSearchMakesTheFusionsOfTheFullScan) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryStrategy, LargeYearSearch,
-    ::testing::Combine(::testing::Values(Values::Real, Values::FewIntegers),
+    ::testing::Combine(::testing::Values(Values::Real, Values::GridPoints),
                        ::testing::Range(1, 9)),
     [](const ::testing::TestParamInfo<LargeYearSearch::ParamType>& info) {
-      return std::string(std::get<0>(info.param) == Values::Real ? "real" : "few_integers") +
+      return std::string(name_of(std::get<0>(info.param))) +
              "_strategy_" + std::to_string(std::get<1>(info.param));
     });
 
