@@ -102,8 +102,11 @@ fuzz:
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BUILD)-bench build-fuzz build-windows
 
-# Windows: metclust.exe cross-compiled with mingw-w64 and linked statically,
-# and its tests run under Wine in a Wine prefix of its own.
+# Windows: every program cross-compiled with mingw-w64 and linked statically,
+# and tested under Wine in a Wine prefix of its own: the fixture jobs through
+# metclust.exe, then a small job through every program, compared byte for
+# byte with what the Linux programs (built in $(BUILD) as `make programs`
+# builds them) make of the same job (tests/windows/pipeline.py).
 WINDOWS_BUILD ?= build-windows
 WINDOWS_PREFIX ?= $(abspath $(WINDOWS_BUILD))/wine-prefix
 
@@ -111,10 +114,11 @@ WINDOWS_PREFIX ?= $(abspath $(WINDOWS_BUILD))/wine-prefix
 
 windows:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_TESTS=OFF $(WERROR_FLAG)
+	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) -DMETCLUST_TESTS=OFF $(WERROR_FLAG)
 	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust metclust-plot metclust-export metclust-compare \
 	  metclust-import metclust-check
 
 test-windows: windows
+	$(call build_programs,the Linux programs to compare with,programs)
 	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/run_fixtures.py $(WINDOWS_BUILD)/metclust.exe \
-	  --companion $(WINDOWS_BUILD)/metclust-import.exe --companion $(WINDOWS_BUILD)/metclust-check.exe
+	  --pipeline $(BUILD)

@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""run_fixtures.py EXE [--fixtures DIR]...: runs the Windows build of metclust
-under Wine on every job of tests/fixtures and tests/windows/fixtures (the jobs only Windows can
-run), as tests/jobs/end_to_end_test.cpp does for the Linux build: the job's input/ copied to a
-fresh folder, the answers on standard input, and standard output, standard error, the exit status
-and every file left in the folder compared byte for byte with expected/. On the error stream the
-job folder must appear as Windows spells it (Z:\\tmp\\...); it is shown as <DIR>, with the path
-separators after it shown as /. Wine hands on only the low 8 bits of an exit status, so each job
-runs a second time from a batch file, where Windows shows the whole status: 0xC0000000 plus the
-expected number, or 0.
+"""run_fixtures.py EXE [--fixtures DIR]... [--pipeline LINUX_BUILD]: the Windows tests under Wine.
 
-Wine runs with WINEDEBUG=-all in the prefix named by WINEPREFIX (Wine's own default when unset).
+Runs the Windows build of metclust under Wine on every job of tests/fixtures and
+tests/windows/fixtures (the jobs only Windows can run), as tests/jobs/end_to_end_test.cpp does for
+the Linux build: the job's input/ copied to a fresh folder, the answers on standard input, and
+standard output, standard error, the exit status and every file left in the folder compared byte
+for byte with expected/. On the error stream the job folder must appear as Windows spells it
+(Z:\\tmp\\...); it is shown as <DIR>, with the path separators after it shown as /. Wine hands on
+only the low 8 bits of an exit status, so each job runs a second time from a batch file, where
+Windows shows the whole status: 0xC0000000 plus the expected number, or 0.
+
+With --pipeline, every program of the Windows build then runs a small job through the whole
+pipeline beside the Linux build of the same programs (pipeline.py).
+
+Wine runs as wine.py sets it up, in the prefix named by WINEPREFIX (Wine's own default when unset).
 Its server is kept running for the whole run and warmed up first, so that the prefix's first-start
 messages and Wine's own background processes never meet a job's streams; it is stopped at the end.
 """
@@ -20,6 +24,12 @@ import subprocess
 import sys
 import tempfile
 
+# The modules beside this one are imported without leaving compiled files in the source tree.
+sys.dont_write_bytecode = True
+import pipeline
+from wine import (first_difference, show_folder, start_server, stop_wine, warm_up,
+                  windows_path, wine_command, wine_environment)
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 RUN_FACTS = ('stdout', 'stderr', 'status')
 TIMEOUT = 60
@@ -29,86 +39,6 @@ SKIPPED = {
     'job_name_49': 'its file name ends in a dot, which Windows drops from every path, '
                    'so no Windows file can carry that name',
 }
-
-
-def wine_command():
-    wine = os.environ.get('WINE')
-    if wine:
-        return wine.split()
-    for name in ('wine', 'wine64'):
-        if shutil.which(name):
-            return [name]
-    sys.exit('run_fixtures: neither wine nor wine64 is installed')
-
-
-def wine_environment():
-    env = dict(os.environ)
-    env['WINEDEBUG'] = '-all'
-    return env
-
-
-def start_server(env):
-    """Starts a Wine server that stays until it is stopped; its path, None when there is none."""
-    server = shutil.which('wineserver') or shutil.which('wineserver64')
-    if server:
-        subprocess.run([server, '-p'], check=False, env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return server
-
-
-def warm_up(wine, env):
-    """Starts Wine's background processes, making the prefix if it is new. They keep the
-    streams they are given as long as the server runs: never a pipe that anyone waits on."""
-    with tempfile.TemporaryFile() as messages:
-        try:
-            warm = subprocess.run(wine + ['cmd', '/c', 'exit'], env=env, stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.DEVNULL, stderr=messages, timeout=300)
-            status = warm.returncode
-        except subprocess.TimeoutExpired:
-            status = 'no end within 300 s'
-        if status != 0:
-            messages.seek(0)
-            sys.exit('run_fixtures: Wine does not start (%s):\n%s'
-                     % (status, messages.read().decode(errors='replace')))
-
-
-def stop_wine(server, env):
-    if server:
-        subprocess.run([server, '-k'], check=False, env=env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def visible(line):
-    return repr(line)[1:]
-
-
-def first_difference(expected, actual):
-    """Names the first line (split at LF, counted from 1) where the two part."""
-    want, got = expected.split(b'\n'), actual.split(b'\n')
-    for k in range(max(len(want), len(got))):
-        w = want[k] if k < len(want) else None
-        g = got[k] if k < len(got) else None
-        if w != g:
-            shown = [visible(x) if x is not None else '(no more lines)' for x in (w, g)]
-            return 'line %d\n    expected: %s\n    actual:   %s' % (k + 1, shown[0], shown[1])
-    return 'same lines, different bytes'
-
-
-def show_folder(stderr, folder):
-    """Shows the folder's Windows spelling as <DIR> and the separators after it as /."""
-    windows = ('Z:' + folder.replace('/', '\\')).encode()
-    lines = []
-    for line in stderr.split(b'\n'):
-        k = line.lower().find(windows.lower())
-        if k >= 0:
-            line = line[:k] + b'<DIR>' + line[k + len(windows):].replace(b'\\', b'/')
-        lines.append(line)
-    return b'\n'.join(lines)
-
-
-def windows_path(path):
-    """The spelling of a path on Wine's drive Z:, which holds the whole file system."""
-    return 'Z:' + path.replace('/', '\\')
 
 
 def windows_status(wine, env, exe, fixture):
@@ -182,27 +112,14 @@ def run_job(wine, env, exe, fixture):
     return problems
 
 
-def companion_version(wine, env, exe):
-    """A companion program's --version under Wine: empty when it answers with its name and
-    status 0, else what went wrong."""
-    name = os.path.splitext(os.path.basename(exe))[0]
-    try:
-        run = subprocess.run(wine + [exe, '--version'], env=env, stdin=subprocess.DEVNULL,
-                             capture_output=True, timeout=TIMEOUT)
-    except subprocess.TimeoutExpired:
-        return 'no end within %d s' % TIMEOUT
-    if run.returncode != 0 or not run.stdout.startswith(name.encode() + b' '):
-        return 'status %d, output %r, errors %r' % (run.returncode, run.stdout, run.stderr)
-    return ''
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('exe')
     parser.add_argument('--fixtures', action='append',
                         help='a folder of jobs (default: tests/fixtures and tests/windows/fixtures)')
-    parser.add_argument('--companion', action='append', default=[],
-                        help='a companion program (metclust-import.exe, ...) whose --version must run')
+    parser.add_argument('--pipeline', metavar='LINUX_BUILD',
+                        help='also run every program of the folder of EXE beside the Linux '
+                             'programs of LINUX_BUILD (see pipeline.py)')
     args = parser.parse_args()
     exe = os.path.abspath(args.exe)
     if not os.path.isfile(exe):
@@ -214,6 +131,10 @@ def main():
                        if os.path.isfile(os.path.join(folder, j, 'answers')))
     if not jobs:
         sys.exit('run_fixtures: no fixture jobs under %s' % ', '.join(folders))
+    if args.pipeline:
+        missing = pipeline.missing_programs(os.path.abspath(args.pipeline), os.path.dirname(exe))
+        if missing:
+            sys.exit('run_fixtures: no program at %s' % ', '.join(missing))
 
     wine, env = wine_command(), wine_environment()
     server = start_server(env)
@@ -232,14 +153,11 @@ def main():
                 failed += 1
             else:
                 passed += 1
-        for companion in map(os.path.abspath, args.companion):
-            problem = companion_version(wine, env, companion)
-            if problem:
-                print('FAIL %s --version: %s' % (os.path.basename(companion), problem))
-                failed += 1
-            else:
-                passed += 1
         print('%d passed, %d failed, %d skipped' % (passed, failed, skipped), flush=True)
+        if args.pipeline:
+            steps = pipeline.run(wine, env, os.path.abspath(args.pipeline), os.path.dirname(exe))
+            print('pipeline: %d steps passed, %d failed, %d known differences' % steps, flush=True)
+            failed += steps[1]
     finally:
         stop_wine(server, env)
     sys.exit(0 if failed == 0 else 1)
