@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "check/ema_check.hpp"
+#include "records/file_names.hpp"
 #include "tools/command_line.hpp"
 #include "tools/output_files.hpp"
 
@@ -67,7 +68,7 @@ int check_job(std::span<const std::string> arguments, std::ostream& out) {
   Diagnostics diagnostics;
   // metclust connects .NAQ before it reads a byte of .EMA.
   std::error_code ec;
-  if (!std::filesystem::exists(naq, ec)) {
+  if (!std::filesystem::exists(records::path_of_name(naq), ec)) {
     diagnostics.error(naq, 0, 0, "no such file: metclust needs it (it never reads it) and ends with report 29");
   }
   const EmaSummary summary = check_ema(bytes, ema, diagnostics);

@@ -1,6 +1,5 @@
 #include "compare/cli.hpp"
 
-#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -18,7 +17,6 @@
 namespace metclust::compare {
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr std::string_view kVersion = "1.0.0";
 constexpr std::string_view kUsage = "Usage: metclust-compare (--groups K | --height H) [-o DIR] JOB\n";
@@ -82,11 +80,10 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   cut.groups = settings.rule.groups;
   const Consensus tree = consensus(comparison, cut);
 
-  const fs::path job_path(settings.job);
-  const std::string name = job_path.filename().string();
-  const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
+  const tools::OutputPlace place = tools::output_place(settings.job, settings.output);
+  const std::string& name = place.job_name;
   PageText text;
-  text.job = name;
+  text.job = place.job_text;
   text.title = job.title;
   text.cut = settings.rule.groups ? tools::integer_text(*settings.rule.groups) + " groups"
                                   : "groups at level " + tools::shortest_text(*settings.rule.height);
@@ -95,13 +92,13 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
                            : "groups at 1 \u2212 share = 0.5 (pairs together in more than half their years on average)";
 
   tools::OutputFiles outputs;
-  outputs.add(folder / (name + "-groups-by-year.csv"), groups_by_year_csv(comparison));
-  outputs.add(folder / (name + "-comembership.csv"), comembership_csv(comparison));
-  outputs.add(folder / (name + "-agreement.csv"), agreement_csv(comparison));
-  outputs.add(folder / (name + "-years.html"), years_page(comparison, tree, text));
-  if (settings.output) tools::OutputFiles::make_folder(folder);
+  outputs.add(place.file(name + "-groups-by-year.csv"), groups_by_year_csv(comparison));
+  outputs.add(place.file(name + "-comembership.csv"), comembership_csv(comparison));
+  outputs.add(place.file(name + "-agreement.csv"), agreement_csv(comparison));
+  outputs.add(place.file(name + "-years.html"), years_page(comparison, tree, text));
+  if (settings.output) tools::OutputFiles::make_folder(place.folder);
   outputs.commit();
-  for (const fs::path& path : outputs.paths()) out << path.string() << '\n';
+  out << outputs.listing();
   for (const std::string& note : job.notes) err << "metclust-compare: note: " << note << '\n';
   return tools::kExitOk;
 }

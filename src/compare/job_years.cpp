@@ -1,6 +1,5 @@
 #include "compare/job_years.hpp"
 
-#include <filesystem>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -9,6 +8,7 @@
 #include "tools/year_tree.hpp"
 #include "records/located_error.hpp"
 #include "tools/command_line.hpp"
+#include "tools/output_files.hpp"
 #include "tools/utf8.hpp"
 #include "formats/job_results.hpp"
 
@@ -18,7 +18,7 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
   const tools::JobFiles files = tools::read_job(
       job, tools::Cluster::Required, "metclust-compare takes the fusion levels from it");
   const std::string plot_file = job + ".PCL";
-  const std::string name = std::filesystem::path(job).filename().string();
+  const std::string name = tools::output_place(job, std::nullopt).job_name;
   const std::vector<std::string> stems = formats::year_file_stems(name, files.years);
 
   JobYears result;

@@ -1,6 +1,5 @@
 #include "export/cli.hpp"
 
-#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -20,7 +19,6 @@
 namespace metclust::exporting {
 namespace {
 
-namespace fs = std::filesystem;
 using formats::YearPlot;
 
 constexpr std::string_view kVersion = "1.0.0";
@@ -109,9 +107,8 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
                                               "metclust-export takes the fusion levels from it");
   const std::string plot_file = settings.job + ".PCL";
 
-  const fs::path job_path(settings.job);
-  const std::string name = job_path.filename().string();
-  const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
+  const tools::OutputPlace place = tools::output_place(settings.job, settings.output);
+  const std::string& name = place.job_name;
   const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   tools::OutputFiles outputs;
@@ -125,10 +122,10 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> names =
         location_names(year, static_cast<std::size_t>(tree.locations()));
     const std::string& stem = stems[k];
-    outputs.add(folder / (stem + ".nwk"), trees::newick(tree, leaf_labels(names)));
-    outputs.add(folder / (stem + "-merges.csv"), merges_csv(tree));
-    outputs.add(folder / (stem + "-linkage.csv"), linkage_csv(tree));
-    outputs.add(folder / (stem + "-locations.csv"), locations_csv(tree, names));
+    outputs.add(place.file(stem + ".nwk"), trees::newick(tree, leaf_labels(names)));
+    outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree));
+    outputs.add(place.file(stem + "-linkage.csv"), linkage_csv(tree));
+    outputs.add(place.file(stem + "-locations.csv"), locations_csv(tree, names));
     if (!cut) continue;
     const trees::Partition partition = settings.rule.groups
                                            ? trees::cut_into_groups(tree, *settings.rule.groups)
@@ -145,10 +142,10 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
                       ": the tree has an inversion; fusions under a higher one count at its level");
     }
   }
-  if (cut) outputs.add(folder / (name + "-groups.csv"), groups.take());
-  if (settings.output) tools::OutputFiles::make_folder(folder);
+  if (cut) outputs.add(place.file(name + "-groups.csv"), groups.take());
+  if (settings.output) tools::OutputFiles::make_folder(place.folder);
   outputs.commit();
-  for (const fs::path& path : outputs.paths()) out << path.string() << '\n';
+  out << outputs.listing();
   for (const std::string& note : notes) err << "metclust-export: note: " << note << '\n';
   return tools::kExitOk;
 }

@@ -1,6 +1,5 @@
 #include "import/import_cli.hpp"
 
-#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -16,7 +15,6 @@
 namespace metclust::import {
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr std::string_view kVersion = "1.0.0";
 constexpr std::string_view kUsage =
@@ -136,7 +134,7 @@ Settings parse(std::span<const std::string> arguments) {
 
 // The job's name as its title, cut to 50 bytes where a character starts.
 std::string default_title(const std::string& job) {
-  std::string title = fs::path(job).filename().string();
+  std::string title = tools::output_place(job, std::nullopt).job_text;
   if (title.size() > 50) {
     std::size_t cut = 50;
     while (cut > 0 && (static_cast<unsigned char>(title[cut]) & 0xC0u) == 0x80u) --cut;
@@ -175,18 +173,18 @@ int import_job(std::span<const std::string> arguments, std::ostream& out) {
   const ImportedJob job = assemble_job(std::move(years), genotypes);
 
   tools::OutputFiles outputs;
-  outputs.add(s.job + ".EMA", ema_bytes(job, s.title ? *s.title : default_title(s.job), options_for(s)));
-  outputs.add(s.job + ".NAQ", naq_bytes(job));
-  outputs.add(s.job + "-names.csv", names_csv(job));
+  const tools::OutputPlace place = tools::output_place(s.job, std::nullopt);
+  outputs.add(place.file(place.job_name + ".EMA"), ema_bytes(job, s.title ? *s.title : default_title(s.job), options_for(s)));
+  outputs.add(place.file(place.job_name + ".NAQ"), naq_bytes(job));
+  outputs.add(place.file(place.job_name + "-names.csv"), names_csv(job));
   if (!s.force) {
     if (const auto existing = outputs.existing(); !existing.empty()) {
-      throw tools::FileError(existing.front().string(), "exists already; give --force to replace it");
+      throw tools::FileError(tools::name_of(existing.front()), "exists already; give --force to replace it");
     }
   }
-  const fs::path folder = fs::path(s.job).parent_path();
-  if (!folder.empty()) tools::OutputFiles::make_folder(folder);
+  if (!place.folder.empty()) tools::OutputFiles::make_folder(place.folder);
   outputs.commit();
-  for (const fs::path& path : outputs.paths()) out << path.string() << '\n';
+  out << outputs.listing();
   return tools::kExitOk;
 }
 

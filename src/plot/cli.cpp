@@ -116,23 +116,22 @@ int run(const Settings& settings, std::ostream& out) {
     }
   }
 
-  const fs::path job_path(settings.job);
-  const std::string name = job_path.filename().string();
-  const fs::path folder = settings.output ? fs::path(*settings.output) : job_path.parent_path();
+  const tools::OutputPlace place = tools::output_place(settings.job, settings.output);
+  const std::string& name = place.job_name;
   const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   tools::OutputFiles outputs;
   std::vector<PagePicture> pictures;
   for (std::size_t k = 0; k < job.years.size(); ++k) {
     const std::string file = stems[k] + ".svg";
-    outputs.add(folder / file, year_svg_document(job.years[k], options));
-    pictures.push_back({&job.years[k], file});
+    outputs.add(place.file(file), year_svg_document(job.years[k], options));
+    pictures.push_back({&job.years[k], tools::text_of_name(file)});
   }
-  const fs::path page = folder / (name + ".html");
-  outputs.add(page, job_page(name, job.title, pictures, options));
-  if (settings.output) tools::OutputFiles::make_folder(folder);
+  const fs::path page = place.file(name + ".html");
+  outputs.add(page, job_page(place.job_text, job.title, pictures, options));
+  if (settings.output) tools::OutputFiles::make_folder(place.folder);
   outputs.commit();
-  out << page.string() << '\n';
+  out << tools::name_of(page) << '\n';
   return kExitOk;
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "records/channel_table.hpp"
+#include "records/file_names.hpp"
 #include "records/platform.hpp"
 
 namespace metclust::records::platform {
@@ -132,5 +133,13 @@ void close_file(Handle handle) { ::close(static_cast<int>(handle)); }
 int exit_status(int number) { return (0xC0000000u + static_cast<unsigned>(number)) & 0xFFu; }
 
 }  // namespace metclust::records::platform
+
+namespace metclust::records {
+
+std::filesystem::path path_of_name(std::string_view name) { return std::filesystem::path(name); }
+
+std::string name_of_path(const std::filesystem::path& path) { return path.string(); }
+
+}  // namespace metclust::records
 
 #endif  // !defined(_WIN32)

@@ -17,9 +17,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <filesystem>
 #include <string>
 
 #include "records/channel_table.hpp"
+#include "records/file_names.hpp"
 #include "records/platform.hpp"
 
 namespace metclust::records::platform {
@@ -206,5 +208,33 @@ void close_file(Handle handle) { CloseHandle(as_handle(handle)); }
 int exit_status(int number) { return static_cast<int>(0xC0000000u + static_cast<unsigned>(number)); }
 
 }  // namespace metclust::records::platform
+
+namespace metclust::records {
+
+// Bytes that are not text of the code page keep the library's own
+// conversion, and so does a path with a character the code page lacks: such
+// a name fails later as a file that cannot be found or made, never silently
+// as another file.
+std::filesystem::path path_of_name(std::string_view name) {
+  const std::wstring text = platform::wide(name);
+  if (text.empty()) return std::filesystem::path(name);
+  return std::filesystem::path(text);
+}
+
+std::string name_of_path(const std::filesystem::path& path) {
+  const std::wstring& text = path.native();
+  if (text.empty() || text.size() > 0x7FFFFFFF) return path.string();
+  const int size = static_cast<int>(text.size());
+  BOOL lossy = FALSE;
+  const int count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr,
+                                        0, nullptr, &lossy);
+  if (count <= 0 || lossy) return path.string();
+  std::string bytes(static_cast<std::size_t>(count), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, bytes.data(), count,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+}  // namespace metclust::records
 
 #endif  // defined(_WIN32)

@@ -1,7 +1,7 @@
 #include "tools/job_files.hpp"
 
-#include <filesystem>
 
+#include "records/file_names.hpp"
 #include "tools/command_line.hpp"
 #include "tools/output_files.hpp"
 
@@ -12,7 +12,7 @@ std::string job_name(std::string_view operand) {
   for (const std::string_view suffix : {".PCL", ".CLS"}) {
     if (job.ends_with(suffix)) job.resize(job.size() - suffix.size());
   }
-  if (std::filesystem::path(job).filename().empty()) {
+  if (records::path_of_name(job).filename().empty()) {
     throw UsageError("'" + std::string(operand) + "' names no job");
   }
   return job;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "records/file_names.hpp"
 #include "tools/command_line.hpp"
 
 namespace metclust::tools {
@@ -13,10 +14,11 @@ namespace fs = std::filesystem;
 
 std::optional<std::string> read_file_if_present(const std::string& name) {
   std::error_code ec;
-  const fs::file_status status = fs::status(name, ec);
+  const fs::path path = records::path_of_name(name);
+  const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) return std::nullopt;
   if (fs::is_directory(status)) throw FileError(name, "is a folder, not a file");
-  std::ifstream in(name, std::ios::binary);
+  std::ifstream in(path, std::ios::binary);
   if (!in) throw FileError(name, "cannot be opened for reading");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw FileError(name, "cannot be read");
@@ -29,16 +31,40 @@ std::string read_file(const std::string& name) {
   return std::move(*bytes);
 }
 
+std::string name_of(const fs::path& path) { return records::name_of_path(path); }
+
+std::string text_of_name(std::string_view name) {
+  const std::u8string text = records::path_of_name(name).u8string();
+  return std::string(text.begin(), text.end());
+}
+
+fs::path OutputPlace::file(std::string_view name) const {
+  return folder / records::path_of_name(name);
+}
+
+OutputPlace output_place(const std::string& job, const std::optional<std::string>& folder) {
+  const fs::path job_path = records::path_of_name(job);
+  const std::string name = name_of(job_path.filename());
+  return {folder ? records::path_of_name(*folder) : job_path.parent_path(), name,
+          text_of_name(name)};
+}
+
+std::string OutputFiles::listing() const {
+  std::string text;
+  for (const fs::path& path : paths_) text += name_of(path) + '\n';
+  return text;
+}
+
 void OutputFiles::make_folder(const fs::path& folder) {
   if (folder.empty()) return;
   std::error_code ec;
   fs::create_directories(folder, ec);
-  if (ec || !fs::is_directory(folder)) throw FileError(folder.string(), "cannot make this folder");
+  if (ec || !fs::is_directory(folder)) throw FileError(name_of(folder), "cannot make this folder");
 }
 
 void OutputFiles::add(fs::path path, std::string bytes) {
   for (const fs::path& known : paths_) {
-    if (known == path) throw std::logic_error("output named twice: " + path.string());
+    if (known == path) throw std::logic_error("output named twice: " + name_of(path));
   }
   paths_.push_back(std::move(path));
   contents_.push_back(std::move(bytes));
@@ -70,7 +96,7 @@ void OutputFiles::commit() {
     out.close();
     if (!out) {
       discard();
-      throw FileError(paths_[k].string(), "cannot be written");
+      throw FileError(name_of(paths_[k]), "cannot be written");
     }
   }
   // A folder in the place of an output cannot be replaced; found before
@@ -79,7 +105,7 @@ void OutputFiles::commit() {
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(path, ec))) {
       discard();
-      throw FileError(path.string(), "cannot be put in place: a folder has this name");
+      throw FileError(name_of(path), "cannot be put in place: a folder has this name");
     }
   }
   // Each output is put in place after the file it replaces has been moved
@@ -102,14 +128,14 @@ void OutputFiles::commit() {
       fs::rename(paths_[k], old, ec);
       if (ec) {
         roll_back(k);
-        throw FileError(paths_[k].string(), "cannot be replaced: " + ec.message());
+        throw FileError(name_of(paths_[k]), "cannot be replaced: " + ec.message());
       }
       aside[k] = old;
     }
     fs::rename(staged[k], paths_[k], ec);
     if (ec) {
       roll_back(k + 1);
-      throw FileError(paths_[k].string(), "cannot be put in place: " + ec.message());
+      throw FileError(name_of(paths_[k]), "cannot be put in place: " + ec.message());
     }
     placed = k + 1;
   }

@@ -106,18 +106,7 @@ STEPS = [
         ['--matrix', '1995=m1995.csv', 'ansi/Bœrsch'], 0),
 ]
 
-PATHS_NOT_IN_ANSI = (
-    'the Windows build makes a std::filesystem::path of a name byte by byte (0x9C becomes U+009C, '
-    'not the "œ" of code page 1252) and gives a path back as UTF-8, while metclust itself '
-    'reads and writes names in the ANSI code page: a job metclust writes is "no such '
-    'file" to check, export, plot and compare, and import writes its files under other names')
-KNOWN_DIFFERENCES = {
-    'check a job named in the ANSI code page': PATHS_NOT_IN_ANSI,
-    'export a job named in the ANSI code page': PATHS_NOT_IN_ANSI,
-    'plot a job named in the ANSI code page': PATHS_NOT_IN_ANSI,
-    'compare a job named in the ANSI code page': PATHS_NOT_IN_ANSI,
-    'import a job named in the ANSI code page': PATHS_NOT_IN_ANSI,
-}
+KNOWN_DIFFERENCES = {}
 
 
 def missing_programs(native_dir, windows_dir):
