@@ -63,10 +63,8 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   Settings settings;
   tools::Arguments walker(arguments);
   while (const std::optional<std::string> option = walker.next_option()) {
-    if (*option == "-o" || *option == "--output") {
-      settings.output = walker.value();
-      if (settings.output->empty()) throw tools::UsageError("empty output folder");
-    } else if (!tools::take_cut_option(*option, walker, settings.rule)) {
+    if (!tools::take_output_option(*option, walker, settings.output) &&
+        !tools::take_cut_option(*option, walker, settings.rule)) {
       throw tools::UsageError("unknown option '" + *option + "'");
     }
   }

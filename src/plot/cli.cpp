@@ -68,10 +68,8 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   Settings settings;
   tools::Arguments walker(arguments);
   while (const std::optional<std::string> option = walker.next_option()) {
-    if (*option == "-o" || *option == "--output") {
-      settings.output = walker.value();
-      if (settings.output->empty()) throw tools::UsageError("empty output folder");
-    } else if (*option == "-g" || *option == "--groups") {
+    if (tools::take_output_option(*option, walker, settings.output)) continue;
+    if (*option == "-g" || *option == "--groups") {
       const std::string text = walker.value();
       const std::optional<std::int64_t> groups = tools::parse_integer(text);
       if (!groups || *groups < 1) {

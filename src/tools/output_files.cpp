@@ -49,6 +49,14 @@ OutputPlace output_place(const std::string& job, const std::optional<std::string
           text_of_name(name)};
 }
 
+bool take_output_option(const std::string& option, Arguments& walker,
+                        std::optional<std::string>& folder) {
+  if (option != "-o" && option != "--output") return false;
+  folder = walker.value();
+  if (folder->empty()) throw UsageError("empty output folder");
+  return true;
+}
+
 std::string OutputFiles::listing() const {
   std::string text;
   for (const fs::path& path : paths_) text += name_of(path) + '\n';

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/command_line.hpp"
+
 namespace metclust::tools {
 
 // The bytes of a file, or nullopt when there is no such file. A folder, or a
@@ -34,6 +36,11 @@ struct OutputPlace {
   std::filesystem::path file(std::string_view name) const;
 };
 OutputPlace output_place(const std::string& job, const std::optional<std::string>& folder);
+
+// Takes the folder of -o, --output DIR into `folder` when `option` is that
+// option; false for any other option. An empty folder is a UsageError.
+bool take_output_option(const std::string& option, Arguments& walker,
+                        std::optional<std::string>& folder);
 
 // The name of a path as the user would type it.
 std::string name_of(const std::filesystem::path& path);
