@@ -53,24 +53,10 @@ constexpr std::string_view kHelp =
     "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
     "be written (then nothing is written), 2 on a wrong command line.\n";
 
-struct Settings {
-  std::string job;
-  std::optional<std::string> output;
-  tools::CutRule rule;
-};
+using Settings = tools::CutJobSettings;
 
 Settings parse_arguments(std::span<const std::string> arguments) {
-  Settings settings;
-  tools::Arguments walker(arguments);
-  while (const std::optional<std::string> option = walker.next_option()) {
-    if (!tools::take_output_option(*option, walker, settings.output) &&
-        !tools::take_cut_option(*option, walker, settings.rule)) {
-      throw tools::UsageError("unknown option '" + *option + "'");
-    }
-  }
-  tools::check_cut_rule(settings.rule, false);
-  settings.job = tools::single_job(walker.operands());
-  return settings;
+  return tools::parse_cut_job(arguments, false);
 }
 
 // The names of a year's locations by number, from the node listing of the

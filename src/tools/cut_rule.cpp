@@ -1,5 +1,8 @@
 #include "tools/cut_rule.hpp"
 
+#include "tools/job_files.hpp"
+#include "tools/output_files.hpp"
+
 namespace metclust::tools {
 
 bool take_cut_option(const std::string& option, Arguments& walker, CutRule& rule) {
@@ -27,6 +30,20 @@ void check_cut_rule(const CutRule& rule, bool required) {
   if (required && !rule.groups && !rule.height) {
     throw UsageError("say how to cut the years: --groups K or --height H");
   }
+}
+
+CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required) {
+  CutJobSettings settings;
+  Arguments walker(arguments);
+  while (const std::optional<std::string> option = walker.next_option()) {
+    if (!take_output_option(*option, walker, settings.output) &&
+        !take_cut_option(*option, walker, settings.rule)) {
+      throw UsageError("unknown option '" + *option + "'");
+    }
+  }
+  check_cut_rule(settings.rule, cut_required);
+  settings.job = single_job(walker.operands());
+  return settings;
 }
 
 }  // namespace metclust::tools

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "tools/command_line.hpp"
@@ -23,5 +24,14 @@ bool take_cut_option(const std::string& option, Arguments& walker, CutRule& rule
 
 // Refuses both ways to cut at once, and no way when one is `required`.
 void check_cut_rule(const CutRule& rule, bool required);
+
+// The command line of a program that cuts a job's years and writes what it
+// makes of them: [--groups K | --height H] [-o DIR] JOB.
+struct CutJobSettings {
+  std::string job;
+  std::optional<std::string> output;  // the folder of -o
+  CutRule rule;
+};
+CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required);
 
 }  // namespace metclust::tools
