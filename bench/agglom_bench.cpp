@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "cluster/agglom.hpp"
-#include "cluster/packed.hpp"
+#include "records/packed.hpp"
 
 namespace {
 
@@ -60,7 +60,7 @@ const std::vector<double>& matrix(Data data) {
     for (auto& p : points) {
       for (double& c : p) c = static_cast<double>(random() >> 11) * 0x1p-53;
     }
-    std::vector<double> m(static_cast<std::size_t>(metclust::cluster::packed_size(kLocations)));
+    std::vector<double> m(static_cast<std::size_t>(metclust::records::packed_size(kLocations)));
     for (std::int32_t j = 2; j <= kLocations; ++j) {
       for (std::int32_t i = 1; i < j; ++i) {
         double sum = 0;
@@ -68,14 +68,14 @@ const std::vector<double>& matrix(Data data) {
           const double d = points[i - 1][c] - points[j - 1][c];
           sum += d * d;
         }
-        metclust::cluster::pair_at<double>(m, i, j) = std::sqrt(sum);
+        metclust::records::pair_at<double>(m, i, j) = std::sqrt(sum);
       }
     }
     return m;
   }();
   static const std::vector<double> integers = [] {
     std::mt19937_64 random(822);
-    std::vector<double> m(static_cast<std::size_t>(metclust::cluster::packed_size(kLocations)));
+    std::vector<double> m(static_cast<std::size_t>(metclust::records::packed_size(kLocations)));
     for (double& v : m) v = static_cast<double>(random() % 10);
     return m;
   }();

@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "cluster/agglom.hpp"
-#include "cluster/packed.hpp"
+#include "records/packed.hpp"
 
 namespace {
 
@@ -70,7 +70,7 @@ struct Levels : FusionSink {
 std::int64_t locations_of(std::int64_t count) {
   const auto n = static_cast<std::int64_t>(
       std::llround((1.0 + std::sqrt(1.0 + 8.0 * static_cast<double>(count))) / 2.0));
-  return metclust::cluster::packed_size(n) == count ? n : 0;
+  return metclust::records::packed_size(n) == count ? n : 0;
 }
 
 bool parse_int(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value) {

@@ -49,8 +49,8 @@
 #include <string_view>
 #include <vector>
 
-#include "control/run.hpp"
 #include "job_generator.hpp"
+#include "metclust/run.hpp"
 #include "records/channel_table.hpp"
 
 extern char** environ;

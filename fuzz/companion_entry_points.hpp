@@ -18,7 +18,7 @@
 #include "import/matrix_source.hpp"
 #include "import/trials_source.hpp"
 #include "records/located_error.hpp"
-#include "tools/csv.hpp"
+#include "text/csv.hpp"
 
 namespace metclust::fuzz {
 
@@ -32,13 +32,13 @@ inline std::string import_csv(std::span<const std::uint8_t> data) {
   if (data.empty()) return {};
   const std::string_view csv(reinterpret_cast<const char*>(data.data()) + 1, data.size() - 1);
   try {
-    const std::vector<tools::CsvRow> rows = tools::read_csv(csv, "f.csv");
-    tools::CsvWriter writer;
-    for (const tools::CsvRow& row : rows) {
-      for (const tools::CsvField& field : row.fields) writer.text(field.text);
+    const std::vector<text::CsvRow> rows = text::read_csv(csv, "f.csv");
+    text::CsvWriter writer;
+    for (const text::CsvRow& row : rows) {
+      for (const text::CsvField& field : row.fields) writer.text(field.text);
       writer.end_row();
     }
-    const std::vector<tools::CsvRow> again = tools::read_csv(writer.bytes(), "again.csv");
+    const std::vector<text::CsvRow> again = text::read_csv(writer.bytes(), "again.csv");
     if (again.size() != rows.size()) return "CSV written again reads back with another number of rows";
     for (std::size_t r = 0; r < rows.size(); ++r) {
       if (again[r].fields.size() != rows[r].fields.size()) return "CSV written again: a row changed length";

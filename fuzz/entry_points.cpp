@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "cluster/agglom.hpp"
-#include "cluster/packed.hpp"
-#include "control/run.hpp"
 #include "formats/ema.hpp"
+#include "metclust/run.hpp"
 #include "records/channel_table.hpp"
 #include "records/free_form_reader.hpp"
 #include "records/layout.hpp"
 #include "records/numeric_input.hpp"
+#include "records/packed.hpp"
 #include "records/record_reader.hpp"
 #include "records/reports.hpp"
 #include "support/records_of.hpp"
@@ -395,7 +395,7 @@ std::string cluster_both_ways(std::span<const std::uint8_t> data) {
       1e-300,
       2.5,
   };
-  std::vector<double> matrix(static_cast<std::size_t>(cluster::packed_size(NL)), 0.0);
+  std::vector<double> matrix(static_cast<std::size_t>(records::packed_size(NL)), 0.0);
   for (std::size_t k = 0; k < matrix.size() && k + 2 < data.size(); ++k) {
     const std::uint8_t b = data[k + 2];
     matrix[k] = b < 128 ? static_cast<double>(b % 8) : kEdges[b & 15];

@@ -20,9 +20,9 @@
 
 #include "export/year_tables.hpp"
 #include "formats/job_results.hpp"
+#include "jobs/year_tree.hpp"
 #include "plot/svg.hpp"
 #include "records/located_error.hpp"
-#include "tools/year_tree.hpp"
 #include "trees/newick.hpp"
 #include "trees/tree.hpp"
 
@@ -56,7 +56,7 @@ inline std::string read_job_results(std::span<const std::uint8_t> data) {
     // The readers let through only fusions that make a tree.
     std::optional<trees::Tree> tree;
     try {
-      tree.emplace(tools::year_tree(year));
+      tree.emplace(jobs::year_tree(year));
     } catch (const std::invalid_argument& error) {
       return std::string("a year the readers accept makes no tree: ") + error.what();
     }

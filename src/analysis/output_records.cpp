@@ -1,11 +1,11 @@
 #include "analysis/output_records.hpp"
 
 #include "cluster/dendro.hpp"
-#include "cluster/node_names.hpp"
-#include "cluster/packed.hpp"
 #include "cluster/segment.hpp"
 #include "formats/cls.hpp"
+#include "formats/node_names.hpp"
 #include "formats/scl.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::analysis {
 
@@ -63,7 +63,7 @@ void OutputRecords::matrix_echo(std::span<const double> PII, std::span<const rec
   scl::write_matrix_heading(out_, kScl);
   for (std::int32_t i = 1; i <= NL; ++i) {
     row_.clear();
-    for (std::int32_t j = i + 1; j <= NL; ++j) row_.push_back(cluster::pair_at(PII, i, j));
+    for (std::int32_t j = i + 1; j <= NL; ++j) row_.push_back(records::pair_at(PII, i, j));
     scl::write_matrix_row(out_, kScl, i, NAMES[static_cast<std::size_t>(i - 1)], row_, values_);
   }
 }
@@ -73,10 +73,15 @@ void OutputRecords::fusion_heading() { scl::write_fusion_heading(out_, kScl); }
 void OutputRecords::plot_group(const WorkSegments& work, std::int32_t IYEAR, std::int32_t NL,
                                std::string_view TITLE) {
   formats::pcl::GroupWriter group(out_, kPcl);
+  // The year's groups take their names from their node numbers; the node
+  // table's segments are the work space's, written through the view.
+  for (std::int64_t k = NL + 1; k <= 2 * static_cast<std::int64_t>(NL) - 1; ++k) {
+    cluster::at1(work.NODNAM, k) = formats::GRPNAM(static_cast<std::int32_t>(k));
+  }
   listing_.clear();
   if (NL >= 2) {
     for (std::int64_t c = 1; c <= 2 * static_cast<std::int64_t>(NL) - 1; ++c) {
-      listing_.push_back({cluster::NUM3(cluster::at1(work.NODLAB, c)), cluster::at1(work.NODNAM, c)});
+      listing_.push_back({formats::NUM3(cluster::at1(work.NODLAB, c)), cluster::at1(work.NODNAM, c)});
     }
   }
   group.header(IYEAR, NL, TITLE, listing_);
@@ -85,7 +90,9 @@ void OutputRecords::plot_group(const WorkSegments& work, std::int32_t IYEAR, std
                                           work.HIST, NL, s);
     std::array<formats::pcl::Point, 5> points;
     for (std::size_t p = 0; p < points.size(); ++p) {
-      points[p] = {bracket[p].x, bracket[p].y, bracket[p].number, bracket[p].name};
+      const std::array<char, 3> number =
+          bracket[p].node == 0 ? std::array<char, 3>{' ', ' ', ' '} : formats::NUM3(bracket[p].node);
+      points[p] = {bracket[p].x, bracket[p].y, number, bracket[p].name};
     }
     group.bracket(points);
   }

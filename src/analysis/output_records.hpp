@@ -34,7 +34,8 @@ class OutputRecords {
   void matrix_echo(std::span<const double> PII, std::span<const records::Name> NAMES,
                    std::int32_t NL);
   void fusion_heading();
-  // The year's plot group, from the node table DENDRO left in the segments.
+  // The year's plot group, from the node table DENDRO left in the segments;
+  // it names the year's groups there (LGp__7) as the plot records show them.
   void plot_group(const WorkSegments& work, std::int32_t IYEAR, std::int32_t NL,
                   std::string_view TITLE);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "cluster/packed.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::analysis {
 
@@ -15,7 +15,7 @@ void RDPROX(formats::EmaReader& input, std::span<double> DZ, std::span<records::
   }
   const std::int64_t rows = std::max<std::int32_t>(NL, 1);
   if (static_cast<std::uint64_t>(rows) > NAMES.size() ||
-      static_cast<std::uint64_t>(cluster::packed_size(NL)) > DZ.size()) {
+      static_cast<std::uint64_t>(records::packed_size(NL)) > DZ.size()) {
     throw std::out_of_range("RDPROX: NL beyond its segments");
   }
   std::int32_t row_number = 0;
@@ -24,7 +24,7 @@ void RDPROX(formats::EmaReader& input, std::span<double> DZ, std::span<records::
     // lie side by side in the packed matrix.
     std::span<double> earlier;
     if (i >= 2) {
-      earlier = DZ.subspan(static_cast<std::size_t>(cluster::packed_index(1, i)),
+      earlier = DZ.subspan(static_cast<std::size_t>(records::packed_index(1, i)),
                            static_cast<std::size_t>(i - 1));
     }
     input.read_matrix_row(row_number, NAMES[static_cast<std::size_t>(i - 1)], earlier);

@@ -7,15 +7,15 @@
 
 #include "cluster/column_minima.hpp"
 #include "cluster/lance_williams.hpp"
-#include "cluster/packed.hpp"
 #include "cluster/segment.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::cluster {
 
 bool FNDMIN(std::span<const double> PII, std::span<const std::int32_t> G, std::int32_t& I,
             std::int32_t& J, double& DMIN, std::int32_t N) {
   require_length(G, N, "group sizes shorter than the matrix");
-  require_length(PII, packed_size(N), "proximity segment shorter than the matrix");
+  require_length(PII, records::packed_size(N), "proximity segment shorter than the matrix");
   double best = kCeiling;
   std::int32_t best_i = 0;
   std::int32_t best_j = 0;
@@ -24,7 +24,7 @@ bool FNDMIN(std::span<const double> PII, std::span<const std::int32_t> G, std::i
       if (G[static_cast<std::size_t>(i - 1)] == 0 || G[static_cast<std::size_t>(j - 1)] == 0) {
         continue;
       }
-      const double d = PII[static_cast<std::size_t>(packed_index(i, j))];
+      const double d = PII[static_cast<std::size_t>(records::packed_index(i, j))];
       if (d <= best) {
         best = d;
         best_i = i;
@@ -50,7 +50,7 @@ bool AGGLOM(std::span<double> PII, std::span<std::int32_t> G, std::span<std::int
   require_length(G, NL, "group sizes shorter than the year's locations");
   require_length(LABEL, NL, "labels shorter than the year's locations");
   require_length(HIST, 2 * (static_cast<std::int64_t>(NL) - 1), "history shorter than the fusions");
-  require_length(std::span<const double>(PII), packed_size(NL),
+  require_length(std::span<const double>(PII), records::packed_size(NL),
                  "proximity segment shorter than the matrix");
 
   for (std::int32_t k = 1; k <= NL; ++k) {

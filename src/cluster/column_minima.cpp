@@ -7,12 +7,12 @@
 
 #include "cluster/column_scan.hpp"
 #include "cluster/lance_williams_formula.hpp"
-#include "cluster/packed.hpp"
 #include "cluster/search_ceiling.hpp"
 #include "cluster/segment.hpp"
 #include "cluster/strategy_coefficients.hpp"
 #include "cluster/sweep_terms.hpp"
 #include "cluster/two_lane.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::cluster {
 namespace {
@@ -42,7 +42,7 @@ inline void prefetch(const double* pair) { __builtin_prefetch(pair, 1, 3); }
 ColumnMinima::ColumnMinima(std::int32_t n)
     : n_(n < 0 ? 0 : n), tree_(n_), rows_(n_), size_terms_(n_) {
   start_.resize(ix(n_) + 1);
-  for (std::int32_t K = 1; K <= n_; ++K) start_[ix(K)] = packed_index(1, K);
+  for (std::int32_t K = 1; K <= n_; ++K) start_[ix(K)] = records::packed_index(1, K);
   active_.reserve(ix(n_));
   starts_.reserve(ix(n_));
   sizes_at_.reserve(ix(n_));
@@ -91,7 +91,7 @@ void ColumnMinima::drop(std::int32_t J) {
 // segments once these hold; the loops below rely on it.
 void ColumnMinima::build(std::span<const double> PII, std::span<const std::int32_t> G) {
   require_length(G, n_, "group sizes shorter than the matrix");
-  require_length(PII, packed_size(n_), "proximity segment shorter than the matrix");
+  require_length(PII, records::packed_size(n_), "proximity segment shorter than the matrix");
   size_terms_.start(G);
   active_.clear();
   starts_.clear();
@@ -141,11 +141,11 @@ void ColumnMinima::update(std::span<double> PII, std::span<const std::int32_t> G
                           std::int32_t I, std::int32_t J, double BETA, std::int32_t ISTRAT) {
   if (I < 1 || I >= J || J > n_) throw std::out_of_range("fusion outside the matrix");
   require_length(G, n_, "group sizes shorter than the matrix");
-  require_length(std::span<const double>(PII), packed_size(n_),
+  require_length(std::span<const double>(PII), records::packed_size(n_),
                  "proximity segment shorter than the matrix");
   const double gi = G[ix(I - 1)];
   const double gj = G[ix(J - 1)];
-  const double dij = PII[ix(packed_index(I, J))];
+  const double dij = PII[ix(records::packed_index(I, J))];
   if (!depends_on_k(ISTRAT)) {
     sweep(PII.data(), I, J, FixedTerms(terms(coefficients(ISTRAT, BETA, gi, gj, 1.0), dij)));
     return;
@@ -218,7 +218,7 @@ void ColumnMinima::sweep(double* const pii, std::int32_t I, std::int32_t J, cons
     noted[count] = K;
     count += static_cast<std::size_t>(v <= mins[K]);
   };
-  const bool ahead = packed_size(n_) * static_cast<std::int64_t>(sizeof(double)) > kNearBytes;
+  const bool ahead = records::packed_size(n_) * static_cast<std::int64_t>(sizeof(double)) > kNearBytes;
   const std::size_t ahead_to_j = ahead ? pos_j : 0;
   const std::size_t ahead_to_end = ahead ? end : 0;
   for (p = pos_i + 1; p + 2 <= pos_j; p += 2) {

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <stdexcept>
 
-#include "cluster/node_names.hpp"
 #include "cluster/replay.hpp"
 #include "cluster/segment.hpp"
 
@@ -66,7 +65,6 @@ void DENDRO(std::span<float> XNODE, std::span<float> YNODE,
   }
   for (std::int32_t k = NL + 1; k <= used; ++k) {
     at1(NODLAB, k) = k;
-    at1(NODNAM, k) = GRPNAM(k);
     at1(YNODE, k) = static_cast<float>(k - NL + 1);
   }
   for (std::int32_t s = 1; s <= NL - 1; ++s) {
@@ -90,11 +88,11 @@ std::array<BracketPoint, 5> BRACKET(std::span<const float> XNODE, std::span<cons
   joined_slots(NODLAB, HIST, NL, s, a, b);
   const std::int32_t n = NL + s;
   return {{
-      {at1(XNODE, a), at1(YNODE, a), NUM3(at1(NODLAB, a)), at1(NODNAM, a)},
-      {at1(XNODE, a), at1(YNODE, n), {' ', ' ', ' '}, records::kBlankName},
-      {at1(XNODE, n), at1(YNODE, n), NUM3(n), at1(NODNAM, n)},
-      {at1(XNODE, b), at1(YNODE, n), {' ', ' ', ' '}, records::kBlankName},
-      {at1(XNODE, b), at1(YNODE, b), NUM3(at1(NODLAB, b)), at1(NODNAM, b)},
+      {at1(XNODE, a), at1(YNODE, a), at1(NODLAB, a), at1(NODNAM, a)},
+      {at1(XNODE, a), at1(YNODE, n), 0, records::kBlankName},
+      {at1(XNODE, n), at1(YNODE, n), n, at1(NODNAM, n)},
+      {at1(XNODE, b), at1(YNODE, n), 0, records::kBlankName},
+      {at1(XNODE, b), at1(YNODE, b), at1(NODLAB, b), at1(NODNAM, b)},
   }};
 }
 

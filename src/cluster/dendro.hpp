@@ -14,8 +14,9 @@ namespace metclust::cluster {
 // NAMES (1..NL) and HIST (2*(NL-1)) are read; XNODE, YNODE, NODNAM, NODLAB
 // (2*MAXL-1 node slots each) and POSLAB, POSSIZ, ORDER (NL each) are work
 // space filled here. Every slot of the node table is cleared first; for NL
-// of 2 or more, slots 1..NL then hold the locations in dendrogram order and
-// slots NL+1..2NL-1 the groups in fusion order, a level apart. NL must not
+// of 2 or more, slots 1..NL then hold the locations in dendrogram order, with
+// their names, and slots NL+1..2NL-1 the groups in fusion order, a level
+// apart; naming the groups is left to the caller. NL must not
 // exceed MAXL; segments too short for their use throw std::out_of_range
 // before anything is changed.
 void DENDRO(std::span<float> XNODE, std::span<float> YNODE,
@@ -25,11 +26,11 @@ void DENDRO(std::span<float> XNODE, std::span<float> YNODE,
             std::span<const std::int32_t> HIST, std::int32_t MAXL, std::int32_t NL);
 
 // One point of a fusion bracket: where it lies, and the number and name of
-// the node it marks (blank for the two corners).
+// the node it marks (0 and blank for the two corners).
 struct BracketPoint {
   float x = 0.0f;
   float y = 0.0f;
-  std::array<char, 3> number = {' ', ' ', ' '};
+  std::int32_t node = 0;
   records::Name name = records::kBlankName;
 };
 

@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <stdexcept>
 
-#include "cluster/packed.hpp"
-#include "cluster/segment.hpp"
 #include "cluster/lance_williams_formula.hpp"
+#include "cluster/segment.hpp"
 #include "cluster/strategy_coefficients.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::cluster {
 
@@ -15,9 +15,9 @@ double LWDIST(std::span<const double> PII, std::span<const std::int32_t> G, std:
   const double gi = at1(G, I);
   const double gj = at1(G, J);
   const double gk = at1(G, K);
-  const double dik = pair_at(PII, I, K);
-  const double djk = pair_at(PII, J, K);
-  const double dij = pair_at(PII, I, J);
+  const double dik = records::pair_at(PII, I, K);
+  const double djk = records::pair_at(PII, J, K);
+  const double dij = records::pair_at(PII, I, J);
   return lance_williams(terms(coefficients(ISTRAT, BETA, gi, gj, gk), dij), dik, djk);
 }
 
@@ -30,11 +30,11 @@ void LWUPD(std::span<double> PII, std::span<const std::int32_t> G, std::int32_t 
     throw std::out_of_range("fused groups outside the matrix");
   }
   require_length(G, N, "group sizes shorter than the matrix");
-  require_length(std::span<const double>(PII), packed_size(N),
+  require_length(std::span<const double>(PII), records::packed_size(N),
                  "proximity segment shorter than the matrix");
   const double gi = G[static_cast<std::size_t>(I - 1)];
   const double gj = G[static_cast<std::size_t>(J - 1)];
-  const double dij = PII[static_cast<std::size_t>(packed_index(I, J))];
+  const double dij = PII[static_cast<std::size_t>(records::packed_index(I, J))];
   const bool per_k = depends_on_k(ISTRAT);
   Terms<double> t = terms(coefficients(ISTRAT, BETA, gi, gj, 1.0), dij);
   for (std::int32_t K = 1; K <= N; ++K) {
@@ -42,8 +42,8 @@ void LWUPD(std::span<double> PII, std::span<const std::int32_t> G, std::int32_t 
     if (size_k == 0 || K == I || K == J) continue;
     if (per_k) t = terms(coefficients(ISTRAT, BETA, gi, gj, size_k), dij);
     // Only (I,K) is overwritten, and only the value for this same K reads it.
-    double& ik = PII[static_cast<std::size_t>(packed_index(I, K))];
-    const double djk = PII[static_cast<std::size_t>(packed_index(J, K))];
+    double& ik = PII[static_cast<std::size_t>(records::packed_index(I, K))];
+    const double djk = PII[static_cast<std::size_t>(records::packed_index(J, K))];
     ik = lance_williams(t, ik, djk);
   }
 }

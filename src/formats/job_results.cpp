@@ -9,8 +9,8 @@
 #include "formats/pcl.hpp"
 #include "formats/scl.hpp"
 #include "records/channel_table.hpp"
-#include "records/decimal.hpp"
 #include "records/located_error.hpp"
+#include "records/number_text.hpp"
 #include "records/numeric_input.hpp"
 #include "records/record_reader.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "records/decimal.hpp"
+#include "records/number_text.hpp"
 
 namespace metclust::formats {
 namespace {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "records/decimal.hpp"
+#include "records/number_text.hpp"
 
 namespace metclust::records {
 

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "records/decimal.hpp"
+#include "records/number_text.hpp"
 #include "records/numeric_input.hpp"
 
 namespace metclust::records {

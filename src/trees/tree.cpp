@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "records/packed.hpp"
+
 namespace metclust::trees {
 namespace {
 
@@ -134,12 +136,6 @@ bool has_inversion(const Tree& tree) {
   return false;
 }
 
-std::size_t pair_index(std::int32_t i, std::int32_t j) {
-  if (i > j) std::swap(i, j);
-  const auto jj = static_cast<std::size_t>(j);
-  return (jj - 1) * (jj - 2) / 2 + static_cast<std::size_t>(i) - 1;
-}
-
 std::vector<double> cophenetic_levels(const Tree& tree) {
   const auto n = static_cast<std::size_t>(tree.locations());
   std::vector<double> levels(n > 1 ? n * (n - 1) / 2 : 0, 0.0);
@@ -151,7 +147,7 @@ std::vector<double> cophenetic_levels(const Tree& tree) {
     auto& a = members[static_cast<std::size_t>(tree.left(s)) - 1];
     auto& b = members[static_cast<std::size_t>(tree.right(s)) - 1];
     for (const std::int32_t i : a) {
-      for (const std::int32_t j : b) levels[pair_index(i, j)] = tree.level(s);
+      for (const std::int32_t j : b) levels[static_cast<std::size_t>(records::packed_index(i, j))] = tree.level(s);
     }
     auto& joined = members[n + s];
     joined = std::move(a);

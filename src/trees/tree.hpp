@@ -86,9 +86,8 @@ bool has_inversion(const Tree& tree);
 
 // Cophenetic levels: for every pair of locations i < j the level of the
 // fusion that first puts them into one group, packed as the year's matrix
-// is: pair (i, j), 1-based, at index (j-1)(j-2)/2 + i - 1.
+// is (records::packed_index).
 std::vector<double> cophenetic_levels(const Tree& tree);
-std::size_t pair_index(std::int32_t i, std::int32_t j);
 
 // A partition of the locations: group[k - 1] is the group of location k.
 // Groups are numbered as R's cutree numbers them: 1 for the group of

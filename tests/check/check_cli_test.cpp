@@ -62,13 +62,13 @@ TEST(CheckCli, StatusAndOutput) {
        ""},
       {{dir + "NONE"}, 1, "", "metclust-check: " + dir + "NONE.EMA: no such file\n"},
       {{}, 2, "",
-       "metclust-check: no JOB given\nUsage: metclust-check [OPTION]... JOB\n"
+       "metclust-check: no job given\nUsage: metclust-check [OPTION]... JOB\n"
        "Try 'metclust-check --help' for more information.\n"},
       {{"--strict=yes", "GOOD"}, 2, "",
        "metclust-check: option '--strict' takes no value\nUsage: metclust-check [OPTION]... JOB\n"
        "Try 'metclust-check --help' for more information.\n"},
       {{"GOOD", "WARN"}, 2, "",
-       "metclust-check: more than one JOB given: 'WARN'\nUsage: metclust-check [OPTION]... JOB\n"
+       "metclust-check: more than one job given: 'WARN'\nUsage: metclust-check [OPTION]... JOB\n"
        "Try 'metclust-check --help' for more information.\n"},
   };
   for (const Case& c : cases) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "check/ema_check.hpp"
-#include "control/work_space.hpp"
+#include "formats/capacity.hpp"
 #include "support/programs.hpp"
 #include "support/scratch_folder.hpp"
 
@@ -60,7 +60,7 @@ constexpr std::array<int, 8> all(int status) { return {status, status, status, s
 const std::string kEnds = "; metclust ends here with report ";
 
 // The number of locations this build holds, plus `more`, as text.
-std::string held(std::int64_t more) { return std::to_string(control::kLocationsHeld + more); }
+std::string held(std::int64_t more) { return std::to_string(formats::kLocationsHeld + more); }
 
 std::vector<Case> cases() {
   return {

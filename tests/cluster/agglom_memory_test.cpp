@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cluster/agglom.hpp"
-#include "cluster/packed.hpp"
+#include "records/packed.hpp"
 
 namespace {
 
@@ -61,7 +61,7 @@ struct NoSink : FusionSink {
 // The most memory held at once by AGGLOM on a year of nl locations.
 std::size_t peak_bytes(std::int32_t nl, std::int32_t istrat, PairSearch search) {
   std::mt19937_64 rng(static_cast<std::uint64_t>(nl));
-  std::vector<double> pii(static_cast<std::size_t>(packed_size(nl)));
+  std::vector<double> pii(static_cast<std::size_t>(records::packed_size(nl)));
   for (double& v : pii) v = static_cast<double>(rng() % 16);
   std::vector<std::int32_t> g(static_cast<std::size_t>(nl)), label(g.size()),
       hist(2 * (g.size() - 1));
@@ -80,7 +80,7 @@ TEST(AgglomMemory, AFewArraysByLocationBesideTheMatrix) {
     const std::size_t at_1000 = peak_bytes(1000, istrat, PairSearch::Fast);
     const std::size_t at_4000 = peak_bytes(4000, istrat, PairSearch::Fast);
     std::printf("strategy %d: %zu bytes at 1000 locations, %zu at 4000 (matrix %lld)\n", istrat,
-                at_1000, at_4000, static_cast<long long>(packed_size(4000) * 8));
+                at_1000, at_4000, static_cast<long long>(records::packed_size(4000) * 8));
     // Linear in the locations (a quarter of the matrix at 1000 would be
     // about 1 MB), and a small part of the matrix.
     EXPECT_GT(at_1000, std::size_t{0});

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "cluster/fusion_capture.hpp"
-#include "cluster/packed.hpp"
 #include "cluster/search_ceiling.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::cluster {
 namespace {
@@ -39,12 +39,12 @@ struct Year {
 
   explicit Year(std::int32_t n)
       : nl(n),
-        pii(static_cast<std::size_t>(packed_size(n))),
+        pii(static_cast<std::size_t>(records::packed_size(n))),
         g(static_cast<std::size_t>(std::max(n, 0)), kUntouched),
         label(static_cast<std::size_t>(std::max(n, 0)), kUntouched),
         hist(static_cast<std::size_t>(2 * std::max(n - 1, 0)), kUntouched) {}
 
-  double& d(std::int32_t i, std::int32_t j) { return pair_at<double>(pii, i, j); }
+  double& d(std::int32_t i, std::int32_t j) { return records::pair_at<double>(pii, i, j); }
 
   bool run(std::int32_t istrat, PairSearch search, double beta = 0.0) {
     return AGGLOM(pii, g, label, hist, nl, beta, istrat, sink, search);
@@ -202,7 +202,7 @@ struct Definitions {
   std::map<std::int32_t, std::pair<std::int32_t, std::int32_t>> parts;
 
   double d(std::int32_t a, std::int32_t b) const {
-    return original[static_cast<std::size_t>(packed_index(a, b))];
+    return original[static_cast<std::size_t>(records::packed_index(a, b))];
   }
   double single(std::int32_t x, std::int32_t y) const {
     double m = std::numeric_limits<double>::infinity();
@@ -240,7 +240,7 @@ TEST(AgglomDefinitions, LevelsAreMinMaxMeanAndWpgmaOfTheOriginalProximities) {
     std::mt19937_64 rng(seed);
     const std::int32_t nl = 6 + static_cast<std::int32_t>(seed % 4) * 3;
     const bool integers = seed % 2 == 1;  // integer values force ties
-    std::vector<double> original(static_cast<std::size_t>(packed_size(nl)));
+    std::vector<double> original(static_cast<std::size_t>(records::packed_size(nl)));
     for (double& v : original) {
       v = integers ? static_cast<double>(rng() % 6)
                    : static_cast<double>(rng() >> 11) * 0x1p-53 * 100.0 - 20.0;

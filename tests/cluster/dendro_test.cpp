@@ -10,35 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "cluster/node_names.hpp"
 #include "cluster/replay.hpp"
 
 namespace metclust::cluster {
 namespace {
 
-std::string str(const std::array<char, 3>& a) { return {a.begin(), a.end()}; }
 std::string str(const records::Name& a) { return {a.begin(), a.end()}; }
-
-TEST(NodeNames, NumberAndNameOfANode) {
-  struct Case {
-    std::int32_t n;
-    const char* num3;
-    const char* grpnam;
-  };
-  const Case cases[] = {
-      {0, "  0", "LGp__0  "},     {4, "  4", "LGp__4  "},    {10, " 10", "LGp_10  "},
-      {57, " 57", "LGp_57  "},    {100, "100", "LGp100  "},  {105, "105", "LGp105  "},
-      {110, "110", "LGp110  "},   {123, "123", "LGp123  "},  {999, "999", "LGp999  "},
-      // Beyond three digits the number cannot be shown.
-      {1000, "***", "LGp***  "},  {-1, "***", "LGp***  "},
-      {std::numeric_limits<std::int32_t>::min(), "***", "LGp***  "},
-      {std::numeric_limits<std::int32_t>::max(), "***", "LGp***  "},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(str(NUM3(c.n)), c.num3) << c.n;
-    EXPECT_EQ(str(GRPNAM(c.n)), c.grpnam) << c.n;
-  }
-}
 
 TEST(Replay, MovendRotatesTheTailLeft) {
   struct Case {
@@ -123,19 +100,19 @@ TEST(Dendro, NodeTableOfFourLocationsAndTheRestCleared) {
             (std::vector<float>{1, 1, 1, 1, 2, 3, 4, 0, 0, 0, 0}));
   EXPECT_EQ(s.nodlab, (std::vector{4, 3, 2, 1, 5, 6, 7, 0, 0, 0, 0}));
   EXPECT_EQ(str(s.nodnam[0]), "S       ");
-  EXPECT_EQ(str(s.nodnam[6]), "LGp__7  ");
-  for (std::size_t k = 7; k < 11; ++k) EXPECT_EQ(str(s.nodnam[k]), "        ") << k;
+  // The groups' names are the caller's.
+  for (std::size_t k = 4; k < 11; ++k) EXPECT_EQ(str(s.nodnam[k]), "        ") << k;
 
   // Fusion 3 joins slot 5 (group 5) and slot 6 (group 6) at level 4.
   const auto bracket = BRACKET(s.xnode, s.ynode, s.nodnam, s.nodlab,
                                std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}, 4, 3);
   EXPECT_EQ(bracket[0].x, 3.5f);
   EXPECT_EQ(bracket[0].y, 2.0f);
-  EXPECT_EQ(str(bracket[0].number), "  5");
+  EXPECT_EQ(bracket[0].node, 5);
   EXPECT_EQ(bracket[1].y, 4.0f);
-  EXPECT_EQ(str(bracket[1].number), "   ");
+  EXPECT_EQ(bracket[1].node, 0);
   EXPECT_EQ(bracket[2].x, 2.5f);
-  EXPECT_EQ(str(bracket[2].name), "LGp__7  ");
+  EXPECT_EQ(bracket[2].node, 7);
   EXPECT_EQ(bracket[4].x, 1.5f);
   EXPECT_EQ(bracket[4].y, 3.0f);
 }

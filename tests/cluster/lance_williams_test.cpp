@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "cluster/lance_williams_formula.hpp"
-#include "cluster/packed.hpp"
 #include "cluster/two_lane.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::cluster {
 namespace {
@@ -30,9 +30,9 @@ struct Case {
 
 double distance(const Case& c) {
   std::vector<double> pii(3);
-  pair_at<double>(pii, 1, 2) = c.dij;
-  pair_at<double>(pii, 1, 3) = c.dik;
-  pair_at<double>(pii, 2, 3) = c.djk;
+  records::pair_at<double>(pii, 1, 2) = c.dij;
+  records::pair_at<double>(pii, 1, 3) = c.dik;
+  records::pair_at<double>(pii, 2, 3) = c.djk;
   const std::vector<std::int32_t> g = {c.gi, c.gj, c.gk};
   return LWDIST(pii, g, 1, 2, 3, c.beta, c.istrat);
 }
@@ -121,16 +121,16 @@ TEST(LanceWilliams, SweepRewritesOnlyThePairsOfIWithActiveGroups) {
   // Five locations; fuse I = 2 and J = 4 under furthest neighbour; index 5 is
   // inactive. D(a,b) = 10a + b for a < b, so every pair is told apart.
   constexpr std::int32_t n = 5;
-  std::vector<double> pii(packed_size(n));
+  std::vector<double> pii(records::packed_size(n));
   for (std::int32_t a = 1; a < n; ++a) {
-    for (std::int32_t b = a + 1; b <= n; ++b) pair_at<double>(pii, a, b) = 10.0 * a + b;
+    for (std::int32_t b = a + 1; b <= n; ++b) records::pair_at<double>(pii, a, b) = 10.0 * a + b;
   }
   const std::vector<double> before = pii;
   const std::vector<std::int32_t> g = {1, 1, 1, 1, 0};
   LWUPD(pii, g, 2, 4, n, 0.0, 2);
 
   auto d = [&](const std::vector<double>& m, std::int32_t a, std::int32_t b) {
-    return m[static_cast<std::size_t>(packed_index(a, b))];
+    return m[static_cast<std::size_t>(records::packed_index(a, b))];
   };
   EXPECT_EQ(d(pii, 1, 2), std::max(d(before, 1, 2), d(before, 1, 4)));  // K = 1 below I
   EXPECT_EQ(d(pii, 2, 3), std::max(d(before, 2, 3), d(before, 3, 4)));  // K = 3 between

@@ -25,8 +25,8 @@
 #include "cluster/agglom.hpp"
 #include "cluster/fusion_capture.hpp"
 #include "cluster/lance_williams.hpp"
-#include "cluster/packed.hpp"
 #include "cluster/search_ceiling.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::cluster {
 namespace {
@@ -49,7 +49,7 @@ bool reference_closest(const std::vector<double>& pii, const std::vector<std::in
                        std::int32_t& I, std::int32_t& J) {
   double lows[4] = {kCeiling, kCeiling, kCeiling, kCeiling};
   for (std::size_t q = 1; q < active.size(); ++q) {
-    const double* const column = pii.data() + packed_index(1, active[q]);
+    const double* const column = pii.data() + records::packed_index(1, active[q]);
     for (std::size_t p = 0; p < q; ++p) {
       const double d = column[active[p] - 1];
       double& low = lows[p % 4];
@@ -62,7 +62,7 @@ bool reference_closest(const std::vector<double>& pii, const std::vector<std::in
   std::int32_t bj = 0;
   for (std::size_t q = 1; q < active.size(); ++q) {
     const std::int32_t j = active[q];
-    const double* const column = pii.data() + packed_index(1, j);
+    const double* const column = pii.data() + records::packed_index(1, j);
     for (std::size_t p = q; p > 0 && active[p - 1] >= bi; --p) {
       if (column[active[p - 1] - 1] == best) {
         bi = active[p - 1];
@@ -94,7 +94,7 @@ Year reference_year(const std::vector<double>& matrix, std::int32_t nl, double b
     }
     y.hist.push_back(y.label[I - 1]);
     y.hist.push_back(y.label[J - 1]);
-    y.sink.fusion(y.label[I - 1], y.label[J - 1], nl + s, pair_at<double>(y.pii, I, J));
+    y.sink.fusion(y.label[I - 1], y.label[J - 1], nl + s, records::pair_at<double>(y.pii, I, J));
     LWUPD(y.pii, y.g, I, J, nl, beta, istrat);
     y.g[I - 1] += y.g[J - 1];
     y.g[J - 1] = 0;
@@ -146,7 +146,7 @@ void PrintTo(Values values, std::ostream* out) { *out << name_of(values); }
 // among equal minima, at every level.
 std::vector<double> matrix_of(Values values, std::int32_t nl, std::uint64_t seed) {
   std::mt19937_64 rng(seed);
-  std::vector<double> m(static_cast<std::size_t>(packed_size(nl)));
+  std::vector<double> m(static_cast<std::size_t>(records::packed_size(nl)));
   if (values == Values::Real) {
     for (double& v : m) v = static_cast<double>(rng() >> 11) * 0x1p-53;
     return m;
@@ -162,7 +162,7 @@ std::vector<double> matrix_of(Values values, std::int32_t nl, std::uint64_t seed
         const int d = points[i - 1][c] - points[j - 1][c];
         sum += d * d;
       }
-      pair_at<double>(m, i, j) = std::sqrt(static_cast<double>(sum));
+      records::pair_at<double>(m, i, j) = std::sqrt(static_cast<double>(sum));
     }
   }
   return m;

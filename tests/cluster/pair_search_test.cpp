@@ -14,8 +14,8 @@
 
 #include "cluster/agglom.hpp"
 #include "cluster/fusion_capture.hpp"
-#include "cluster/packed.hpp"
 #include "cluster/search_ceiling.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::cluster {
 namespace {
@@ -48,7 +48,7 @@ std::vector<double> random_matrix(Kind kind, std::int32_t nl, std::uint64_t rari
   for (double& v : pool) v = uniform(rng) * 10.0 - 2.0;
   const double equal = specials[rng() % 3];
 
-  std::vector<double> m(static_cast<std::size_t>(packed_size(nl)));
+  std::vector<double> m(static_cast<std::size_t>(records::packed_size(nl)));
   for (double& v : m) {
     switch (kind) {
       case Kind::Real: v = uniform(rng) * 2.0 - 0.5; break;

@@ -1,8 +1,8 @@
-#include "control/command_line.hpp"
+#include "metclust/command_line.hpp"
 
 #include <gtest/gtest.h>
 
-#include "tools/command_line.hpp"
+#include "cli/command_line.hpp"
 
 #include <string>
 #include <vector>
@@ -29,9 +29,10 @@ TEST(CommandLineNames, InputsWhereTheJobIsOutputsBesideThemOrInTheOutputFolder) 
        {"trials/T.EMA", "trials/T.NAQ", "out/T-s7.SCL", "out/T-s7.CLS", "out/T-s7.PCL"}},
       {{"-s8", "-oout/x", "--", "-odd"}, "-odd", 8,
        {"-odd.EMA", "-odd.NAQ", "out/x/-odd.SCL", "out/x/-odd.CLS", "out/x/-odd.PCL"}},
-      {{"--output=o", "-s", "1", "trial.ema"}, "trial.ema", 1,
-       {"trial.ema.EMA", "trial.ema.NAQ", "o/trial.ema.SCL", "o/trial.ema.CLS",
-        "o/trial.ema.PCL"}},
+      {{"--output=o", "-s", "1", "trial.ema"}, "trial", 1,
+       {"trial.EMA", "trial.NAQ", "o/trial.SCL", "o/trial.CLS", "o/trial.PCL"}},
+      {{"-s", "2", "trial.Pcl"}, "trial", 2,
+       {"trial.EMA", "trial.NAQ", "trial.SCL", "trial.CLS", "trial.PCL"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments.back());
@@ -88,7 +89,7 @@ TEST(CommandLineOptions, WrongCommandLinesSayWhatIsWrong) {
     std::string what = "(no error)";
     try {
       parse_command_line(c.arguments);
-    } catch (const tools::UsageError& error) {
+    } catch (const cli::UsageError& error) {
       what = error.what();
     }
     EXPECT_EQ(what, c.message) << c.arguments.back();

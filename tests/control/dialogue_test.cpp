@@ -1,4 +1,4 @@
-#include "control/dialogue.hpp"
+#include "metclust/dialogue.hpp"
 
 #include <gtest/gtest.h>
 

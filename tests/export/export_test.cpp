@@ -12,7 +12,7 @@
 
 #include "plot/plot_support.hpp"
 #include "support/scratch_folder.hpp"
-#include "tools/csv.hpp"
+#include "text/csv.hpp"
 
 namespace metclust::exporting {
 namespace {
@@ -25,9 +25,9 @@ namespace support = metclust::plot::testing;
 std::vector<std::vector<std::string>> csv_rows(const fs::path& file) {
   const std::string bytes = support::read_bytes(file);
   std::vector<std::vector<std::string>> rows;
-  for (const tools::CsvRow& row : tools::read_csv(bytes, file.string())) {
+  for (const text::CsvRow& row : text::read_csv(bytes, file.string())) {
     std::vector<std::string> fields;
-    for (const tools::CsvField& field : row.fields) fields.push_back(field.text);
+    for (const text::CsvField& field : row.fields) fields.push_back(field.text);
     rows.push_back(fields);
   }
   return rows;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "control/work_space.hpp"
+#include "formats/capacity.hpp"
 #include "import/import_cli.hpp"
 #include "support/scratch_folder.hpp"
 
@@ -131,7 +131,7 @@ TEST(BadSources, OneLocatedLineAndNothingWritten) {
 // A job of one location more than the work space holds, though each year
 // fits: refused where the location too many is first named.
 TEST(BadSources, MoreLocationsThanTheWorkSpaceHolds) {
-  const std::int64_t held = control::kLocationsHeld;
+  const std::int64_t held = formats::kLocationsHeld;
   if (held >= 20000) GTEST_SKIP() << "a build for " << held << " locations";
   testing::ScratchFolder folder;
   std::string csv = "year,location,genotype,value\n";

@@ -11,8 +11,8 @@
 #include <limits>
 #include <variant>
 
-#include "cluster/packed.hpp"
 #include "import/measures.hpp"
+#include "records/packed.hpp"
 
 namespace metclust::import {
 namespace {
@@ -52,7 +52,7 @@ TEST(Measures, AgreeWithR) {
     const auto& packed = std::get<std::vector<double>>(result);
     ASSERT_EQ(packed.size(), 6u);
     for (int k = 0; k < 6; ++k) {
-      const double got = packed[static_cast<std::size_t>(cluster::packed_index(kPairs[k][0], kPairs[k][1]))];
+      const double got = packed[static_cast<std::size_t>(records::packed_index(kPairs[k][0], kPairs[k][1]))];
       // A few units in the last place: R sums some of these in long double.
       EXPECT_NEAR(got, c.expected[k], 4e-16 * c.expected[k])
           << measure_name(c.measure) << " pair " << kPairs[k][0] << "," << kPairs[k][1];

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "cluster/agglom.hpp"
-#include "cluster/packed.hpp"
-#include "control/work_space.hpp"
+#include "formats/capacity.hpp"
 #include "formats/job_results.hpp"
 #include "import/import_cli.hpp"
+#include "records/packed.hpp"
 #include "support/programs.hpp"
 #include "support/scratch_folder.hpp"
-#include "tools/csv.hpp"
+#include "text/csv.hpp"
 
 namespace metclust::import {
 namespace {
@@ -62,7 +62,7 @@ Year random_year(std::int64_t year, const std::vector<std::string>& names, std::
 }
 
 std::string matrix_csv(const Year& y) {
-  tools::CsvWriter csv;
+  text::CsvWriter csv;
   csv.text("");
   for (const std::string& name : y.names) csv.text(name);
   csv.end_row();
@@ -75,7 +75,7 @@ std::string matrix_csv(const Year& y) {
 }
 
 std::string long_csv(const std::vector<Year>& years) {
-  tools::CsvWriter csv;
+  text::CsvWriter csv;
   csv.text("year").text("location_a").text("location_b").text("proximity").end_row();
   for (const Year& y : years) {
     for (std::size_t b = 1; b < y.names.size(); ++b) {
@@ -93,7 +93,7 @@ std::string long_csv(const std::vector<Year>& years) {
 // full name at its number.
 std::vector<std::string> master_list(const std::string& names_csv) {
   std::vector<std::string> master;
-  const std::vector<tools::CsvRow> rows = tools::read_csv(names_csv, "JOB-names.csv");
+  const std::vector<text::CsvRow> rows = text::read_csv(names_csv, "JOB-names.csv");
   for (std::size_t r = 1; r < rows.size(); ++r) {
     EXPECT_EQ(rows[r].fields[0].text, std::to_string(r));
     master.push_back(rows[r].fields[1].text);
@@ -108,10 +108,10 @@ std::vector<double> job_matrix(const Year& y, const std::vector<std::string>& ma
   std::iota(order.begin(), order.end(), 0);
   const auto place = [&](std::size_t k) { return std::find(master.begin(), master.end(), y.names[k]) - master.begin(); };
   std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return place(a) < place(b); });
-  std::vector<double> packed(static_cast<std::size_t>(cluster::packed_size(static_cast<std::int64_t>(order.size()))));
+  std::vector<double> packed(static_cast<std::size_t>(records::packed_size(static_cast<std::int64_t>(order.size()))));
   for (std::size_t j = 1; j < order.size(); ++j) {
     for (std::size_t i = 0; i < j; ++i) {
-      packed[static_cast<std::size_t>(cluster::packed_index(static_cast<std::int64_t>(i + 1),
+      packed[static_cast<std::size_t>(records::packed_index(static_cast<std::int64_t>(i + 1),
                                                             static_cast<std::int64_t>(j + 1)))] =
           y.full[order[i]][order[j]];
     }
@@ -181,7 +181,7 @@ TEST(RoundTrip, MetclustFusesTheCsvMatrixAsPlainAgglomerationDoes) {
 // The largest job this build of metclust holds, every location with a long
 // name: metclust takes it without refusing and clusters it.
 TEST(RoundTrip, TheLargestJobThisBuildHolds) {
-  const std::int64_t held = control::kLocationsHeld;
+  const std::int64_t held = formats::kLocationsHeld;
   if (held > 2000) GTEST_SKIP() << "a build for " << held << " locations";
   testing::ScratchFolder folder;
   std::string csv = "year,location,genotype,value\n";

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/work_space.hpp"
+#include "formats/capacity.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace {
@@ -169,12 +169,12 @@ TEST(CommandLine, RunsEveryFixtureJobAsItsDialogueDoes) {
       const std::string L = MAXL.substr(MAXL.find_first_not_of(' '));
       status = "93\n";
       // Beyond the largest build there is no build to name.
-      const std::string what = std::stoll(L) <= metclust::control::kLargestBuildLocations
+      const std::string what = std::stoll(L) <= metclust::formats::kLargestBuildLocations
                                    ? "build with cmake -DMETCLUST_MAX_LOCATIONS=" + L + " for more"
                                    : "no build holds more than " +
-                                         std::to_string(metclust::control::kLargestBuildLocations);
+                                         std::to_string(metclust::formats::kLargestBuildLocations);
       reports += "forrtl: severe (93): run header gives MAXL " + L + ", but this build holds " +
-                 std::to_string(metclust::control::kLocationsHeld) + " locations at most; " +
+                 std::to_string(metclust::formats::kLocationsHeld) + " locations at most; " +
                  what + ", unit 20, file <DIR>/" + job + ".EMA\r\n";
     }
     EXPECT_EQ(std::to_string(run.status) + "\n", status);
@@ -234,7 +234,7 @@ TEST(CommandLine, AFailedJobLeavesTheJobsAfterItToRun) {
   EXPECT_EQ(run.err,
             "forrtl: severe (29): file not found, unit 20, file <DIR>/MISSING.EMA\r\n"
             "forrtl: severe (93): run header gives MAXL 412, but this build holds " +
-                std::to_string(metclust::control::kLocationsHeld) +
+                std::to_string(metclust::formats::kLocationsHeld) +
                 " locations at most; build with cmake -DMETCLUST_MAX_LOCATIONS=412 for more, "
                 "unit 20, file <DIR>/BIG.EMA\r\n");
   for (const char* job : {"A", "B"}) {
@@ -289,7 +289,7 @@ TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
   const Outcome version = run_metclust(folder.dir, {"-V"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "metclust 1.0.0 (work arrays for up to " +
-                             std::to_string(metclust::control::kLocationsHeld) + " locations)\n");
+                             std::to_string(metclust::formats::kLocationsHeld) + " locations)\n");
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "control/work_space.hpp"
+#include "formats/capacity.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace {
@@ -158,7 +158,7 @@ TEST(LargeWorkSpace, AYearOfSixHundredLocationsRunsWithTheLevelsOfItsGeometry) {
   const Outcome small = run(kDefaultBuild, folder, {"-q", "--strategy", "1", "JOB"});
   EXPECT_EQ(small.status, 93);
   EXPECT_NE(small.err.find("run header gives MAXL 600, but this build holds " +
-                           std::to_string(metclust::control::kLocationsHeld) +
+                           std::to_string(metclust::formats::kLocationsHeld) +
                            " locations at most; build with cmake -DMETCLUST_MAX_LOCATIONS=600"),
             std::string::npos)
       << small.err;

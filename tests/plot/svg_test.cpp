@@ -7,21 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "records/decimal.hpp"
-#include "tools/command_line.hpp"
-#include "tools/csv.hpp"
-#include "tools/markup.hpp"
 #include "plot/plot_support.hpp"
+#include "records/number_text.hpp"
 #include "support/scratch_folder.hpp"
+#include "text/csv.hpp"
+#include "text/markup.hpp"
 
 namespace metclust::plot {
 
 using records::cat;
-using tools::escaped;
-using tools::fixed_text;
-using tools::integer_text;
-using tools::shortest_text;
-using tools::url_segment;
+using text::escaped;
+using records::fixed_text;
+using records::decimal;
+using records::shortest_text;
+using text::url_segment;
 namespace {
 
 using testing::Bracket;

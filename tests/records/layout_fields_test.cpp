@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "records/channel_table.hpp"
-#include "records/decimal.hpp"
+#include "records/number_text.hpp"
 #include "records/record_reader.hpp"
 
 namespace metclust::records {

@@ -1,0 +1,37 @@
+// How a program is asked to cut each year's tree: into K groups (-g,
+// --groups K, as R's cutree with k) or at a level (--height H, as cutree
+// with h).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "cli/command_line.hpp"
+
+namespace metclust::cli {
+
+struct CutRule {
+  std::optional<std::int64_t> groups;  // K groups
+  std::optional<double> height;        // at level H
+};
+
+// Takes the value of `option` into `rule` when it is one of the cut options;
+// false for any other option. A value that is no count of groups or no
+// number is a UsageError.
+bool take_cut_option(const std::string& option, Arguments& walker, CutRule& rule);
+
+// Refuses both ways to cut at once, and no way when one is `required`.
+void check_cut_rule(const CutRule& rule, bool required);
+
+// The command line of a program that cuts a job's years and writes what it
+// makes of them: [--groups K | --height H] [-o DIR] JOB.
+struct CutJobSettings {
+  std::string job;
+  std::optional<std::string> output;  // the folder of -o
+  CutRule rule;
+};
+CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required);
+
+}  // namespace metclust::cli

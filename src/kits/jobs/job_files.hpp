@@ -1,0 +1,28 @@
+// A finished job as the companion programs that draw or export its trees
+// read it: the .PCL plot data and the .CLS fusion records, checked against
+// each other.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/job_results.hpp"
+
+namespace metclust::jobs {
+
+enum class Cluster { IfPresent, Required };
+
+struct JobFiles {
+  std::vector<formats::YearPlot> years;  // with their labels and levels when .CLS was read
+  std::optional<formats::ClusterValues> cluster;
+  std::string title;  // of the plot data, or of the .CLS when that has none
+};
+
+// Reads JOB.PCL and JOB.CLS. A missing .CLS is a FileError when `cluster`
+// is Required, and `why` then says what it is needed for. A fault in either
+// file is a records::LocatedError naming file, line and column.
+JobFiles read_job(const std::string& job, Cluster cluster, std::string_view why);
+
+}  // namespace metclust::jobs

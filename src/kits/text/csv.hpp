@@ -1,0 +1,51 @@
+// CSV as RFC 4180 writes it, and as people write it: fields separated by
+// commas, quoted with double quotes when they hold a comma, a quote or a
+// line end (a quote inside doubled), records ending in CR LF or LF, UTF-8
+// with or without a byte-order mark.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace metclust::text {
+
+struct CsvField {
+  std::string text;          // unquoted
+  std::int64_t line = 0;     // where the field starts, 1-based
+  std::int64_t column = 0;   // in bytes, 1-based
+};
+
+struct CsvRow {
+  std::vector<CsvField> fields;
+  std::int64_t line = 0;
+};
+
+// All records of a CSV text. A record with no bytes at all (an empty line) is
+// left out. A quote that is never closed, or a byte other than a comma or a
+// line end after a closing quote, is a records::LocatedError naming `file`.
+std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file);
+
+// Writes CSV records, each ending in CR LF. Numbers in their shortest exact
+// form; a text field is quoted only when it must be, and a row of one empty
+// field as "" so that it is not taken for an empty line.
+class CsvWriter {
+ public:
+  CsvWriter& text(std::string_view field);
+  CsvWriter& number(double value);
+  CsvWriter& integer(std::int64_t value);
+  CsvWriter& empty();
+  void end_row();
+  const std::string& bytes() const { return bytes_; }
+  std::string take() { return std::move(bytes_); }
+
+ private:
+  void separate();
+  std::string bytes_;
+  bool row_open_ = false;
+  std::int64_t fields_ = 0;  // in the open row
+  bool row_empty_ = false;   // the open row's last field is empty
+};
+
+}  // namespace metclust::text

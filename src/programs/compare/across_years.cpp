@@ -1,0 +1,162 @@
+#include "compare/across_years.hpp"
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+#include <tuple>
+#include <unordered_map>
+
+#include "compare/indices.hpp"
+#include "records/packed.hpp"
+
+namespace metclust::compare {
+
+const PairCount& Comparison::pair(std::size_t a, std::size_t b) const {
+  if (a == b) throw std::logic_error("a location paired with itself");
+  if (a > b) std::swap(a, b);
+  return pairs.at(records::packed_index(static_cast<std::int32_t>(a + 1),
+                                    static_cast<std::int32_t>(b + 1)));
+}
+
+std::int32_t Comparison::years_seen(std::size_t location) const {
+  const std::vector<std::int32_t>& row = group.at(location);
+  return static_cast<std::int32_t>(std::count_if(row.begin(), row.end(),
+                                                 [](std::int32_t g) { return g != 0; }));
+}
+
+std::vector<std::vector<std::int32_t>> match_groups(
+    const std::vector<YearCut>& years, const std::vector<std::vector<std::size_t>>& members,
+    std::size_t location_count) {
+  std::vector<std::vector<std::int32_t>> group(location_count,
+                                               std::vector<std::int32_t>(years.size(), 0));
+  std::vector<std::int32_t> last(location_count, 0);  // number when last seen, 0 never
+  std::int32_t next_number = 1;
+  for (std::size_t y = 0; y < years.size(); ++y) {
+    const trees::Partition& cut = years[y].partition;
+    const std::vector<std::size_t>& index = members.at(y);
+    if (cut.group.size() != index.size()) throw std::logic_error("cut and locations differ");
+    // overlap[(group, number)]
+    std::map<std::pair<std::int32_t, std::int32_t>, std::int64_t> overlap;
+    for (std::size_t k = 0; k < index.size(); ++k) {
+      const std::int32_t number = last.at(index[k]);
+      if (number != 0) ++overlap[{cut.group[k], number}];
+    }
+    std::vector<std::tuple<std::int64_t, std::int32_t, std::int32_t>> candidates;
+    for (const auto& [key, count] : overlap) candidates.emplace_back(count, key.second, key.first);
+    std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+      if (std::get<0>(a) != std::get<0>(b)) return std::get<0>(a) > std::get<0>(b);
+      if (std::get<1>(a) != std::get<1>(b)) return std::get<1>(a) < std::get<1>(b);
+      return std::get<2>(a) < std::get<2>(b);
+    });
+    std::vector<std::int32_t> number_of(static_cast<std::size_t>(cut.count) + 1, 0);
+    std::vector<std::int32_t> taken;
+    for (const auto& [count, number, g] : candidates) {
+      if (number_of.at(static_cast<std::size_t>(g)) != 0) continue;
+      if (std::find(taken.begin(), taken.end(), number) != taken.end()) continue;
+      number_of[static_cast<std::size_t>(g)] = number;
+      taken.push_back(number);
+    }
+    for (std::size_t g = 1; g < number_of.size(); ++g) {
+      if (number_of[g] == 0) number_of[g] = next_number++;
+      next_number = std::max(next_number, number_of[g] + 1);
+    }
+    for (std::size_t k = 0; k < index.size(); ++k) {
+      const std::int32_t number = number_of.at(static_cast<std::size_t>(cut.group[k]));
+      group[index[k]][y] = number;
+      last[index[k]] = number;
+    }
+  }
+  return group;
+}
+
+namespace {
+
+// The agreement of two years on the locations both hold.
+Agreement agree(const std::vector<YearCut>& years, const std::vector<std::vector<std::size_t>>& members,
+                std::size_t location_count, std::size_t a, std::size_t b) {
+  Agreement result;
+  result.year_a = a;
+  result.year_b = b;
+  // Local number (1-based) in year b of each location of the job, 0 absent.
+  std::vector<std::int32_t> in_b(location_count, 0);
+  for (std::size_t k = 0; k < members[b].size(); ++k) {
+    in_b[members[b][k]] = static_cast<std::int32_t>(k + 1);
+  }
+  // Shared locations as (number in a, number in b), in year a's order.
+  std::vector<std::pair<std::int32_t, std::int32_t>> shared;
+  for (std::size_t k = 0; k < members[a].size(); ++k) {
+    const std::int32_t other = in_b[members[a][k]];
+    if (other != 0) shared.emplace_back(static_cast<std::int32_t>(k + 1), other);
+  }
+  result.shared = static_cast<std::int64_t>(shared.size());
+  if (result.shared < kMinimumShared) return result;
+
+  std::vector<std::int32_t> cut_a;
+  std::vector<std::int32_t> cut_b;
+  for (const auto& [ka, kb] : shared) {
+    cut_a.push_back(years[a].partition.group.at(static_cast<std::size_t>(ka) - 1));
+    cut_b.push_back(years[b].partition.group.at(static_cast<std::size_t>(kb) - 1));
+  }
+  result.adjusted_rand = adjusted_rand(cut_a, cut_b);
+
+  const std::vector<double> levels_a = trees::cophenetic_levels(years[a].tree);
+  const std::vector<double> levels_b = trees::cophenetic_levels(years[b].tree);
+  std::vector<double> pairs_a;
+  std::vector<double> pairs_b;
+  for (std::size_t j = 1; j < shared.size(); ++j) {
+    for (std::size_t i = 0; i < j; ++i) {
+      pairs_a.push_back(levels_a.at(records::packed_index(std::min(shared[i].first, shared[j].first),
+                                                      std::max(shared[i].first, shared[j].first))));
+      pairs_b.push_back(levels_b.at(records::packed_index(std::min(shared[i].second, shared[j].second),
+                                                      std::max(shared[i].second, shared[j].second))));
+    }
+  }
+  result.cophenetic_correlation = pearson(pairs_a, pairs_b);
+  return result;
+}
+
+}  // namespace
+
+Comparison compare_years(const std::vector<YearCut>& years) {
+  Comparison result;
+  std::unordered_map<std::string, std::size_t> where;
+  std::vector<std::vector<std::size_t>> members(years.size());
+  for (std::size_t y = 0; y < years.size(); ++y) {
+    result.columns.push_back(years[y].column);
+    for (const std::string& name : years[y].names) {
+      const auto [place, added] = where.emplace(name, result.locations.size());
+      if (added) result.locations.push_back(name);
+      if (std::find(members[y].begin(), members[y].end(), place->second) != members[y].end()) {
+        throw std::logic_error("a location name twice in one year");
+      }
+      members[y].push_back(place->second);
+    }
+  }
+  const std::size_t n = result.locations.size();
+  result.group = match_groups(years, members, n);
+
+  result.pairs.assign(n < 2 ? 0 : n * (n - 1) / 2, PairCount{});
+  for (std::size_t y = 0; y < years.size(); ++y) {
+    const std::vector<std::size_t>& index = members[y];
+    const std::vector<std::int32_t>& cut = years[y].partition.group;
+    for (std::size_t j = 1; j < index.size(); ++j) {
+      for (std::size_t i = 0; i < j; ++i) {
+        const std::size_t lo = std::min(index[i], index[j]);
+        const std::size_t hi = std::max(index[i], index[j]);
+        PairCount& count = result.pairs.at(records::packed_index(static_cast<std::int32_t>(lo + 1),
+                                                             static_cast<std::int32_t>(hi + 1)));
+        ++count.years_both;
+        if (cut.at(i) == cut.at(j)) ++count.years_together;
+      }
+    }
+  }
+
+  for (std::size_t a = 0; a < years.size(); ++a) {
+    for (std::size_t b = a + 1; b < years.size(); ++b) {
+      result.agreement.push_back(agree(years, members, n, a, b));
+    }
+  }
+  return result;
+}
+
+}  // namespace metclust::compare

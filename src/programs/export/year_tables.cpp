@@ -1,0 +1,54 @@
+#include "export/year_tables.hpp"
+
+#include <vector>
+
+namespace metclust::exporting {
+
+std::string merges_csv(const trees::Tree& tree) {
+  text::CsvWriter csv;
+  csv.text("merge1").text("merge2").text("height").end_row();
+  for (const trees::MergeRow& row : trees::hclust_merge(tree)) {
+    csv.integer(row.merge1).integer(row.merge2).number(row.height).end_row();
+  }
+  return csv.take();
+}
+
+std::string linkage_csv(const trees::Tree& tree) {
+  text::CsvWriter csv;
+  csv.text("cluster1").text("cluster2").text("height").text("size").end_row();
+  for (const trees::LinkageRow& row : trees::scipy_linkage(tree)) {
+    csv.integer(row.cluster1).integer(row.cluster2).number(row.height).integer(row.size).end_row();
+  }
+  return csv.take();
+}
+
+std::string locations_csv(const trees::Tree& tree, std::span<const std::string> names) {
+  const auto n = static_cast<std::size_t>(tree.locations());
+  std::vector<std::int64_t> place(n, 0);
+  for (std::size_t k = 0; k < tree.order().size(); ++k) {
+    place.at(static_cast<std::size_t>(tree.order()[k]) - 1) = static_cast<std::int64_t>(k) + 1;
+  }
+  text::CsvWriter csv;
+  csv.text("number").text("name").text("order").end_row();
+  for (std::size_t k = 0; k < n; ++k) {
+    csv.integer(static_cast<std::int64_t>(k) + 1).text(names[k]).integer(place[k]).end_row();
+  }
+  return csv.take();
+}
+
+void groups_header(text::CsvWriter& csv) {
+  csv.text("year").text("location").text("name").text("group").end_row();
+}
+
+void groups_rows(text::CsvWriter& csv, std::string_view year, const trees::Partition& partition,
+                 std::span<const std::string> names) {
+  for (std::size_t k = 0; k < partition.group.size(); ++k) {
+    csv.text(year)
+        .integer(static_cast<std::int64_t>(k) + 1)
+        .text(names[k])
+        .integer(partition.group[k])
+        .end_row();
+  }
+}
+
+}  // namespace metclust::exporting

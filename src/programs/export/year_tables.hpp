@@ -1,0 +1,32 @@
+// What metclust-export writes for one year: its tree as CSV tables in the
+// conventions of R's hclust and scipy's linkage, its locations, and the rows
+// of the groups table.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "text/csv.hpp"
+#include "trees/tree.hpp"
+
+namespace metclust::exporting {
+
+// merge1,merge2,height: one row per fusion, in fusion order.
+std::string merges_csv(const trees::Tree& tree);
+
+// cluster1,cluster2,height,size: one row per fusion, in fusion order.
+std::string linkage_csv(const trees::Tree& tree);
+
+// number,name,order: one row per location in location order, with its place
+// (1-based) in the dendrogram order. names[k - 1] is the name of location k.
+std::string locations_csv(const trees::Tree& tree, std::span<const std::string> names);
+
+// The header of the groups table, and the rows of one year:
+// year,location,name,group, locations in location order.
+void groups_header(text::CsvWriter& csv);
+void groups_rows(text::CsvWriter& csv, std::string_view year, const trees::Partition& partition,
+                 std::span<const std::string> names);
+
+}  // namespace metclust::exporting

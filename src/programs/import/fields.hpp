@@ -1,0 +1,49 @@
+// The fields of the source CSV files: years, location names, proximities and
+// trial values, each checked where it stands, so that a bad one is reported
+// with its file, line and column and what was expected there.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "import/source_year.hpp"
+#include "text/csv.hpp"
+
+namespace metclust::import {
+
+// A field's text without the blanks and tabs around it.
+std::string_view trimmed(std::string_view text);
+
+Place place_of(const text::CsvField& field);
+
+// A fault at a field: records::LocatedError naming the file and the field's
+// line and column.
+[[noreturn]] void fail_at(const std::string& file, const text::CsvField& field,
+                          const std::string& message);
+[[noreturn]] void fail_at(const std::string& file, Place place, const std::string& message);
+
+// The field's text as it is quoted in a message: "text", shortened when long.
+std::string quoted(std::string_view text);
+
+// A year: a whole number.
+std::int64_t year_field(const std::string& file, const text::CsvField& field);
+// A location name: anything but an empty field.
+std::string location_field(const std::string& file, const text::CsvField& field);
+// The largest proximity taken: metclust never joins a pair above its search
+// ceiling (1E20), so a run would end at the first fusion left with only such
+// pairs.
+inline constexpr double kLargestProximity = 1e20;
+
+// A proximity: a finite number from 0 up to kLargestProximity.
+double proximity_value(const std::string& file, const text::CsvField& field);
+// A proximity that may be missing (an empty field or NA); nullopt then.
+std::optional<double> optional_proximity(const std::string& file, const text::CsvField& field);
+// A trial value: any finite number, or nullopt for an empty field or NA.
+std::optional<double> trial_value(const std::string& file, const text::CsvField& field);
+
+// True for the texts that stand for a missing value: an empty field or NA.
+bool is_missing(std::string_view text);
+
+}  // namespace metclust::import

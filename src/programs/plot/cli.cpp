@@ -1,0 +1,146 @@
+#include "plot/cli.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "cli/command_line.hpp"
+#include "cli/job_operand.hpp"
+#include "cli/output_files.hpp"
+#include "cli/version.hpp"
+#include "jobs/job_files.hpp"
+#include "plot/page.hpp"
+#include "plot/svg.hpp"
+#include "records/number_text.hpp"
+#include "text/csv.hpp"
+#include "text/markup.hpp"
+
+namespace metclust::plot {
+
+using records::cat;
+using text::escaped;
+using records::fixed_text;
+using records::decimal;
+using records::shortest_text;
+using text::url_segment;
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kUsage = "Usage: metclust-plot [OPTION]... JOB\n";
+constexpr std::string_view kHelp =
+    "Usage: metclust-plot [OPTION]... JOB\n"
+    "Draw the dendrograms of a metclust job as pictures.\n"
+    "\n"
+    "Reads JOB.PCL, and JOB.CLS when it exists, and writes one SVG picture per\n"
+    "year group, JOB-<year>.svg, and JOB.html, a page that shows every year in\n"
+    "file order under the job title. The job's own files are only read.\n"
+    "With JOB.CLS each fusion stands at its fusion level D(ij) on a value axis;\n"
+    "without it, in the order the fusions were made.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output DIR  write the pictures and the page into DIR (made when\n"
+    "                    missing) instead of the job's folder\n"
+    "  -g, --groups K    cut each year into K groups (as R's cutree with k),\n"
+    "                    colour them, draw the cut and add a legend\n"
+    "      --order       draw the fusions in the order they were made, also\n"
+    "                    when JOB.CLS gives their levels\n"
+    "      --heights     draw the fusions at their levels, and fail when\n"
+    "                    JOB.CLS is missing\n"
+    "      --same-scale  draw every year on one scale, so that years can be\n"
+    "                    compared by eye\n"
+    "  -h, --help        show this help and exit\n"
+    "  -V, --version     show the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
+    "be written (then nothing is written), 2 on a wrong command line.\n";
+
+struct Settings {
+  std::string job;
+  std::optional<std::string> output;
+  bool heights = false;
+  bool order = false;
+  bool same_scale = false;
+  std::int64_t groups = 0;
+};
+
+Settings parse_arguments(std::span<const std::string> arguments) {
+  Settings settings;
+  cli::Arguments walker(arguments);
+  while (const std::optional<std::string> option = walker.next_option()) {
+    if (cli::take_output_option(*option, walker, settings.output)) continue;
+    if (*option == "-g" || *option == "--groups") {
+      const std::string text = walker.value();
+      const std::optional<std::int64_t> groups = records::parse_integer(text);
+      if (!groups || *groups < 1) {
+        throw cli::UsageError("--groups takes a whole number of at least 1, not '" + text + "'");
+      }
+      settings.groups = *groups;
+    } else if (*option == "--heights") {
+      walker.no_value();
+      settings.heights = true;
+    } else if (*option == "--order") {
+      walker.no_value();
+      settings.order = true;
+    } else if (*option == "--same-scale") {
+      walker.no_value();
+      settings.same_scale = true;
+    } else {
+      throw cli::UsageError("unknown option '" + *option + "'");
+    }
+  }
+  if (settings.heights && settings.order) {
+    throw cli::UsageError("--heights and --order ask for two different scales");
+  }
+  settings.job = cli::single_job(walker.operands());
+  return settings;
+}
+
+int run(const Settings& settings, std::ostream& out) {
+  // Everything is read and checked before anything is written.
+  jobs::JobFiles job = jobs::read_job(
+      settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
+      "--heights takes the fusion levels from it");
+
+  PictureOptions options;
+  options.heights = job.cluster.has_value() && !settings.order;
+  options.groups = settings.groups;
+  if (job.cluster) options.strategy = job.cluster->strategy;
+  if (settings.same_scale) {
+    for (const YearPlot& year : job.years) {
+      if (const std::optional<ValueSpan> span = year_span(year, options.heights)) {
+        options.span = options.span ? merged(*options.span, *span) : *span;
+      }
+    }
+  }
+
+  const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
+  const std::string& name = place.job_name;
+  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
+
+  cli::OutputFiles outputs;
+  std::vector<PagePicture> pictures;
+  for (std::size_t k = 0; k < job.years.size(); ++k) {
+    const std::string file = stems[k] + ".svg";
+    outputs.add(place.file(file), year_svg_document(job.years[k], options));
+    pictures.push_back({&job.years[k], cli::text_of_name(file)});
+  }
+  const fs::path page = place.file(name + ".html");
+  outputs.add(page, job_page(place.job_text, job.title, pictures, options));
+  if (settings.output) cli::OutputFiles::make_folder(place.folder);
+  outputs.commit();
+  out << cli::name_of(page) << '\n';
+  return kExitOk;
+}
+
+}  // namespace
+
+int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
+  static constexpr cli::ProgramText kText{"metclust-plot", kUsage, kHelp};
+  return cli::run_program(
+      kText, cli::program_version(), arguments, out, err,
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out); });
+}
+
+}  // namespace metclust::plot
