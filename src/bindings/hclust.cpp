@@ -39,8 +39,8 @@ std::string number_text(double value) {
 void require_finite(double value, std::int64_t i, std::int64_t j, Numbering numbering) {
   if (!std::isfinite(value)) {
     throw std::invalid_argument("the proximity of locations " + location(i, numbering) + " and " +
-                                location(j, numbering) + " is " + number_text(value) +
-                                ", not a finite number");
+                                location(j, numbering) + " is " +
+                                (std::isnan(value) ? "NaN or missing" : "infinite"));
   }
 }
 
