@@ -58,9 +58,9 @@ void require_locations(std::int64_t n) {
 }  // namespace
 
 std::int64_t locations_of_pairs(std::int64_t pairs) {
-  // Beyond 2^62 pairs no matrix fits in memory, and n (n - 1) stays within
-  // 64 bits below it.
-  if (pairs < 0 || pairs > (std::int64_t{1} << 62)) return -1;
+  // Beyond 2^60 pairs (8 EiB of proximities) no matrix fits in memory; up
+  // to there n stays below 1.6e9 and n (n - 1) within 64 bits.
+  if (pairs < 0 || pairs > (std::int64_t{1} << 60)) return -1;
   const auto estimate =
       static_cast<std::int64_t>(std::sqrt(2.0L * static_cast<long double>(pairs)));
   for (std::int64_t n = std::max<std::int64_t>(estimate - 1, 0); n <= estimate + 2; ++n) {
