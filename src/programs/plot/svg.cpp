@@ -81,15 +81,16 @@ double rounded_to_one_two_five(double v) {
 }
 
 // About six ticks at 1, 2 or 5 times a power of ten: evenly spaced in value
-// on a linear scale, evenly spaced on the picture on a square-root scale.
+// on a linear scale; on a square-root scale, near eight places evenly spaced
+// on the picture, those that stay apart.
 std::vector<Tick> ticks(const LevelScale& scale) {
   const double lo = scale.lo();
   const double hi = scale.hi();
   std::vector<Tick> out;
   if (scale.root()) {
     out.push_back({lo, shortest_text(lo)});
-    for (int k = 1; k <= 6; ++k) {
-      const double share = static_cast<double>(k) / 6;
+    for (int k = 1; k <= 8; ++k) {
+      const double share = static_cast<double>(k) / 8;
       const double step = (hi / 2 - lo / 2) * 2 * share * share;
       if (!(step > 0) || !std::isfinite(step)) break;
       const double value = lo + rounded_to_one_two_five(step);
@@ -165,7 +166,7 @@ std::string subheading(const YearPlot& year, const PictureOptions& options, bool
   if (options.strategy != 0) text += cat({" \xC2\xB7 ", formats::strategy_name(options.strategy)});
   text += heights ? " \xC2\xB7 fusions at their fusion levels D(ij)"
                   : " \xC2\xB7 fusions in the order they were made";
-  if (root) text += " on a square-root scale, which spreads the many low ones";
+  if (root) text += " on a square-root scale";
   if (options.groups > 0)
     text += cat({" \xC2\xB7 cut into ", decimal(options.groups), " groups"});
   if (options.span) text += " \xC2\xB7 one scale for all years";
