@@ -85,7 +85,7 @@ NamedColumns::NamedColumns(SourceText& source, std::span<const NeededColumn> col
       const text::CsvField& second = header.fields[places[1]];
       if (names[places[0]] == names[places[1]]) {
         fail_at(file, second,
-                "column " + (column.given ? quoted(*column.given) : std::string(column.name)) +
+                "column " + (column.given || other_name ? quoted(trimmed(second.text)) : std::string(column.name)) +
                     " is named twice in the header row");
       }
       fail_at(file, second,
