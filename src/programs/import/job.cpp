@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "formats/capacity.hpp"
-#include "formats/node_names.hpp"
 #include "import/fields.hpp"
 #include "import/job_names.hpp"
 #include "import/location_limit.hpp"
@@ -49,10 +48,7 @@ ImportedJob assemble_job(std::vector<SourceYear> years, std::int64_t genotypes) 
   const std::string* beyond_file = nullptr;
   Place beyond_place;
   for (const SourceYear& source : years) {
-    const auto n = static_cast<std::int64_t>(source.locations.size());
-    check_year_locations(source.year, n, source.file,
-                         n > formats::kMaxYearLocations ? source.locations[formats::kMaxYearLocations].place
-                                                        : Place{});
+    check_year_locations(source);
     for (const SourceLocation& location : source.locations) {
       if (!master.try_emplace(location.name, job.locations.size()).second) continue;
       job.locations.push_back(location.name);

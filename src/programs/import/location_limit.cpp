@@ -19,6 +19,14 @@ void check_year_locations(std::int64_t year, std::int64_t count, const std::stri
               "metclust refuses a larger year in every build");
 }
 
+void check_year_locations(const SourceYear& year) {
+  const std::vector<SourceLocation>& named = year.locations;
+  const auto count = static_cast<std::int64_t>(named.size());
+  const std::int64_t most = formats::kMaxYearLocations;
+  check_year_locations(year.year, count, year.file,
+                       count > most ? named[static_cast<std::size_t>(most)].place : Place{});
+}
+
 void check_job_locations(std::int64_t count, const std::string& file, Place first_beyond) {
   const std::int64_t held = formats::kLocationsHeld;
   if (count <= held) return;

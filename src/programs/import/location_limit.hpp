@@ -15,6 +15,8 @@ namespace metclust::import {
 // than a year may have (formats::kMaxYearLocations, 500); `first_beyond` is
 // where location 501 is first named.
 void check_year_locations(std::int64_t year, std::int64_t count, const std::string& file, Place first_beyond);
+// The same for a year whose locations have all been named.
+void check_year_locations(const SourceYear& year);
 
 // Throws records::LocatedError when a job of `count` locations over all its
 // years (its MAXL: every elimination vector has one place for each) exceeds

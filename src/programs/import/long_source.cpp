@@ -5,7 +5,6 @@
 #include <optional>
 #include <unordered_map>
 
-#include "formats/node_names.hpp"
 #include "import/fields.hpp"
 #include "import/location_limit.hpp"
 #include "import/named_columns.hpp"
@@ -15,7 +14,6 @@
 
 namespace metclust::import {
 namespace {
-
 
 struct Pair {
   double value = 0.0;
@@ -83,12 +81,7 @@ std::vector<SourceYear> read_long(SourceText& source, const ColumnNames& names) 
 
   // Each year is judged by its whole number of locations before its matrix
   // is made.
-  for (const YearPairs& y : years) {
-    const std::vector<SourceLocation>& named = y.year.locations;
-    const auto n = static_cast<std::int64_t>(named.size());
-    check_year_locations(y.year.year, n, file,
-                         n > formats::kMaxYearLocations ? named[formats::kMaxYearLocations].place : Place{});
-  }
+  for (const YearPairs& y : years) check_year_locations(y.year);
   std::vector<SourceYear> out;
   for (YearPairs& y : years) {
     const std::size_t n = y.year.locations.size();

@@ -6,7 +6,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "formats/node_names.hpp"
 #include "import/fields.hpp"
 #include "import/location_limit.hpp"
 #include "import/named_columns.hpp"
@@ -114,12 +113,7 @@ TrialYears read_trials(SourceText& source, Measure measure, const ColumnNames& n
 
   // Each year is judged by its whole number of locations before its table
   // is made.
-  for (const YearCells& y : years) {
-    const std::vector<SourceLocation>& named = y.year.locations;
-    const auto n = static_cast<std::int64_t>(named.size());
-    check_year_locations(y.year.year, n, file,
-                         n > formats::kMaxYearLocations ? named[formats::kMaxYearLocations].place : Place{});
-  }
+  for (const YearCells& y : years) check_year_locations(y.year);
   TrialYears out;
   out.genotypes = static_cast<std::int64_t>(all_genotypes.size());
   for (YearCells& y : years) {
