@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/command_line.hpp"
+#include "cli/input_files.hpp"  // what reads the inputs, beside what writes the outputs
 
 namespace metclust::cli {
 
