@@ -167,7 +167,7 @@ std::vector<Case> cases() {
        ema({{7, "     1 Abcdefgh9  0.00000000E+00"}, {8, "     2 Abcdefg\xC3\xBC 0.40000000E+01  0.00000000E+00"},
             {9, "     3 Abcdefgh   0.10000000E+01  0.20000000E+01  0.00000000E+00"}}),
        {"JOB.EMA:7:16: warning: year 1990, row 1: the name is cut at 8 characters: \"9\" in column 16 is not read",
-        "JOB.EMA:8:16: warning: year 1990, row 2: the name is cut at 8 characters: \"\xBC\" in column 16 is not read",
+        "JOB.EMA:8:16: warning: year 1990, row 2: the name is cut at 8 characters: \"\\xBC\" in column 16 is not read",
         "JOB.EMA:8:15: warning: year 1990, row 2: the name ends inside a UTF-8 character",
         "JOB.EMA:9:8: warning: year 1990: the name \"Abcdefgh\" stands twice among the year's locations"},
        all(0)},

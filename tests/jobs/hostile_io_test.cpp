@@ -187,6 +187,7 @@ TEST(HostileIo, UnderASmallAddressSpaceLimit) {
 // reason is given, for a file that may not be read as well.
 TEST(HostileIo, AnInputThatMayNotBeReadSaysWhy) {
   ScratchFolder folder;
+  fs::permissions(folder.path(), fs::perms::all);
   RunLimits limits;
   if (::geteuid() == 0) {
     limits.as_other_user = true;
@@ -197,7 +198,6 @@ TEST(HostileIo, AnInputThatMayNotBeReadSaysWhy) {
       }
     }
   }
-  fs::permissions(folder.path(), fs::perms::all);
   fs::create_directory(folder / "locked");
   folder.put("locked/JOB.EMA", "3 3 0 90 91\r\n");
   folder.put("JOB.EMA", "3 3 0 90 91\r\n");
