@@ -147,6 +147,7 @@ TEST(CsvWriter, AFieldThatWouldStartAFormulaGetsAnApostrophe) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].fields[0].text, c.read) << c.name;
     EXPECT_EQ(name_back(rows[0].fields[0].text), c.name);
+    EXPECT_EQ(unguarded(rows[0].fields[0].text), c.name);
   }
 }
 

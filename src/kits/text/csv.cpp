@@ -66,6 +66,10 @@ bool starts_formula(std::string_view field) {
   }
 }
 
+std::string_view unguarded(std::string_view field) {
+  return field.starts_with('\'') && starts_formula(field) ? field.substr(1) : field;
+}
+
 std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file) {
   if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
     throw records::LocatedError(file, 1, 1,

@@ -40,6 +40,11 @@ std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file);
 // are).
 bool starts_formula(std::string_view field);
 
+// A field as it was given to CsvWriter::text, from the field a CSV reader
+// gives back: without the apostrophe that CsvWriter put in front of a
+// formula.
+std::string_view unguarded(std::string_view field);
+
 // Writes CSV records, each ending in CR LF. Numbers in their shortest exact
 // form; a text field is quoted only when it must be, and a row of one empty
 // field as "" so that it is not taken for an empty line. A text field that
