@@ -116,7 +116,7 @@ windows:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) -DMETCLUST_TESTS=OFF $(WERROR_FLAG)
 	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust metclust-plot metclust-export metclust-compare \
-	  metclust-import metclust-check
+	  metclust-import metclust-check metclust-choose
 
 test-windows: windows
 	$(call build_programs,the Linux programs to compare with,programs)
