@@ -96,7 +96,8 @@ FUZZ_SECONDS ?= 600
 fuzz:
 	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMETCLUST_FUZZ=ON -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=OFF \
 	  $(WERROR_FLAG)
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz \
+	  choose_fuzz
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
