@@ -131,6 +131,29 @@ TEST(ChooseProgram, WithoutTheJobsProximities) {
   EXPECT_NEAR(number(fit[2][3]), 0.66, 1e-15);
 }
 
+TEST(ChooseProgram, AYearWithANameTwiceTakesNoPartInTheStability) {
+  ScratchFolder folder;
+  std::vector<YearInput> job = line_job();
+  job.push_back(on_a_line(1992, {"A", "B", "A", "D", "E"}, {0, 1, 3, 6, 16}));
+  ASSERT_EQ(run_job(folder.path(), job).status, 0);
+  const Outcome outcome = choose(folder.path(), {"JOB"});
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  // Said once, not once for each of the eight runs.
+  EXPECT_EQ(outcome.err, "metclust-choose: note: year 1992: the name 'A' stands twice in the node listing; "
+                         "the year takes no part in the stability of its cuts\n");
+  const auto stability = rows(folder.take("JOB-stability.csv"));
+  ASSERT_EQ(stability.size(), 1U + 8 * 9);
+  for (std::size_t row = 1; row < stability.size(); ++row) {
+    const int groups = std::stoi(stability[row][1]);
+    EXPECT_EQ(stability[row][3], groups < 5 ? "1" : "0") << row;
+  }
+  // Its other figures stay.
+  const auto fit = rows(folder.take("JOB-fit.csv"));
+  ASSERT_EQ(fit.size(), 1U + 3 * 8);
+  EXPECT_EQ(fit.back()[0], "1992");
+  EXPECT_FALSE(fit.back()[2].empty());
+}
+
 TEST(ChooseProgram, SilhouetteNeedsThreeLocationsAndNoNegativeProximity) {
   ScratchFolder folder;
   YearInput negative = on_a_line(1992, {"A", "B", "C", "D"}, {0, 1, 5, 6});

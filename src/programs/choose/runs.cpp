@@ -93,8 +93,9 @@ Run read_run(const std::string& run_job, std::optional<std::int32_t> expected_st
       std::string why;
       entry.names = location_names(year, entry.tree.locations(), why);
       if (entry.names.empty()) {
-        note(runs, "year " + entry.column + ": " + why + " (" + plot_file +
-                       "); the year takes no part in the stability of its cuts");
+        // Said once for the job: every run lists the same names.
+        note(runs, "year " + entry.column + ": " + why +
+                       " in the node listing; the year takes no part in the stability of its cuts");
       }
     }
     run.years.push_back(std::move(entry));
