@@ -31,15 +31,19 @@
 
 namespace metclust::fuzz {
 
-inline std::string figures_out_of_range(const choose::RunFigures& run) {
+inline std::string figures_out_of_range(const choose::RunFigures& run, const choose::Run& trees) {
   const auto outside = [](const std::optional<double>& value, double low, double high) {
     return value && (!std::isfinite(*value) || *value < low - 1e-12 || *value > high + 1e-12);
   };
-  for (const choose::YearFigures& year : run.years) {
+  for (std::size_t y = 0; y < run.years.size(); ++y) {
+    const choose::YearFigures& year = run.years[y];
     if (outside(year.cophenetic_correlation, -1, 1)) return "a cophenetic correlation outside -1..1";
+    // A location that joins below 0 scores above 1.
+    bool below_zero = false;
+    for (const trees::Fusion& fusion : trees.years.at(y).tree.fusions()) below_zero |= fusion.level < 0;
     if (year.agglomerative_coefficient && (!std::isfinite(*year.agglomerative_coefficient) ||
-                                           *year.agglomerative_coefficient > 1 + 1e-12)) {
-      return "an agglomerative coefficient above 1";
+                                           (!below_zero && *year.agglomerative_coefficient > 1 + 1e-12))) {
+      return "an agglomerative coefficient above 1 from levels of 0 or more";
     }
     if (year.mojena_groups && (*year.mojena_groups < 1 || *year.mojena_groups > year.locations)) {
       return "Mojena's rule outside 1..n groups";
@@ -92,8 +96,8 @@ inline std::string choose_from_run(std::span<const std::uint8_t> data, const Wor
 
   std::vector<choose::RunFigures> figures;
   for (const choose::Run& run : runs.runs) figures.push_back(choose::run_figures(run, 6));
-  for (const choose::RunFigures& run : figures) {
-    if (std::string broken = figures_out_of_range(run); !broken.empty()) return broken;
+  for (std::size_t r = 0; r < figures.size(); ++r) {
+    if (std::string broken = figures_out_of_range(figures[r], runs.runs[r]); !broken.empty()) return broken;
   }
   const choose::Suggestion suggestion = choose::suggest(figures);
   for (const std::string& csv : {choose::fit_csv(figures), choose::suggested_groups_csv(figures),

@@ -1,7 +1,7 @@
 // The choose fuzz target's entry point under the ordinary build: every
 // fixture job's .EMA file run with each strategy and read back by
 // metclust-choose, which must cluster every year of a normal run again to
-// the same fusions.
+// the same fusions; and every input the fuzzer once failed on.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -33,6 +33,19 @@ TEST(ChooseFuzzEntry, EveryFixtureJobWithEveryStrategy) {
     }
   }
   EXPECT_GT(jobs, 20U);
+}
+
+TEST(ChooseFuzzEntry, Regressions) {
+  const metclust::fuzz::Workspace space;
+  std::size_t inputs = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(METCLUST_SOURCE_DIR) / "fuzz" / "regressions" /
+                                                  "choose_fuzz")) {
+    ++inputs;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(metclust::fuzz::choose_from_run(data, space), "") << entry.path().filename();
+  }
+  EXPECT_GT(inputs, 0U);
 }
 
 }  // namespace
