@@ -4,11 +4,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 
 #include "records/channel_table.hpp"
@@ -66,13 +68,23 @@ std::string full_path(std::string_view name) {
 OpenedFile open_file(std::string_view name, bool output) {
   OpenedFile opened;
   const std::string path(name);
-  const int flags = output ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC);
+  // An output is never written through a symbolic link at its name: the
+  // link may lead to any file of the user's, or create one where it points.
+  const int flags =
+      output ? (O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW) : (O_RDONLY | O_CLOEXEC);
   int fd;
   do {
     fd = ::open(path.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    opened.failure = open_failure_report(errno);
+    const int error = errno;
+    struct stat link {};
+    // ELOOP is also the answer to a loop of links among the folders above.
+    if (output && error == ELOOP && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      opened.failure = report::kOutputIsLink;
+    } else {
+      opened.failure = open_failure_report(error);
+    }
     return opened;
   }
   struct stat info {};
@@ -129,6 +141,25 @@ bool cut_off(Handle handle, std::uint64_t length) {
 }
 
 void close_file(Handle handle) { ::close(static_cast<int>(handle)); }
+
+bool try_lock(Handle handle) {
+  int done;
+  do {
+    done = ::flock(static_cast<int>(handle), LOCK_EX | LOCK_NB);
+  } while (done != 0 && errno == EINTR);
+  // A file system without locks keeps no run off; only a lock held
+  // elsewhere says no.
+  return done == 0 || errno != EWOULDBLOCK;
+}
+
+void unlock(Handle handle) { (void)::flock(static_cast<int>(handle), LOCK_UN); }
+
+void pause_milliseconds(unsigned milliseconds) {
+  timespec left{static_cast<time_t>(milliseconds / 1000),
+                static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
 
 int exit_status(int number) { return (0xC0000000u + static_cast<unsigned>(number)) & 0xFFu; }
 

@@ -133,13 +133,36 @@ OpenedFile open_file(std::string_view name, bool output) {
   }
   // Shared every way, like a file on POSIX: a second name for a connected
   // file reaches the identity check below instead of a sharing violation.
-  const HANDLE file = CreateFileW(path.c_str(), output ? GENERIC_WRITE : GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  output ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
+  // An output opens a link at its name as the link itself, which is then
+  // refused: it is never written through.
+  const auto open = [&](DWORD flags) {
+    return CreateFileW(path.c_str(), output ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       output ? OPEN_ALWAYS : OPEN_EXISTING, flags, nullptr);
+  };
+  HANDLE file = open(output ? FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT
+                            : FILE_ATTRIBUTE_NORMAL);
   if (file == INVALID_HANDLE_VALUE) {
     opened.failure = open_failure_report(GetLastError(), path);
     return opened;
+  }
+  if (output) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) &&
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      CloseHandle(file);
+      if (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK || tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT) {
+        opened.failure = report::kOutputIsLink;
+        return opened;
+      }
+      // Any other kind of reparse point (a file kept in the cloud, say) is
+      // the file itself, opened as usual.
+      file = open(FILE_ATTRIBUTE_NORMAL);
+      if (file == INVALID_HANDLE_VALUE) {
+        opened.failure = open_failure_report(GetLastError(), path);
+        return opened;
+      }
+    }
   }
   opened.handle = reinterpret_cast<Handle>(file);
   opened.regular = GetFileType(file) == FILE_TYPE_DISK;
@@ -204,6 +227,37 @@ bool cut_off(Handle handle, std::uint64_t length) {
 }
 
 void close_file(Handle handle) { CloseHandle(as_handle(handle)); }
+
+namespace {
+
+// Windows locks stop other handles' reads and writes of the bytes they
+// cover, so the lock covers one byte far beyond the end of any file.
+OVERLAPPED lock_place() {
+  OVERLAPPED place{};
+  place.Offset = 0xFFFFFFF0u;
+  place.OffsetHigh = 0x7FFFFFFFu;
+  return place;
+}
+
+}  // namespace
+
+bool try_lock(Handle handle) {
+  OVERLAPPED place = lock_place();
+  if (LockFileEx(as_handle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                 &place)) {
+    return true;
+  }
+  // A file system without locks keeps no run off; only a lock held
+  // elsewhere says no.
+  return GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
+void unlock(Handle handle) {
+  OVERLAPPED place = lock_place();
+  UnlockFileEx(as_handle(handle), 0, 1, 0, &place);
+}
+
+void pause_milliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
 int exit_status(int number) { return static_cast<int>(0xC0000000u + static_cast<unsigned>(number)); }
 

@@ -52,6 +52,10 @@ std::string catalog_text(int number, std::span<const std::int64_t> values) {
       return text + (buildable ? "build with cmake -DMETCLUST_MAX_LOCATIONS=" + value(0) + " for more"
                                : "no build holds more than " + value(2));
     }
+    case kOutputInUse:
+      return "output file in use by another run";
+    case kOutputIsLink:
+      return "output file is a symbolic link, which is not written through";
     default:
       throw std::logic_error("report number outside the catalogue");
   }
