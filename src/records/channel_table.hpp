@@ -83,9 +83,8 @@ class ChannelTable {
   // is kept and the run waits, up to `patience`; then the run ends with
   // report 94 naming the first file still held. Devices and pipes are not
   // locked. Closing the channels releases the locks.
+  // (records::kLockPatience is how long a run waits.)
   void lock_outputs(std::chrono::milliseconds patience);
-  // How long a run waits for another run's outputs.
-  static constexpr std::chrono::milliseconds kLockPatience{60000};
 
   // An input channel over the given bytes, read like a file of that name.
   void open_bytes(int unit, std::string name, std::string bytes);

@@ -15,6 +15,7 @@
 
 #include "records/channel_table.hpp"
 #include "records/file_names.hpp"
+#include "records/output_guard.hpp"
 #include "records/platform.hpp"
 
 namespace metclust::records::platform {
@@ -170,6 +171,88 @@ namespace metclust::records {
 std::filesystem::path path_of_name(std::string_view name) { return std::filesystem::path(name); }
 
 std::string name_of_path(const std::filesystem::path& path) { return path.string(); }
+
+namespace {
+
+std::string reason(int error) { return std::generic_category().message(error); }
+
+}  // namespace
+
+LockFile::LockFile(const std::filesystem::path& path, std::chrono::milliseconds patience)
+    : path_(path) {
+  constexpr unsigned kStep = 25;  // milliseconds between two tries
+  for (std::int64_t waited = 0;;) {
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      failure_ = reason(errno);
+      return;
+    }
+    int done;
+    do {
+      done = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (done != 0 && errno == EINTR);
+    if (done == 0 || errno != EWOULDBLOCK) {
+      // The holder before us removes the file as it lets go: a lock taken on
+      // a file no longer at the name keeps nobody out, so it is tried again.
+      struct stat opened {}, named {};
+      if (::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+          opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+        handle_ = fd;
+        held_ = true;
+        return;
+      }
+      ::close(fd);
+      continue;
+    }
+    ::close(fd);
+    if (waited >= patience.count()) return;
+    platform::pause_milliseconds(kStep);
+    waited += kStep;
+  }
+}
+
+LockFile::~LockFile() {
+  if (!held_) return;
+  ::unlink(path_.c_str());
+  ::close(static_cast<int>(handle_));
+}
+
+std::string write_new_file(const std::filesystem::path& path, std::string_view bytes) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return reason(errno);
+  int error = 0;
+  while (!bytes.empty()) {
+    const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(done));
+  }
+  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+  if (error == 0) return {};
+  ::unlink(path.c_str());
+  return reason(error);
+}
+
+std::string unwritable_reason(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno == ENOENT ? std::string() : reason(errno);
+  ::close(fd);
+  return {};
+}
 
 }  // namespace metclust::records
 

@@ -19,9 +19,11 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "records/channel_table.hpp"
 #include "records/file_names.hpp"
+#include "records/output_guard.hpp"
 #include "records/platform.hpp"
 
 namespace metclust::records::platform {
@@ -287,6 +289,97 @@ std::string name_of_path(const std::filesystem::path& path) {
   WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, bytes.data(), count,
                       nullptr, nullptr);
   return bytes;
+}
+
+namespace {
+
+// The system's text for an error, without the full stop and line end that
+// Windows puts after it.
+std::string reason(DWORD error) {
+  std::string text = std::system_category().message(static_cast<int>(error));
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.' ||
+                           text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+}  // namespace
+
+// The lock is the file itself, opened shared with nobody and deleted when
+// closed, which Windows does for a process that ends without closing it too.
+LockFile::LockFile(const std::filesystem::path& path, std::chrono::milliseconds patience)
+    : path_(path) {
+  constexpr unsigned kStep = 25;  // milliseconds between two tries
+  for (std::int64_t waited = 0;;) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                    OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE |
+                                        FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      handle_ = reinterpret_cast<std::intptr_t>(file);
+      held_ = true;
+      return;
+    }
+    const DWORD error = GetLastError();
+    // Held by another process, or still being deleted by the one before;
+    // "access denied" to a file that is not there is a folder we may not
+    // write.
+    const bool busy = error == ERROR_SHARING_VIOLATION ||
+                      (error == ERROR_ACCESS_DENIED &&
+                       GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    if (!busy) {
+      failure_ = reason(error);
+      return;
+    }
+    if (waited >= patience.count()) return;
+    platform::pause_milliseconds(kStep);
+    waited += kStep;
+  }
+}
+
+LockFile::~LockFile() {
+  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::string write_new_file(const std::filesystem::path& path, std::string_view bytes) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return reason(GetLastError());
+  DWORD error = 0;
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+      error = GetLastError();
+      break;
+    }
+    bytes.remove_prefix(written);
+  }
+  if (!CloseHandle(file) && error == 0) error = GetLastError();
+  if (error == 0) return {};
+  DeleteFileW(path.c_str());
+  return reason(error);
+}
+
+std::string unwritable_reason(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return {};
+  }
+  // Replacing the file needs the right to delete it as well: a program that
+  // holds it open without sharing that (a spreadsheet, say) is found here.
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? std::string() : reason(error);
+  }
+  CloseHandle(file);
+  return {};
 }
 
 }  // namespace metclust::records

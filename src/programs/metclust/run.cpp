@@ -6,6 +6,7 @@
 #include "metclust/dialogue.hpp"
 #include "metclust/setup.hpp"
 #include "metclust/work_space.hpp"
+#include "records/output_guard.hpp"
 
 namespace metclust::control {
 namespace {
@@ -36,7 +37,7 @@ int run(records::ChannelTable& channels, Names names, std::optional<std::int32_t
         }
         channels.open(kUnits[k], files[k], status);
       }
-      channels.lock_outputs(records::ChannelTable::kLockPatience);
+      channels.lock_outputs(records::kLockPatience);
       const SetupOutcome setup = SETUP(channels, work_arrays(), strategy);
       if (setup.refused && strategy) {
         channels.fail(records::report::kWorkSpaceTooSmall, records::kEma,
