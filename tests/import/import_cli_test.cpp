@@ -2,6 +2,8 @@
 // for byte; files that exist already; wrong command lines.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,6 +96,22 @@ TEST(ImportCli, ExistingFilesAreKeptUnlessForced) {
   forced.insert(forced.begin(), "--force");
   EXPECT_EQ(import(forced).status, 0);
   EXPECT_EQ(folder.take("G.NAQ"), "Ames    \r\nWagening\r\nWageni~1\r\nZurich  \r\n");
+}
+
+// The job may be given as its .EMA file, in any case: J.EMA is the job J,
+// not J.EMA.EMA.
+TEST(ImportCli, AJobGivenAsItsEmaFileIsThatJob) {
+  testing::ScratchFolder folder;
+  folder.put("pairs.csv", kPairs);
+  const Outcome r = import({"--long", folder.file("pairs.csv"), folder.file("J.ema")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, folder.file("J.EMA") + "\n" + folder.file("J.NAQ") + "\n" +
+                       folder.file("J-names.csv") + "\n");
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    names.insert(entry.path().filename());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"J-names.csv", "J.EMA", "J.NAQ", "pairs.csv"}));
 }
 
 TEST(ImportCli, WrongCommandLines) {
