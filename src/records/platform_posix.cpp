@@ -71,8 +71,12 @@ OpenedFile open_file(std::string_view name, bool output) {
   const std::string path(name);
   // An output is never written through a symbolic link at its name: the
   // link may lead to any file of the user's, or create one where it points.
-  const int flags =
-      output ? (O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW) : (O_RDONLY | O_CLOEXEC);
+  // The system's own links (/dev/stdout, /proc/self/fd/1) are followed: no
+  // user can plant a link there.
+  const std::string full = full_path(name);
+  const bool system_name = full.starts_with("/dev/") || full.starts_with("/proc/");
+  const int flags = output ? (O_WRONLY | O_CREAT | O_CLOEXEC | (system_name ? 0 : O_NOFOLLOW))
+                           : (O_RDONLY | O_CLOEXEC);
   int fd;
   do {
     fd = ::open(path.c_str(), flags, 0666);
