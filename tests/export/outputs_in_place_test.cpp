@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -102,6 +104,40 @@ TEST(OutputsInPlace, TwoRunsAtOnceLeaveOneWholeSet) {
       EXPECT_EQ(files_in(job / "out"), alone);
     }
     EXPECT_EQ(files_in(job).size(), inputs.size() + 1);  // the job's files and out/
+  }
+}
+
+// metclust-plot killed at moments spread over its run, while it replaces the
+// pictures of an earlier run with others: every picture is then the old one
+// or the new one, whole, and none is missing; what the killed run left is
+// gone after the next run, which leaves exactly its own files.
+TEST(OutputsInPlace, AKilledRunLeavesWholeFilesAndTheNextClearsUp) {
+  ScratchFolder scratch;
+  const fs::path job = scratch.path() / "job";
+  fs::create_directory(job);
+  ASSERT_EQ(support::run_job(job, "Many years", many_years(), 3).status, 0);
+  const std::vector<std::string> old_run = {"-o", "out", "JOB"};
+  const std::vector<std::string> new_run = {"--groups", "3", "-o", "out", "JOB"};
+  ASSERT_EQ(support::run_program(support::plot_program(), new_run, job).status, 0);
+  const std::map<std::string, std::string> new_set = files_in(job / "out");
+  const auto start_time = std::chrono::steady_clock::now();
+  ASSERT_EQ(support::run_program(support::plot_program(), old_run, job).status, 0);
+  const auto run_time = std::chrono::steady_clock::now() - start_time;
+  const std::map<std::string, std::string> old_set = files_in(job / "out");
+  ASSERT_EQ(old_set.size(), new_set.size());
+  for (int step = 0; step < 8; ++step) {
+    SCOPED_TRACE("killed after " + std::to_string(step) + "/8 of a run");
+    const pid_t run = start(support::plot_program(), new_run, job, scratch.path() / "killed");
+    ::usleep(static_cast<useconds_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(run_time * step / 8).count()));
+    ::kill(run, SIGKILL);
+    exit_status_of(run);
+    for (const auto& [name, old_bytes] : old_set) {
+      const std::string now = support::read_bytes(job / "out" / name);
+      EXPECT_TRUE(now == old_bytes || now == new_set.at(name)) << name << " is neither file whole";
+    }
+    ASSERT_EQ(support::run_program(support::plot_program(), old_run, job).status, 0);
+    EXPECT_EQ(files_in(job / "out"), old_set);
   }
 }
 
