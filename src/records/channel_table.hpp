@@ -81,7 +81,7 @@ class ChannelTable {
   // Takes the lock of every output file connected, so that two runs never
   // write the same file at once: while another run holds any of them, none
   // is kept and the run waits, up to `patience`; then the run ends with
-  // report 94 naming the first file still held. Devices and pipes are not
+  // report 95 naming the first file still held. Devices and pipes are not
   // locked. Closing the channels releases the locks.
   // (records::kLockPatience is how long a run waits.)
   void lock_outputs(std::chrono::milliseconds patience);

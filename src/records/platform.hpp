@@ -44,7 +44,7 @@ std::string full_path(std::string_view name);
 // Opens an existing file for reading, or opens (creating it when missing,
 // never emptying it) a file for writing from its start. The name holds no
 // NUL byte. A symbolic link at an output's name is not followed: the open
-// fails with report 95. On failure nothing stays open.
+// fails with report 96. On failure nothing stays open.
 OpenedFile open_file(std::string_view name, bool output);
 
 // Takes the process's exclusive lock on an open regular file, without

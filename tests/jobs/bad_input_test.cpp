@@ -254,9 +254,9 @@ TEST(FileSizeLimit, LeavesNoPartOfTheRefusedRecord) {
 }
 
 // A link planted at an output's name, to a file of the user's or to none:
-// the run ends with report 95 on that channel and nothing is written through
+// the run ends with report 96 on that channel and nothing is written through
 // it; the outputs before it are connected (made) but not written.
-TEST(PlantedLinks, AreNotWrittenThroughButRefusedWithReport95) {
+TEST(PlantedLinks, AreNotWrittenThroughButRefusedWithReport96) {
   struct Case {
     const char* output;
     int unit;
@@ -275,9 +275,9 @@ TEST(PlantedLinks, AreNotWrittenThroughButRefusedWithReport95) {
     if (c.target_exists) write_bytes(target, "root:x:0:0:root:/root:/bin/sh\n");
     fs::create_symlink(target, job / c.output);
     const Outcome run = job.run(kDefaultJob);
-    EXPECT_EQ(run.status, 95);
+    EXPECT_EQ(run.status, 96);
     EXPECT_EQ(run.stderr_text,
-              "forrtl: severe (95): output file is a symbolic link, which is not written through, unit " +
+              "forrtl: severe (96): output file is a symbolic link, which is not written through, unit " +
                   std::to_string(c.unit) + ", file <DIR>/" + c.output + "\r\n");
     EXPECT_TRUE(fs::is_symlink(job / c.output));
     if (c.target_exists) {

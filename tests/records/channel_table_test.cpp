@@ -148,7 +148,7 @@ TEST_F(ChannelTest, TheSameFileUnderTwoNamesIsRefusedForAnOutput) {
 
 // A symbolic link at an output's name is never written through, whether it
 // leads to a file, nowhere, or an input of the run; an input may be a link.
-TEST_F(ChannelTest, ALinkAtAnOutputNameIsRefusedWithReport95) {
+TEST_F(ChannelTest, ALinkAtAnOutputNameIsRefusedWithReport96) {
   // The system's own links are followed: /dev/stdout is a stream to write
   // to, and no user can plant a link there.
   if (std::filesystem::is_symlink("/dev/stdout")) {
@@ -166,14 +166,14 @@ TEST_F(ChannelTest, ALinkAtAnOutputNameIsRefusedWithReport95) {
                                    std::pair{kPcl, "JOB.PCL"}}) {
     ChannelTable channels(console());
     channels.open(kEma, folder_.file("link.EMA"), ChannelTable::Status::Old);
-    expect_run_end(95, [&] { channels.open(unit, folder_.file(name), ChannelTable::Status::Unknown); });
+    expect_run_end(96, [&] { channels.open(unit, folder_.file(name), ChannelTable::Status::Unknown); });
   }
   EXPECT_EQ(reports(),
-            "forrtl: severe (95): output file is a symbolic link, which is not written through, "
+            "forrtl: severe (96): output file is a symbolic link, which is not written through, "
             "unit 22, file " + folder_.file("JOB.SCL") + "\r\n" +
-            "forrtl: severe (95): output file is a symbolic link, which is not written through, "
+            "forrtl: severe (96): output file is a symbolic link, which is not written through, "
             "unit 23, file " + folder_.file("JOB.CLS") + "\r\n" +
-            "forrtl: severe (95): output file is a symbolic link, which is not written through, "
+            "forrtl: severe (96): output file is a symbolic link, which is not written through, "
             "unit 24, file " + folder_.file("JOB.PCL") + "\r\n");
   EXPECT_EQ(folder_.take("precious"), "keep me\r\n");
   EXPECT_FALSE(folder_.exists("nowhere"));
@@ -181,9 +181,9 @@ TEST_F(ChannelTest, ALinkAtAnOutputNameIsRefusedWithReport95) {
 }
 
 // Two tables that want one output file: the second waits for the first to
-// close it, and when it waits longer than it may, ends with report 94 and
+// close it, and when it waits longer than it may, ends with report 95 and
 // leaves the file as the first one writes it.
-TEST_F(ChannelTest, AnOutputInUseByAnotherRunIsWaitedForThenReport94) {
+TEST_F(ChannelTest, AnOutputInUseByAnotherRunIsWaitedForThenReport95) {
   using namespace std::chrono_literals;
   ChannelTable first(console());
   first.open(kScl, folder_.file("JOB.SCL"), ChannelTable::Status::Unknown);
@@ -197,10 +197,10 @@ TEST_F(ChannelTest, AnOutputInUseByAnotherRunIsWaitedForThenReport94) {
     second.open(kPcl, folder_.file("JOB.PCL"), ChannelTable::Status::Unknown);
     second.open(kCls, folder_.file("JOB.CLS"), ChannelTable::Status::Unknown);
     const auto start = std::chrono::steady_clock::now();
-    expect_run_end(94, [&] { second.lock_outputs(200ms); });
+    expect_run_end(95, [&] { second.lock_outputs(200ms); });
     EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
   }
-  EXPECT_EQ(reports(), "forrtl: severe (94): output file in use by another run, unit 23, file " +
+  EXPECT_EQ(reports(), "forrtl: severe (95): output file in use by another run, unit 23, file " +
                            folder_.file("JOB.CLS") + "\r\n");
   {
     // The second table's own file was not kept locked while it waited.
