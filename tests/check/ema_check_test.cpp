@@ -150,12 +150,14 @@ std::vector<Case> cases() {
         "1990 has no pair at or below the search ceiling)"},
        {0, 92, 92, 92, 92, 92, 92, 92}},
       {"an empty line at the end", ema({}, kBase.size(), "\r\n"),
-       {"JOB.EMA:15: warning: an empty line at the end: metclust reads it as the year record of year 0 "
-        "and then ends with report 24 (end-of-file during read) after clustering every year"},
+       {"JOB.EMA:15: error: an empty line at the end: metclust reads it as the year record of year 0 "
+        "and then ends with report 24 (end-of-file during read) after clustering every year; remove "
+        "the empty line"},
        all(24)},
       {"blanks after the last year are read as year 0 too", ema({}, kBase.size(), "   \r\n \t\r\n"),
-       {"JOB.EMA:15: warning: an empty line at the end: metclust reads it as the year record of year 0 "
-        "and then ends with report 24 (end-of-file during read) after clustering every year"},
+       {"JOB.EMA:15: error: an empty line at the end: metclust reads it as the year record of year 0 "
+        "and then ends with report 24 (end-of-file during read) after clustering every year; remove "
+        "the empty line"},
        all(24)},
       {"a value without a decimal point, a negative one",
        ema({{8, "     2 B       " + std::string(16, ' ') + "5  0.00000000E+00"}, {14, "     2 C         -0.30000000E+01  0"}}),
