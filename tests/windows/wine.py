@@ -23,7 +23,7 @@ def wine_command():
     for name in ('wine', 'wine64'):
         if shutil.which(name):
             return [name]
-    sys.exit('run_fixtures: neither wine nor wine64 is installed')
+    sys.exit('wine_session: neither wine nor wine64 is installed')
 
 
 def wine_environment():
@@ -54,7 +54,7 @@ def warm_up(wine, env):
             status = 'no end within 300 s'
         if status != 0:
             messages.seek(0)
-            sys.exit('run_fixtures: Wine does not start (%s):\n%s'
+            sys.exit('wine_session: Wine does not start (%s):\n%s'
                      % (status, messages.read().decode(errors='replace')))
 
 
