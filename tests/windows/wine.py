@@ -34,8 +34,12 @@ def wine_environment():
 
 
 def start_server(env):
-    """Starts a Wine server that stays until it is stopped; its path, None when there is none."""
+    """Starts a Wine server that stays until it is stopped; its path, None when there is none.
+    A prefix that does not exist yet is made as an empty folder first, which Wine fills on its
+    first start: the server runs in the prefix's folder and does not start without it."""
     server = shutil.which('wineserver') or shutil.which('wineserver64')
+    if env.get('WINEPREFIX'):
+        os.makedirs(env['WINEPREFIX'], exist_ok=True)
     if server:
         subprocess.run([server, '-p'], check=False, env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
