@@ -127,7 +127,9 @@ inline const std::array<Target, 6>& targets() {
        },
        no_seeds},
       // metclust-import's sources: one byte for the source (square matrix,
-      // pairs, trial results with each measure), then the CSV file.
+      // pairs, trial results with each measure: the byte % 5) and the
+      // separator (found from the header row, or comma, semicolon or tab: the
+      // byte / 5 % 4), then the CSV file.
       {"csv_fuzz", [](std::span<const std::uint8_t> data, const Workspace&) { return import_csv(data); },
        [](const SeedJob&) { return std::vector<Bytes>{}; },
        [] {
@@ -140,6 +142,12 @@ inline const std::array<Target, 6>& targets() {
            seeds.push_back(joined({measure}, "\xEF\xBB\xBFyear,location,genotype,value\n88,A,G1,5.2\n88,A,G2,4\n"
                                              "88,B,G1,3\n88,B,G2,NA\n88,B,G3,7\n88,C,G1,1e1\n88,C,G2,-2\n"));
          }
+         // Semicolons with decimal commas and the names breeders give the
+         // columns, found from the header row; pairs between tabs, given.
+         seeds.push_back(joined({2}, "\"\";\"year\";\"site\";\"variety\";\"yield\"\n\"1\";88;\"A\";\"G1\";5,2\n"
+                                     "\"2\";88;\"A\";\"G2\";4\n\"3\";88;\"B; C\";\"G1\";3,25\n\"4\";88;\"B; C\";\"G2\";NA\n"));
+         seeds.push_back(joined({020}, "season\tlocation_a\tlocation_b\tproximity\n1995\tA\tB\t1\n"
+                                       "1995\t\"C\tD\"\tA\t2.5\n1995\tB\t\"C\tD\"\t3\n"));
          return seeds;
        }},
       // metclust-check against a whole run, under every strategy answer.
