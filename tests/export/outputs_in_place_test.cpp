@@ -157,7 +157,7 @@ TEST(OutputsInPlace, AReadOnlyOutputIsRefusedNotReplaced) {
   fs::permissions(job / "JOB-1992.nwk",
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   fs::path program = support::export_program();
-  metclust::testing::RunLimits limits;
+  metclust::testing::RunOptions limits;
   constexpr fs::perms exec_bits = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
   if (::geteuid() == 0) {
     // The unprivileged user must reach the program and write in the folder.

@@ -95,13 +95,13 @@ class JobFolder {
     }
   }
 
-  Outcome run(std::string_view answers, const RunLimits& limits = {}) const {
+  Outcome run(std::string_view answers, const RunOptions& limits = {}) const {
     return run_with({}, answers, limits);
   }
 
   // A run with command-line arguments (and answers, should it ask).
   Outcome run_with(const std::vector<std::string>& arguments, std::string_view answers = {},
-                   const RunLimits& limits = {}) const {
+                   const RunOptions& limits = {}) const {
     fs::path program = metclust_program();
     if (limits.as_other_user && ::geteuid() == 0) {
       program = scratch_.path() / "metclust";
@@ -127,8 +127,8 @@ class JobFolder {
 
 constexpr std::string_view kDefaultJob = "Y\nJOB\n6\n";
 
-RunLimits as_other_user() {
-  RunLimits limits;
+RunOptions as_other_user() {
+  RunOptions limits;
   limits.as_other_user = true;
   return limits;
 }
@@ -241,7 +241,7 @@ TEST(FileSizeLimit, LeavesNoPartOfTheRefusedRecord) {
   job.take_input("two_years");
   // 13 records (674 bytes) fit; the 14th, the first line of the option echo,
   // would end at byte 727.
-  RunLimits limits;
+  RunOptions limits;
   limits.file_size = 700;
   const Outcome run = job.run(kDefaultJob, limits);
   EXPECT_EQ(run.status, 38);
