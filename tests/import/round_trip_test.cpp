@@ -161,12 +161,12 @@ TEST(RoundTrip, MetclustFusesTheCsvMatrixAsPlainAgglomerationDoes) {
         const std::vector<Fusion> expected = plain_agglomeration(job_matrix(year, master), n, strategy);
         ASSERT_EQ(cls.years[y].fusions.size(), expected.size());
         for (std::size_t s = 0; s < expected.size(); ++s) {
-          const formats::FusionLevel& got = cls.years[y].fusions[s];
+          const formats::FusionRecord& got = cls.years[y].fusions[s];
           const std::string where = source[0] + ", strategy " + std::to_string(strategy) + ", year " +
                                     std::to_string(year.year) + ", fusion " + std::to_string(s + 1);
           EXPECT_EQ(got.first, expected[s].first) << where;
           EXPECT_EQ(got.second, expected[s].second) << where;
-          EXPECT_EQ(got.node, expected[s].node) << where;
+          EXPECT_EQ(got.made, expected[s].node) << where;
           // Eight significant digits in the matrix (a relative error of up
           // to 5e-8, carried into a level with weights whose magnitudes sum
           // to at most 3) and in the level written.
