@@ -1,6 +1,7 @@
 #include "formats/job_results.hpp"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -320,6 +321,17 @@ void check_same_fusions(std::span<const PlotYear> plot, const ClusterValues& clu
       }
     }
   }
+}
+
+std::vector<std::string> year_columns(std::span<const std::int32_t> years) {
+  std::map<std::int32_t, std::int64_t> seen;
+  std::vector<std::string> columns;
+  columns.reserve(years.size());
+  for (const std::int32_t year : years) {
+    const std::int64_t occurrence = ++seen[year];
+    columns.push_back(occurrence > 1 ? decimal(year) + "-" + decimal(occurrence) : decimal(year));
+  }
+  return columns;
 }
 
 }  // namespace metclust::formats

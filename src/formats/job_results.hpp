@@ -71,4 +71,10 @@ ClusterValues read_cluster_records(std::string_view bytes, const std::string& fi
 void check_same_fusions(std::span<const PlotYear> plot, const ClusterValues& cluster,
                         const std::string& plot_file, const std::string& cluster_file);
 
+// The name of each year group of a job in tables and file names, one for
+// each entry of `years` (the year of every group, in file order): the year,
+// and "<year>-2", "<year>-3", ... for the second, third, ... group of a year
+// that the job holds again.
+std::vector<std::string> year_columns(std::span<const std::int32_t> years);
+
 }  // namespace metclust::formats

@@ -1,9 +1,9 @@
 // The files of metclust-export read by the clients they are written for: the
-// R and Python lines of the README run, unchanged but for the year they
-// read, in R (with ape) and in Python (with scipy and Biopython), and what
-// those clients make of the files is compared with JOB-groups.csv and with
-// R's hclust and scipy's linkage run on the same matrices. Where R, ape,
-// scipy or Biopython is missing, the test says so and is skipped.
+// R and Python lines of its page, docs/export.md, run unchanged but for the
+// year they read, in R (with ape) and in Python (with scipy and Biopython),
+// and what those clients make of the files is compared with JOB-groups.csv
+// and with R's hclust and scipy's linkage run on the same matrices. Where R,
+// ape, scipy or Biopython is missing, the test says so and is skipped.
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -27,20 +27,19 @@ bool works(const std::string& command) {
   return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// The first code block of `language` in the README's metclust-export
-// section, without its line "stem <- ..." or "stem = ...", which the test
-// sets for each year itself.
-std::string readme_block(const std::string& language) {
-  const std::string readme = support::read_bytes(fs::path(METCLUST_SOURCE_DIR) / "README.md");
-  const std::size_t section = readme.find("## Results out: metclust-export");
-  const std::size_t start = readme.find("```" + language + "\n", section);
-  const std::size_t end = readme.find("```\n", start + 4);
-  if (section == std::string::npos || start == std::string::npos || end == std::string::npos) {
-    return {};
-  }
+// The first code block of `language` on metclust-export's page,
+// docs/export.md, without its line "stem <- ..." or "stem = ...", which the
+// test sets for each year itself.
+std::string page_block(const std::string& language) {
+  const std::string page =
+      support::read_bytes(fs::path(METCLUST_SOURCE_DIR) / "docs" / "export.md");
+  const std::size_t start = page.find("```" + language + "\n");
+  if (start == std::string::npos) return {};
+  const std::size_t end = page.find("```\n", start + 4);
+  if (end == std::string::npos) return {};
   std::string block;
   for (const std::string& line : support::lines(
-           readme.substr(start + language.size() + 4, end - start - language.size() - 4))) {
+           page.substr(start + language.size() + 4, end - start - language.size() - 4))) {
     if (line.rfind("stem ", 0) == 0) continue;
     block += line + "\n";
   }
@@ -129,7 +128,7 @@ std::string r_script(const Job& job, const std::vector<std::string>& stems, cons
          "k_rows <- rows(\"JOB-groups.csv\")\n"
          "h_rows <- rows(\"../h/JOB-groups.csv\")\n"
          "for (stem in c(" +
-         list + ")) {\n" + readme_block("r") +
+         list + ")) {\n" + page_block("r") +
          "  year <- sub(\"^JOB-\", \"\", stem)\n"
          "  check(identical(unname(groups), k_rows$group[k_rows$year == year]), \"cutree k\")\n"
          "  if (!is.unsorted(hc$height))\n"
@@ -183,7 +182,7 @@ std::string python_script(const Job& job, const std::vector<std::string>& stems,
          list +
          "]\n"
          "for stem in stems:\n" +
-         indented(readme_block("python")) +
+         indented(page_block("python")) +
          "    year = stem[4:]\n"
          "    check(is_valid_linkage(Z), 'valid linkage')\n"
          "    located = sorted(rows(stem + '-locations.csv'), key=lambda r: int(r['order']))\n"
@@ -252,7 +251,7 @@ void expect_clean(const support::Outcome& run, const std::string& client) {
 TEST(ExportClients, RReadsMergesAndNewick) {
   if (!works("Rscript -e 'library(ape)'"))
     GTEST_SKIP() << "R with the ape package is not installed";
-  ASSERT_FALSE(readme_block("r").empty()) << "the README has no R block for metclust-export";
+  ASSERT_FALSE(page_block("r").empty()) << "docs/export.md has no R block";
   ScratchFolder folder;
   for_each_exported_job(folder, [](const Job& job, const fs::path& at,
                                    const std::vector<std::string>& stems, const std::string& h) {
@@ -272,8 +271,7 @@ std::optional<std::string> python_with_scipy() {
 TEST(ExportClients, ScipyReadsLinkageAndBiopythonNewick) {
   const std::optional<std::string> python = python_with_scipy();
   if (!python) GTEST_SKIP() << "python3 with scipy and Biopython is not installed";
-  ASSERT_FALSE(readme_block("python").empty())
-      << "the README has no Python block for metclust-export";
+  ASSERT_FALSE(page_block("python").empty()) << "docs/export.md has no Python block";
   ScratchFolder folder;
   for_each_exported_job(folder, [&](const Job& job, const fs::path& at,
                                     const std::vector<std::string>& stems, const std::string& h) {

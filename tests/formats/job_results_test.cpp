@@ -164,6 +164,14 @@ TEST(ReadPlotRecords, MalformedRecordsNameTheirLine) {
   }
 }
 
+// A year the job holds again is counted from 2, wherever it comes again.
+TEST(YearColumns, RepeatedYearsCountFromTwo) {
+  const std::vector<std::int32_t> years = {1988, 1989, 1988, 92, 1988, 1989};
+  EXPECT_EQ(year_columns(years), (std::vector<std::string>{"1988", "1989", "1988-2", "92",
+                                                           "1988-3", "1989-2"}));
+  EXPECT_TRUE(year_columns({}).empty());
+}
+
 TEST(LocatedError, MessageNamesFileLineAndColumn) {
   EXPECT_EQ(records::LocatedError("J.PCL", 7, 16, "what is wrong").message(),
             "J.PCL:7:16: what is wrong");

@@ -1,5 +1,5 @@
-// The jobs kit: the one rule of location names, the one rule of year
-// columns, and the years of a job built from its records.
+// The jobs kit: the one rule of location names, and the years of a job
+// built from its records.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -45,11 +45,7 @@ TEST(LocationName, OneRuleForEveryProgram) {
   }
 }
 
-TEST(YearColumn, RepeatedYearsCountFromTwo) {
-  EXPECT_EQ(year_column(1988, 1), "1988");
-  EXPECT_EQ(year_column(1988, 2), "1988-2");
-  EXPECT_EQ(year_column(1988, 11), "1988-11");
-  EXPECT_EQ(year_column(92, 1), "92");
+TEST(YearStem, JobNameAndColumn) {
   Year year;
   year.column = "1988-2";
   EXPECT_EQ(year_stem("TRIAL", year), "TRIAL-1988-2");

@@ -1,7 +1,6 @@
 #include "jobs/years.hpp"
 
 #include <algorithm>
-#include <map>
 #include <utility>
 
 #include "jobs/location_names.hpp"
@@ -69,12 +68,6 @@ Year year_of(const formats::PlotYear& plot, const formats::ClusterYear* cluster,
 
 }  // namespace
 
-std::string year_column(std::int32_t year, std::int32_t occurrence) {
-  std::string column = decimal(year);
-  if (occurrence > 1) column += "-" + decimal(occurrence);
-  return column;
-}
-
 std::string year_stem(const std::string& job_name, const Year& year) {
   return job_name + "-" + year.column;
 }
@@ -85,12 +78,14 @@ std::vector<Year> job_years(std::span<const formats::PlotYear> plot,
   if (cluster) {
     formats::check_same_fusions(plot, *cluster, plot_file, cluster_file);
   }
+  std::vector<std::int32_t> numbers;
+  for (const formats::PlotYear& year : plot) numbers.push_back(year.year);
+  const std::vector<std::string> columns = formats::year_columns(numbers);
   std::vector<Year> years;
   years.reserve(plot.size());
-  std::map<std::int32_t, std::int32_t> seen;
   for (std::size_t k = 0; k < plot.size(); ++k) {
     years.push_back(year_of(plot[k], cluster ? &cluster->years[k] : nullptr, plot_file));
-    years.back().column = year_column(plot[k].year, ++seen[plot[k].year]);
+    years.back().column = columns[k];
   }
   return years;
 }

@@ -24,7 +24,7 @@ struct Place {
 
 struct Year {
   std::int32_t year = 0;  // as the year record gives it
-  std::string column;     // the year group's name in tables and files: year_column
+  std::string column;     // the year group's name in tables and files: formats::year_columns
   std::string label;      // the .CLS year label, blanks at both ends removed; "" without it
   std::string title;      // the job title of the year's plot group
   std::int64_t line = 0;  // record number of the year's header in the .PCL file
@@ -44,11 +44,6 @@ struct Year {
   // places[node - 1] for every node; empty for fewer than two locations.
   std::vector<Place> places;
 };
-
-// The name of a year group in tables and file names: the year, and
-// "<year>-2", "<year>-3", ... for the second, third, ... group of that year
-// in a job (`occurrence` counts from 1).
-std::string year_column(std::int32_t year, std::int32_t occurrence);
 
 // The stem of a year group's files: "JOB-1988", "JOB-1988-2".
 std::string year_stem(const std::string& job_name, const Year& year);

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "jobs/years.hpp"
 
@@ -21,11 +23,25 @@ struct ValueSpan {
   double hi = 0.0;
 };
 
+// The fusion levels D(ij) of a year in fusion order; none when the job has
+// no .CLS file.
+std::vector<double> fusion_levels(const Year& year);
+
 // The span of a year drawn at its fusion levels (`heights`) or in fusion
 // order; nullopt for a year without fusions.
 std::optional<ValueSpan> year_span(const Year& year, bool heights);
 // The span that holds both.
 ValueSpan merged(const ValueSpan& a, const ValueSpan& b);
+
+// How fusion levels are laid across the picture: as each picture's levels
+// suit (suited_scale), or on a scale given for all.
+enum class LevelScaleKind { Suited, Linear, SquareRoot };
+
+// The scale that suits a year's fusion levels: the square root when every
+// level is 0 or more and more than half of them lie in the lowest twentieth
+// of the highest, where a linear scale would press them into a comb against
+// the names (as Ward's levels of a large year often are); linear otherwise.
+LevelScaleKind suited_scale(std::span<const double> levels);
 
 struct PictureOptions {
   // Fusions at their fusion levels D(ij), with a value axis, in place of
@@ -39,6 +55,10 @@ struct PictureOptions {
   // One span for every year, so that years can be compared by eye; nullopt
   // for each year its own.
   std::optional<ValueSpan> span;
+  // The scale of the fusion levels (with `heights` only; the fusion order is
+  // always drawn evenly). A square root is drawn only where no level of the
+  // span lies below 0.
+  LevelScaleKind scale = LevelScaleKind::Suited;
 };
 
 // The <svg> element alone, for a page that holds it inline.
