@@ -3,8 +3,8 @@
 // A location's name is the 8-character name field that the .EMA matrix row
 // gives it and the .PCL node listing repeats. The trailing blanks pad the
 // field and are dropped; leading blanks are part of the name and stay, as
-// metclust itself compares and shows the whole field (" ROW" and "ROW" are
-// two names). Bytes that are not UTF-8, and control characters, become
+// metclust's listing shows the whole field (" ROW" and "ROW" are two
+// names). Bytes that are not UTF-8, and control characters, become
 // U+FFFD (text::valid_utf8), since everything the programs write is UTF-8.
 // A field of blanks gives no name; such a location, and the one location of
 // a year that the plot data lists no name for, is shown as "(k)", k its
