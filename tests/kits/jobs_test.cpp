@@ -13,10 +13,8 @@
 namespace metclust::jobs {
 namespace {
 
-using plot::testing::joined_records;
-using plot::testing::padded;
-using plot::testing::three_site_cluster_records;
-using plot::testing::three_site_plot_records;
+// The three-location year of the plot tests, written out by hand.
+namespace sites = plot::testing;
 
 TEST(LocationName, OneRuleForEveryProgram) {
   struct Case {
@@ -52,17 +50,17 @@ TEST(YearStem, JobNameAndColumn) {
 }
 
 std::vector<formats::PlotYear> plot_years(const std::vector<std::string>& records) {
-  return formats::read_plot_records(joined_records(records), "J.PCL");
+  return formats::read_plot_records(sites::joined_records(records), "J.PCL");
 }
 
 // The three sites, the same year again, and a year of one location.
 TEST(JobYears, NamesColumnsAndPlacesOfEachYear) {
-  std::vector<std::string> records = three_site_plot_records();
-  std::vector<std::string> again = three_site_plot_records();
-  again[1].replace(32, 8, padded("", 8));  // location 2 without a name
-  again[2].replace(32, 8, padded(" A", 8));  // location 1 with a leading blank
+  std::vector<std::string> records = sites::three_site_plot_records();
+  std::vector<std::string> again = sites::three_site_plot_records();
+  again[1].replace(32, 8, sites::padded("", 8));  // location 2 without a name
+  again[2].replace(32, 8, sites::padded(" A", 8));  // location 1 with a leading blank
   records.insert(records.end(), again.begin(), again.end());
-  records.push_back(" 1993    1 " + padded("THREE SITES", 50));
+  records.push_back(" 1993    1 " + sites::padded("THREE SITES", 50));
 
   const std::vector<Year> years = job_years(plot_years(records), nullptr, "J.PCL", "J.CLS");
   ASSERT_EQ(years.size(), 3u);
@@ -96,9 +94,9 @@ TEST(JobYears, NamesColumnsAndPlacesOfEachYear) {
 
 TEST(JobYears, LevelsAndLabelFromTheClsFile) {
   const formats::ClusterValues values =
-      formats::read_cluster_records(joined_records(three_site_cluster_records()), "J.CLS");
+      formats::read_cluster_records(sites::joined_records(sites::three_site_cluster_records()), "J.CLS");
   const std::vector<Year> years =
-      job_years(plot_years(three_site_plot_records()), &values, "J.PCL", "J.CLS");
+      job_years(plot_years(sites::three_site_plot_records()), &values, "J.PCL", "J.CLS");
   ASSERT_EQ(years.size(), 1u);
   EXPECT_TRUE(years[0].at_levels);
   EXPECT_EQ(years[0].label, "YR1992");
@@ -108,7 +106,7 @@ TEST(JobYears, LevelsAndLabelFromTheClsFile) {
 
 // A listing whose locations are not in the order the fusions give.
 TEST(JobYears, ListingOutOfOrderIsAFaultOfItsRecord) {
-  std::vector<std::string> records = three_site_plot_records();
+  std::vector<std::string> records = sites::three_site_plot_records();
   const std::string first = records[1].substr(28);
   records[1].replace(28, std::string::npos, records[2].substr(28));
   records[2].replace(28, std::string::npos, first);
