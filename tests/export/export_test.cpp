@@ -201,7 +201,8 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
     EXPECT_EQ(groups[k][0], "1994-2");
     EXPECT_EQ(groups[k][3], integer(static_cast<long>(k) - 6));
   }
-  EXPECT_EQ(groups[10], (std::vector<std::string>{"1995", "1", "", "1"}));
+  // Its plot data names no location: "(1)" as in the Newick file.
+  EXPECT_EQ(groups[10], (std::vector<std::string>{"1995", "1", "(1)", "1"}));
 
   // At a level between two fusion levels of the first year: groups split
   // by the fusions above it.

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_support.hpp"
+#include "support/job_files.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace metclust::exporting {
@@ -23,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using metclust::testing::ScratchFolder;
-namespace support = metclust::plot::testing;
+namespace support = metclust::testing;
 
 std::map<std::string, std::string> files_in(const fs::path& folder) {
   std::map<std::string, std::string> files;

@@ -34,10 +34,10 @@ std::string trimmed_name(const records::Name& name) {
 }
 
 struct Collect : cluster::FusionSink {
-  std::vector<formats::FusionLevel> fusions;
+  std::vector<formats::FusionRecord> fusions;
   void fusion(std::int32_t label_i, std::int32_t label_j, std::int32_t label_new,
               double dmin) override {
-    fusions.push_back({label_i, label_j, label_new, dmin, 0});
+    fusions.push_back({label_i, label_j, label_new, dmin});
   }
 };
 
@@ -49,10 +49,11 @@ bool printed_as(double engine, double printed) {
   return std::fabs(engine - printed) <= 6e-8 * std::fmax(std::fabs(engine), std::fabs(printed));
 }
 
-// Why the year's fusions from its proximities are not the .CLS file's, or
-// an empty text when they are; `levels` then holds the engine's levels.
-std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& printed,
-                      std::int32_t strategy, std::vector<double>& levels) {
+// Why the year's fusions from its proximities are not those of its tree at
+// the .CLS file's levels, or an empty text when they are; `fusions` then
+// holds them at the engine's levels.
+std::string recluster(const YearMatrix& matrix, const trees::Tree& printed, std::int32_t strategy,
+                      std::vector<trees::Fusion>& fusions) {
   const auto n = static_cast<std::int32_t>(matrix.names.size());
   std::vector<double> work = matrix.proximities;
   Collect sink;
@@ -64,16 +65,17 @@ std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& prin
       return "a fusion finds no pair at or below the search ceiling";
     }
   }
-  if (sink.fusions.size() != printed.fusions.size()) {
+  if (sink.fusions.size() != printed.fusions().size()) {
     return decimal(static_cast<std::int64_t>(sink.fusions.size())) + " fusions, the .CLS file has " +
-           decimal(static_cast<std::int64_t>(printed.fusions.size()));
+           decimal(static_cast<std::int64_t>(printed.fusions().size()));
   }
-  levels.clear();
+  fusions.clear();
   for (std::size_t s = 0; s < sink.fusions.size(); ++s) {
-    const formats::FusionLevel& mine = sink.fusions[s];
-    const formats::FusionLevel& theirs = printed.fusions[s];
+    const formats::FusionRecord& mine = sink.fusions[s];
+    const trees::Fusion& theirs = printed.fusions()[s];
     const std::string which = "fusion " + decimal(static_cast<std::int64_t>(s) + 1);
-    if (mine.first != theirs.first || mine.second != theirs.second || mine.node != theirs.node) {
+    if (mine.first != theirs.first || mine.second != theirs.second ||
+        mine.made != printed.locations() + static_cast<std::int32_t>(s) + 1) {
       return which + " joins " + decimal(mine.first) + " and " + decimal(mine.second) +
              ", the .CLS file " + decimal(theirs.first) + " and " + decimal(theirs.second);
     }
@@ -82,7 +84,7 @@ std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& prin
                                                                : std::string("no finite level")) +
              ", the .CLS file says " + records::shortest_text(theirs.level);
     }
-    levels.push_back(mine.level);
+    fusions.push_back({mine.first, mine.second, mine.level});
   }
   return {};
 }
@@ -90,7 +92,7 @@ std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& prin
 }  // namespace
 
 EmaYears read_ema_years(std::string_view bytes, const std::string& file,
-                        std::span<const formats::YearPlot> job_years) {
+                        std::span<const Year> job_years) {
   EmaYears result;
   result.file = file;
   records::ChannelTable channels(
@@ -110,7 +112,8 @@ EmaYears read_ema_years(std::string_view bytes, const std::string& file,
   reader.read_options();
   std::vector<std::int32_t> elimination(static_cast<std::size_t>(header.MAXL), 0);
   std::int32_t NL = 0;  // kept from year to year, as a run keeps it
-  for (const formats::YearPlot& expected : job_years) {
+  for (const Year& expected : job_years) {
+    const std::int32_t locations = expected.tree.locations();
     std::int32_t IYEAR = 0;
     records::Name YLABEL = records::kBlankName;
     if (!reader.read_year(IYEAR, YLABEL)) {
@@ -124,9 +127,9 @@ EmaYears read_ema_years(std::string_view bytes, const std::string& file,
       return result;
     }
     reader.read_count(NL);
-    if (NL != expected.locations || NL < 1 || NL > header.MAXL) {
+    if (NL != locations || NL < 1 || NL > header.MAXL) {
       result.stop = "year " + decimal(IYEAR) + " retains " + decimal(NL) +
-                    " locations, the job's year " + decimal(expected.locations) + " (line " +
+                    " locations, the job's year " + decimal(locations) + " (line " +
                     decimal(channels.record_number(records::kEma)) + ")";
       return result;
     }
@@ -153,7 +156,7 @@ EmaYears read_ema_years(std::string_view bytes, const std::string& file,
 }
 
 std::optional<EmaYears> read_ema_file(const std::string& ema_file,
-                                      std::span<const formats::YearPlot> job_years) {
+                                      std::span<const Year> job_years) {
   const std::optional<std::string> bytes = cli::read_file_if_present(ema_file);
   if (!bytes) return std::nullopt;
   return read_ema_years(*bytes, ema_file, job_years);
@@ -162,7 +165,7 @@ std::optional<EmaYears> read_ema_file(const std::string& ema_file,
 PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
                                        const std::string& ema_file,
                                        const std::string& cluster_file) {
-  if (!files.cluster) throw std::logic_error("full precision without the .CLS file");
+  if (!files.strategy) throw std::logic_error("full precision without the .CLS file");
   PrecisionOutcome outcome;
   outcome.engine.assign(files.years.size(), false);
   if (files.years.empty()) return outcome;
@@ -171,23 +174,22 @@ PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
                             cluster_file + ", to 8 significant digits");
     return outcome;
   }
-  const std::int32_t strategy = files.cluster->strategy;
+  const std::int32_t strategy = *files.strategy;
   std::vector<std::string> kept;  // years that keep their printed levels, with why
   for (std::size_t y = 0; y < files.years.size(); ++y) {
-    formats::YearPlot& year = files.years[y];
-    const formats::ClusterYear& printed = files.cluster->years.at(y);
+    Year& year = files.years[y];
     if (y >= ema->years.size()) {
       kept.push_back("year " + decimal(year.year) + " and after: " + ema->stop);
       break;
     }
-    std::vector<double> levels;
-    const std::string why = recluster(ema->years[y], printed, strategy, levels);
+    std::vector<trees::Fusion> fusions;
+    const std::string why = recluster(ema->years[y], year.tree, strategy, fusions);
     if (!why.empty()) {
       kept.push_back("year " + decimal(year.year) + " (line " + decimal(ema->years[y].line) +
                      "): clustered again, " + why);
       continue;
     }
-    year.levels = std::move(levels);
+    year.tree = trees::Tree(year.tree.locations(), std::move(fusions));
     outcome.engine[y] = true;
   }
   for (const std::string& why : kept) {

@@ -1,64 +1,54 @@
 #include "compare/job_years.hpp"
 
+#include <algorithm>
 #include <set>
-#include <stdexcept>
-#include <string_view>
 
 #include "cli/output_files.hpp"
-#include "formats/job_results.hpp"
 #include "jobs/job_files.hpp"
-#include "jobs/year_tree.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
-#include "text/utf8.hpp"
 
 namespace metclust::compare {
-
 JobYears read_job_years(const std::string& job, const CutRule& rule) {
-  const jobs::JobFiles files = jobs::read_job(
+  jobs::JobFiles files = jobs::read_job(
       job, jobs::Cluster::Required, "metclust-compare takes the fusion levels from it");
   const std::string plot_file = job + ".PCL";
   const std::string name = cli::output_place(job, std::nullopt).job_name;
-  const std::vector<std::string> stems = formats::year_file_stems(name, files.years);
 
   JobYears result;
   result.title = files.title;
-  for (std::size_t y = 0; y < files.years.size(); ++y) {
-    const formats::YearPlot& year = files.years[y];
-    std::optional<trees::Tree> tree(jobs::checked_year_tree(year, plot_file));
-    const std::string column = stems[y].substr(name.size() + 1);
-    if (tree->locations() < 2) {
-      result.notes.push_back(stems[y] + ": fewer than two locations and no node listing; the year holds no named location");
-      tree.emplace(0, std::vector<trees::Fusion>{});
+  for (jobs::Year& year : files.years) {
+    const std::string stem = jobs::year_stem(name, year);
+    if (year.tree.locations() < 2) {
+      result.notes.push_back(stem + ": fewer than two locations and no node listing; the year holds no named location");
+      year.tree = trees::Tree(0, {});
+      year.names.clear();
+      year.unnamed.clear();
     }
-    const auto count = static_cast<std::size_t>(tree->locations());
-    std::vector<std::string> names(count);
-    std::set<std::string> seen;
-    for (std::size_t slot = 0; slot < count; ++slot) {
-      const formats::ListedNode& entry = year.listing.at(slot);
+    // The node listing, record by record after the header.
+    std::set<std::string_view> seen;
+    for (std::size_t slot = 0; slot < year.tree.order().size(); ++slot) {
+      const std::int32_t number = year.tree.order()[slot];
       const std::int64_t line = year.line + static_cast<std::int64_t>(slot) + 1;
-      std::string text = text::valid_utf8(entry.name);
-      const std::size_t first = text.find_first_not_of(' ');
-      if (first == std::string::npos) {
+      if (std::binary_search(year.unnamed.begin(), year.unnamed.end(), number)) {
         throw records::LocatedError(plot_file, line, 0,
-                                    "location " + records::decimal(entry.number) +
+                                    "location " + records::decimal(number) +
                                         " has no name; metclust-compare knows a location across years by its name");
       }
-      text.erase(0, first);
-      if (!seen.insert(text).second) {
+      const std::string& location = year.names.at(static_cast<std::size_t>(number) - 1);
+      if (!seen.insert(location).second) {
         throw records::LocatedError(plot_file, line, 0,
-                                    "location name '" + text + "' stands twice in year " + column);
+                                    "location name '" + location + "' stands twice in year " + year.column);
       }
-      names.at(static_cast<std::size_t>(entry.number) - 1) = std::move(text);
     }
-    trees::Partition partition = rule.groups ? trees::cut_into_groups(*tree, *rule.groups)
-                                             : trees::cut_at_level(*tree, rule.height.value_or(0.0));
-    if (rule.groups && tree->locations() < *rule.groups && tree->locations() > 0) {
-      result.notes.push_back(stems[y] + ": " + records::decimal(tree->locations()) +
+    trees::Partition partition = rule.groups ? trees::cut_into_groups(year.tree, *rule.groups)
+                                             : trees::cut_at_level(year.tree, rule.height.value_or(0.0));
+    if (rule.groups && year.tree.locations() < *rule.groups && year.tree.locations() > 0) {
+      result.notes.push_back(stem + ": " + records::decimal(year.tree.locations()) +
                              " locations, fewer than the " + records::decimal(*rule.groups) +
                              " groups asked for; each location is a group of its own");
     }
-    result.years.push_back(YearCut{column, std::move(names), std::move(*tree), std::move(partition)});
+    result.years.push_back(YearCut{std::move(year), std::move(partition)});
   }
   return result;
 }

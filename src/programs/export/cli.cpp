@@ -11,17 +11,12 @@
 #include "cli/version.hpp"
 #include "export/year_tables.hpp"
 #include "jobs/job_files.hpp"
-#include "jobs/year_tree.hpp"
-#include "records/located_error.hpp"
 #include "records/number_text.hpp"
 #include "text/csv.hpp"
-#include "text/utf8.hpp"
 #include "trees/newick.hpp"
 
 namespace metclust::exporting {
 namespace {
-
-using formats::YearPlot;
 
 constexpr std::string_view kUsage =
     "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
@@ -60,62 +55,31 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   return cli::parse_cut_job(arguments, false);
 }
 
-// The names of a year's locations by number, from the node listing of the
-// plot data, as UTF-8.
-std::vector<std::string> location_names(const YearPlot& year, std::size_t locations) {
-  std::vector<std::string> names(locations);
-  for (std::size_t slot = 0; slot < locations && slot < year.listing.size(); ++slot) {
-    const formats::ListedNode& entry = year.listing[slot];
-    names.at(static_cast<std::size_t>(entry.number) - 1) = text::valid_utf8(entry.name);
-  }
-  return names;
-}
-
-// Labels of the Newick leaves: the names, and "(k)" for location k when its
-// name is blank, so that every leaf can be told apart from the others.
-std::vector<std::string> leaf_labels(std::vector<std::string> names) {
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    if (names[k].find_first_not_of(' ') == std::string::npos) {
-      names[k] = '(';
-      names[k] += records::decimal(static_cast<std::int64_t>(k) + 1);
-      names[k] += ')';
-    }
-  }
-  return names;
-}
-
-// The tree of a year, checked against the plot data's node listing: both
-// must give the same dendrogram order.
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   // Everything is read, checked and made before anything is written.
   const jobs::JobFiles job = jobs::read_job(settings.job, jobs::Cluster::Required,
-                                              "metclust-export takes the fusion levels from it");
-  const std::string plot_file = settings.job + ".PCL";
+                                            "metclust-export takes the fusion levels from it");
 
   const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
   const std::string& name = place.job_name;
-  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   cli::OutputFiles outputs;
   text::CsvWriter groups;
   const bool cut = settings.rule.groups || settings.rule.height;
   if (cut) groups_header(groups);
   std::vector<std::string> notes;
-  for (std::size_t k = 0; k < job.years.size(); ++k) {
-    const YearPlot& year = job.years[k];
-    const trees::Tree tree = jobs::checked_year_tree(year, plot_file);
-    const std::vector<std::string> names =
-        location_names(year, static_cast<std::size_t>(tree.locations()));
-    const std::string& stem = stems[k];
-    outputs.add(place.file(stem + ".nwk"), trees::newick(tree, leaf_labels(names)));
+  for (const jobs::Year& year : job.years) {
+    const trees::Tree& tree = year.tree;
+    const std::string stem = jobs::year_stem(name, year);
+    outputs.add(place.file(stem + ".nwk"), trees::newick(tree, year.names));
     outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree));
     outputs.add(place.file(stem + "-linkage.csv"), linkage_csv(tree));
-    outputs.add(place.file(stem + "-locations.csv"), locations_csv(tree, names));
+    outputs.add(place.file(stem + "-locations.csv"), locations_csv(tree, year.names));
     if (!cut) continue;
     const trees::Partition partition = settings.rule.groups
                                            ? trees::cut_into_groups(tree, *settings.rule.groups)
                                            : trees::cut_at_level(tree, *settings.rule.height);
-    groups_rows(groups, std::string_view(stem).substr(name.size() + 1), partition, names);
+    groups_rows(groups, year.column, partition, year.names);
     if (settings.rule.groups && tree.locations() < *settings.rule.groups && tree.locations() > 0) {
       notes.push_back(stem + ": " + records::decimal(tree.locations()) +
                       (tree.locations() == 1 ? " location" : " locations") + ", fewer than the " +

@@ -106,36 +106,36 @@ Settings parse_arguments(std::span<const std::string> arguments) {
 
 int run(const Settings& settings, std::ostream& out) {
   // Everything is read and checked before anything is written.
-  jobs::JobFiles job = jobs::read_job(
+  const jobs::JobFiles job = jobs::read_job(
       settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
       "--heights takes the fusion levels from it");
 
   PictureOptions options;
-  options.heights = job.cluster.has_value() && !settings.order;
+  options.heights = job.strategy.has_value() && !settings.order;
   options.groups = settings.groups;
-  if (job.cluster) options.strategy = job.cluster->strategy;
+  options.strategy = job.strategy.value_or(0);
   if (settings.linear) options.scale = LevelScaleKind::Linear;
   if (settings.same_scale) {
     std::vector<double> levels;  // of every year, for the one scale they share
-    for (const YearPlot& year : job.years) {
+    for (const Year& year : job.years) {
       if (const std::optional<ValueSpan> span = year_span(year, options.heights)) {
         options.span = options.span ? merged(*options.span, *span) : *span;
       }
-      levels.insert(levels.end(), year.levels.begin(), year.levels.end());
+      const std::vector<double> own = fusion_levels(year);
+      levels.insert(levels.end(), own.begin(), own.end());
     }
     if (!settings.linear) options.scale = suited_scale(levels);
   }
 
   const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
   const std::string& name = place.job_name;
-  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   cli::OutputFiles outputs;
   std::vector<PagePicture> pictures;
-  for (std::size_t k = 0; k < job.years.size(); ++k) {
-    const std::string file = stems[k] + ".svg";
-    outputs.add(place.file(file), year_svg_document(job.years[k], options));
-    pictures.push_back({&job.years[k], cli::text_of_name(file)});
+  for (const Year& year : job.years) {
+    const std::string file = jobs::year_stem(name, year) + ".svg";
+    outputs.add(place.file(file), year_svg_document(year, options));
+    pictures.push_back({&year, cli::text_of_name(file)});
   }
   const fs::path page = place.file(name + ".html");
   outputs.add(page, job_page(place.job_text, job.title, pictures, options));

@@ -5,13 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "formats/job_results.hpp"
 #include "plot/svg.hpp"
 
 namespace metclust::plot {
 
 struct PagePicture {
-  const YearPlot* year = nullptr;
+  const Year* year = nullptr;
   std::string file_name;  // the year's SVG file, relative to the page
 };
 
