@@ -77,7 +77,7 @@ inline std::string read_job_results(std::span<const std::uint8_t> data) {
     (void)trees::newick(*tree, names);
     (void)exporting::merges_csv(*tree);
     (void)exporting::linkage_csv(*tree);
-    (void)exporting::locations_csv(*tree, names);
+    (void)exporting::locations_csv(*tree, names, std::vector<std::string>(n));
     if (n <= 64) (void)trees::cophenetic_levels(*tree);
     plot::PictureOptions options;
     options.heights = !year.levels.empty();

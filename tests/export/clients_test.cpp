@@ -68,12 +68,16 @@ std::vector<Job> jobs() {
   std::vector<support::YearInput> years = {support::scattered(1992, 24, 13),
                                            support::scattered(1993, 9, 21),
                                            support::scattered(1993, 16, 5)};
-  // Names that need quotes in Newick and care in CSV (but no quote: ape
-  // cannot read one).
+  // Names that need quotes in Newick and care in CSV, a quote (which the
+  // Newick file writes as a typographic apostrophe), a blank name and a
+  // name twice (both called by their number too).
   years[1].names[0] = "NEW YORK";
   years[1].names[1] = "A_B";
   years[1].names[2] = "X,Y";
   years[1].names[3] = "(P)";
+  years[1].names[4] = "O'NEILL";
+  years[1].names[5] = "";
+  years[1].names[6] = "NEW YORK";
   return {{"nearest", 1, "single", "single", years},
           {"furthest", 2, "complete", "complete", years},
           {"average", 3, "average", "average", years},

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -79,7 +80,8 @@ TEST(ExportProgram, FilesOfAJob) {
 
   const auto groups = csv_rows(folder.path() / "JOB-groups.csv");
   ASSERT_FALSE(groups.empty());
-  EXPECT_EQ(groups[0], (std::vector<std::string>{"year", "location", "name", "group"}));
+  EXPECT_EQ(groups[0],
+            (std::vector<std::string>{"year", "location", "name", "full_name", "group"}));
   std::size_t group_row = 1;
 
   for (std::size_t y = 0; y < years.size(); ++y) {
@@ -115,12 +117,13 @@ TEST(ExportProgram, FilesOfAJob) {
 
     const auto locations = csv_rows(folder.path() / (stem + "-locations.csv"));
     ASSERT_EQ(locations.size(), n + 1);
-    EXPECT_EQ(locations[0], (std::vector<std::string>{"number", "name", "order"}));
+    EXPECT_EQ(locations[0], (std::vector<std::string>{"number", "name", "full_name", "order"}));
     std::vector<std::string> by_order(n);
     for (std::size_t k = 1; k <= n; ++k) {
       EXPECT_EQ(locations[k][0], integer(static_cast<long>(k)));
       EXPECT_EQ(locations[k][1], years[y].names[k - 1]);
-      by_order.at(std::stoul(locations[k][2]) - 1) = locations[k][1];
+      EXPECT_EQ(locations[k][2], "");  // the job has no JOB-names.csv
+      by_order.at(std::stoul(locations[k][3]) - 1) = locations[k][1];
     }
     EXPECT_EQ(by_order, order[y]);
 
@@ -144,15 +147,16 @@ TEST(ExportProgram, FilesOfAJob) {
       EXPECT_EQ(row[0], integer(years[y].year));
       EXPECT_EQ(row[1], integer(static_cast<long>(k)));
       EXPECT_EQ(row[2], years[y].names[k - 1]);
-      const long group = std::stol(row[3]);
+      EXPECT_EQ(row[3], "");
+      const long group = std::stol(row[4]);
       EXPECT_LE(group, highest + 1) << "numbered by first location";
       highest = std::max(highest, group);
-      const auto [at, fresh] = group_of_top.emplace(find(static_cast<long>(k)), row[3]);
-      EXPECT_EQ(at->second, row[3]) << "location " << k;
+      const auto [at, fresh] = group_of_top.emplace(find(static_cast<long>(k)), row[4]);
+      EXPECT_EQ(at->second, row[4]) << "location " << k;
       if (fresh) {
         for (const auto& [other_top, other_group] : group_of_top) {
           if (other_top != at->first) {
-            EXPECT_NE(other_group, row[3]);
+            EXPECT_NE(other_group, row[4]);
           }
         }
       }
@@ -161,17 +165,18 @@ TEST(ExportProgram, FilesOfAJob) {
   }
   EXPECT_EQ(group_row, groups.size());
 
-  // Quoted as Newick asks: blanks, underscores, quotes, commas, brackets.
+  // Quoted as Newick asks: blanks, underscores, commas, brackets; a quote
+  // as the typographic apostrophe.
   const std::string tree = folder.take("JOB-1993.nwk");
-  for (const char* label : {"'NEW YORK':", "'A_B':", "'O''NEILL':", "'X,Y':", "'(P)':", "\"Q\":",
+  for (const char* label : {"'NEW YORK':", "'A_B':", "O\xE2\x80\x99NEILL:", "'X,Y':", "'(P)':", "\"Q\":",
                             "PLAIN:", "Z\xC3\xBC:"}) {
     EXPECT_NE(tree.find(label), std::string::npos) << label << " in " << tree;
   }
 }
 
 // A year that comes again, a year of fewer locations than groups, a year of
-// one location (whose plot data names no location), and a cut at a level;
-// into a folder of its own.
+// one location (whose plot data names no location, so that it is known by
+// its number), and a cut at a level; into a folder of its own.
 TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   ScratchFolder folder;
   const std::vector<support::YearInput> years = {support::scattered(1994, 6, 3),
@@ -192,15 +197,15 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
     EXPECT_TRUE(fs::exists(out / file)) << file;
   }
   EXPECT_FALSE(folder.exists("JOB-groups.csv"));
-  EXPECT_EQ(support::read_bytes(out / "JOB-1995.nwk"), "('(1)':0);\n");
+  EXPECT_EQ(support::read_bytes(out / "JOB-1995.nwk"), "('(location 1)':0);\n");
   EXPECT_EQ(support::read_bytes(out / "JOB-1995-merges.csv"), "merge1,merge2,height\r\n");
   const auto groups = csv_rows(out / "JOB-groups.csv");
   ASSERT_EQ(groups.size(), 1u + 6 + 3 + 1);
   for (std::size_t k = 7; k <= 9; ++k) {
     EXPECT_EQ(groups[k][0], "1994-2");
-    EXPECT_EQ(groups[k][3], integer(static_cast<long>(k) - 6));
+    EXPECT_EQ(groups[k][4], integer(static_cast<long>(k) - 6));
   }
-  EXPECT_EQ(groups[10], (std::vector<std::string>{"1995", "1", "", "1"}));
+  EXPECT_EQ(groups[10], (std::vector<std::string>{"1995", "1", "(location 1)", "", "1"}));
 
   // At a level between two fusion levels of the first year: groups split
   // by the fusions above it.
@@ -215,8 +220,98 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   ASSERT_EQ(run.status, 0) << run.err;
   const auto cut = csv_rows(folder.path() / "cut" / "JOB-groups.csv");
   std::set<std::string> first_year;
-  for (std::size_t k = 1; k <= 6; ++k) first_year.insert(cut[k][3]);
+  for (std::size_t k = 1; k <= 6; ++k) first_year.insert(cut[k][4]);
   EXPECT_EQ(first_year.size(), 3u);  // three fusions above: three groups
+}
+
+// One rule of names in export, plot and compare: blanks at either end do
+// not count, a location that its name cannot tell apart from the others of
+// its year is called by its number too (which no real name can be, even
+// "(1)"), and full names come from JOB-names.csv.
+TEST(ExportProgram, NamesFollowOneRuleInEveryProgram) {
+  ScratchFolder folder;
+  support::YearInput year = support::scattered(1993, 8, 17);
+  year.names = {"A", " A", "", "(1)", "O'NEILL", "B", "B", "Crooksto"};
+  ASSERT_EQ(support::run_job(folder.path(), "Trial", {year}, 3).status, 0);
+  folder.put("JOB-names.csv",
+             "number,location,name\r\n1,Crookston,Crooksto\r\n2,O'Neill Farm,O'NEILL\r\n"
+             "3,Ames,A\r\n");
+
+  const auto run = support::run_program(support::export_program(), {"-g", "2", "JOB"}, folder.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "metclust-export: note: JOB-1993: locations 1 and 2 are both named 'A'; location 2 is "
+            "called 'A (location 2)'\n"
+            "metclust-export: note: JOB-1993: location 3 has no name; it is called (location 3)\n"
+            "metclust-export: note: JOB-1993: locations 6 and 7 are both named 'B'; location 7 is "
+            "called 'B (location 7)'\n");
+  const std::vector<std::vector<std::string>> expected = {
+      {"number", "name", "full_name"},  {"1", "A", "Ames"},
+      {"2", "A (location 2)", "Ames"},  {"3", "(location 3)", ""},
+      {"4", "(1)", ""},                 {"5", "O'NEILL", "O'Neill Farm"},
+      {"6", "B", ""},                   {"7", "B (location 7)", ""},
+      {"8", "Crooksto", "Crookston"}};
+  const auto locations = csv_rows(folder.path() / "JOB-1993-locations.csv");
+  ASSERT_EQ(locations.size(), expected.size());
+  for (std::size_t k = 0; k < expected.size(); ++k) {
+    EXPECT_EQ(std::vector<std::string>(locations[k].begin(), locations[k].begin() + 3), expected[k]);
+  }
+  const auto groups = csv_rows(folder.path() / "JOB-groups.csv");
+  ASSERT_EQ(groups.size(), expected.size());
+  for (std::size_t k = 1; k < expected.size(); ++k) {
+    EXPECT_EQ(groups[k][2], expected[k][1]);
+    EXPECT_EQ(groups[k][3], expected[k][2]);
+  }
+  // Every leaf once; with --full-names the full names where known.
+  const auto leaves = [](const std::string& tree) {
+    static const std::regex kLeaf(R"re([(,]('[^']*'|[^:,()']+):)re");
+    std::multiset<std::string> out;
+    for (auto it = std::sregex_iterator(tree.begin(), tree.end(), kLeaf);
+         it != std::sregex_iterator(); ++it) {
+      out.insert((*it)[1]);
+    }
+    return out;
+  };
+  EXPECT_EQ(leaves(folder.take("JOB-1993.nwk")),
+            (std::multiset<std::string>{"A", "'A (location 2)'", "'(location 3)'", "'(1)'",
+                                        "O\xE2\x80\x99NEILL", "B", "'B (location 7)'",
+                                        "Crooksto"}));
+  const auto full = support::run_program(support::export_program(),
+                                         {"--full-names", "-o", "full", "JOB"}, folder.path());
+  ASSERT_EQ(full.status, 0) << full.err;
+  EXPECT_EQ(leaves(folder.take("full/JOB-1993.nwk")),
+            (std::multiset<std::string>{"Ames", "'Ames (location 2)'", "'(location 3)'", "'(1)'",
+                                        "'O\xE2\x80\x99Neill Farm'", "B", "'B (location 7)'",
+                                        "Crookston"}));
+
+  // The picture names them alike, the full name at the end of its row.
+  const auto plot = support::run_program(support::plot_program(), {"JOB"}, folder.path());
+  ASSERT_EQ(plot.status, 0) << plot.err;
+  EXPECT_EQ(support::count(plot.err, "metclust-plot: note: JOB-1993: "), 3u) << plot.err;
+  const std::string svg = folder.take("JOB-1993.svg");
+  std::multiset<std::string> shown;
+  for (const support::Leaf& leaf : support::leaves(svg)) shown.insert(leaf.name);
+  EXPECT_EQ(shown, (std::multiset<std::string>{"A", "A (location 2)", "(location 3)", "(1)",
+                                               "O&#39;NEILL", "B", "B (location 7)", "Crooksto"}));
+  EXPECT_NE(svg.find(">Crookston</text>"), std::string::npos);
+  EXPECT_NE(svg.find("location 8: Crooksto (Crookston), "), std::string::npos);
+
+  // " A" beside "A": export notes one name twice, and metclust-compare,
+  // which knows a location across years by its name alone, refuses it.
+  const fs::path twice = folder.path() / "twice";
+  fs::create_directories(twice);
+  year.names = {"A", " A", "C", "D", "E", "F", "G", "H"};
+  ASSERT_EQ(support::run_job(twice, "Trial", {year}, 3).status, 0);
+  const auto exported = support::run_program(support::export_program(), {"JOB"}, twice);
+  EXPECT_EQ(exported.status, 0);
+  EXPECT_EQ(exported.err,
+            "metclust-export: note: JOB-1993: locations 1 and 2 are both named 'A'; location 2 is "
+            "called 'A (location 2)'\n");
+  const auto compare = support::run_program(
+      fs::path(METCLUST_BINARY).parent_path() / "metclust-compare", {"-g", "2", "JOB"}, twice);
+  EXPECT_EQ(compare.status, 1);
+  EXPECT_NE(compare.err.find("location name 'A' stands twice in year 1993"), std::string::npos)
+      << compare.err;
 }
 
 struct Broken {
@@ -340,7 +435,8 @@ TEST(ExportProgram, HelpAndVersion) {
   ScratchFolder folder;
   const auto help = support::run_program(support::export_program(), {"--help"}, folder.path());
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n", 0),
+  EXPECT_EQ(help.out.rfind(
+                "Usage: metclust-export [--groups K | --height H] [--full-names] [-o DIR] JOB\n", 0),
             0u);
   const auto version = support::run_program(support::export_program(), {"-V"}, folder.path());
   EXPECT_EQ(version.out, "metclust-export 1.0.0\n");

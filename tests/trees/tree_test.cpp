@@ -292,7 +292,11 @@ TEST(Newick, LabelsAreQuotedWhenTheyMustBe) {
       {"St.Anne-2", "St.Anne-2"},
       {"NEW YORK", "'NEW YORK'"},
       {"A_B", "'A_B'"},  // unquoted, the underscore would read as a blank
-      {"O'NEILL", "'O''NEILL'"},
+      // A quote becomes the typographic apostrophe, which R's ape and
+      // Biopython read back (a doubled quote they do not).
+      {"O'NEILL", "O\xE2\x80\x99NEILL"},
+      {"O'NEILL X", "'O\xE2\x80\x99NEILL X'"},
+      {"''", "\xE2\x80\x99\xE2\x80\x99"},
       {"A,B", "'A,B'"},
       {"(7)", "'(7)'"},
       {"X:Y", "'X:Y'"},
@@ -387,16 +391,20 @@ TEST(Newick, BranchLengthsPutEveryFusionAtItsLevel) {
     const ReadTree read = read_newick(text);
     EXPECT_FALSE(read.uneven);
     ASSERT_EQ(read.leaves.size(), static_cast<std::size_t>(n));
-    std::map<std::string, std::size_t> leaf_of;
     for (std::size_t k = 0; k < read.leaves.size(); ++k) {
-      EXPECT_EQ(read.leaves[k], names[static_cast<std::size_t>(tree.order()[k]) - 1]);
-      leaf_of[read.leaves[k]] = k;
+      std::string name = names[static_cast<std::size_t>(tree.order()[k]) - 1];
+      if (const std::size_t quote = name.find('\''); quote != std::string::npos) {
+        name.replace(quote, 1, "\xE2\x80\x99");
+      }
+      EXPECT_EQ(read.leaves[k], name);
     }
+    std::map<std::int32_t, std::size_t> place;  // of each location among the leaves
+    for (std::size_t k = 0; k < tree.order().size(); ++k) place[tree.order()[k]] = k;
     const std::vector<double> cophenetic = cophenetic_levels(tree);
     for (std::int32_t j = 2; j <= std::min(n, 40); ++j) {
       for (std::int32_t i = 1; i < j; ++i) {
-        const auto& a = read.paths[leaf_of.at(names[static_cast<std::size_t>(i) - 1])];
-        const auto& b = read.paths[leaf_of.at(names[static_cast<std::size_t>(j) - 1])];
+        const auto& a = read.paths[static_cast<std::size_t>(place.at(i))];
+        const auto& b = read.paths[static_cast<std::size_t>(place.at(j))];
         std::size_t common = 0;
         while (common < a.size() && common < b.size() && a[common] == b[common]) ++common;
         ASSERT_GT(common, 0u);

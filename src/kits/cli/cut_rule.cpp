@@ -33,12 +33,13 @@ void check_cut_rule(const CutRule& rule, bool required) {
   }
 }
 
-CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required) {
+CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required,
+                             const MoreOptions& more) {
   CutJobSettings settings;
   Arguments walker(arguments);
   while (const std::optional<std::string> option = walker.next_option()) {
     if (!take_output_option(*option, walker, settings.output) &&
-        !take_cut_option(*option, walker, settings.rule)) {
+        !take_cut_option(*option, walker, settings.rule) && !(more && more(*option, walker))) {
       throw UsageError("unknown option '" + *option + "'");
     }
   }

@@ -28,15 +28,17 @@ constexpr std::string_view kHelp =
     "every year that holds its name.\n"
     "\n"
     "Reads JOB.PCL and JOB.CLS, cuts every year's tree, and writes:\n"
-    "  JOB-groups-by-year.csv  location, then each year's group (numbers kept\n"
-    "                          from year to year by largest overlap)\n"
-    "  JOB-comembership.csv    location_a,location_b,years_both,years_together,share\n"
+    "  JOB-groups-by-year.csv  location,full_name, then each year's group\n"
+    "                          (numbers kept from year to year by largest overlap)\n"
+    "  JOB-comembership.csv    location_a,location_b,full_name_a,full_name_b,\n"
+    "                          years_both,years_together,share\n"
     "  JOB-agreement.csv       year_a,year_b,shared_locations,adjusted_rand,\n"
     "                          cophenetic_correlation (empty below 3 shared\n"
     "                          locations or where undefined)\n"
     "  JOB-years.html          heat map in consensus-tree order, consensus groups\n"
     "                          with stability, agreement and group tables\n"
     "Years a job holds again are columns of their own, <year>-2, <year>-3, ...\n"
+    "Full names come from JOB-names.csv when it is there (empty otherwise).\n"
     "The job's own files are only read.\n"
     "\n"
     "Options (one of --groups and --height is required):\n"
@@ -60,7 +62,13 @@ Settings parse_arguments(std::span<const std::string> arguments) {
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   const JobYears job = read_job_years(settings.job, settings.rule);
-  const Comparison comparison = compare_years(job.years);
+  Comparison comparison = compare_years(job.years);
+  if (job.full_names) {
+    for (std::size_t k = 0; k < comparison.locations.size(); ++k) {
+      const auto found = job.full_names->by_name.find(comparison.locations[k]);
+      if (found != job.full_names->by_name.end()) comparison.full_names[k] = found->second;
+    }
+  }
   ConsensusCut cut;
   cut.groups = settings.rule.groups;
   const Consensus tree = consensus(comparison, cut);

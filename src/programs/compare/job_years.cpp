@@ -10,7 +10,6 @@
 #include "jobs/year_tree.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
-#include "text/utf8.hpp"
 
 namespace metclust::compare {
 
@@ -23,6 +22,7 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
 
   JobYears result;
   result.title = files.title;
+  result.full_names = jobs::read_job_full_names(job, result.notes);
   for (std::size_t y = 0; y < files.years.size(); ++y) {
     const formats::YearPlot& year = files.years[y];
     std::optional<trees::Tree> tree(jobs::checked_year_tree(year, plot_file));
@@ -37,17 +37,18 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
     for (std::size_t slot = 0; slot < count; ++slot) {
       const formats::ListedNode& entry = year.listing.at(slot);
       const std::int64_t line = year.line + static_cast<std::int64_t>(slot) + 1;
-      std::string text = text::valid_utf8(entry.name);
-      const std::size_t first = text.find_first_not_of(' ');
-      if (first == std::string::npos) {
+      std::string text = jobs::location_name(entry.name);
+      if (text.empty()) {
         throw records::LocatedError(plot_file, line, 0,
                                     "location " + records::decimal(entry.number) +
                                         " has no name; metclust-compare knows a location across years by its name");
       }
-      text.erase(0, first);
       if (!seen.insert(text).second) {
-        throw records::LocatedError(plot_file, line, 0,
-                                    "location name '" + text + "' stands twice in year " + column);
+        throw records::LocatedError(
+            plot_file, line, 0,
+            "location name '" + text + "' stands twice in year " + column +
+                " (blanks at either end of a name do not count); metclust-compare knows a "
+                "location across years by its name");
       }
       names.at(static_cast<std::size_t>(entry.number) - 1) = std::move(text);
     }

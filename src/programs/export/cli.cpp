@@ -11,6 +11,7 @@
 #include "cli/version.hpp"
 #include "export/year_tables.hpp"
 #include "jobs/job_files.hpp"
+#include "jobs/location_names.hpp"
 #include "jobs/year_tree.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
@@ -24,19 +25,23 @@ namespace {
 using formats::YearPlot;
 
 constexpr std::string_view kUsage =
-    "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
+    "Usage: metclust-export [--groups K | --height H] [--full-names] [-o DIR] JOB\n";
 constexpr std::string_view kHelp =
-    "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n"
+    "Usage: metclust-export [--groups K | --height H] [--full-names] [-o DIR] JOB\n"
     "Write the trees of a finished metclust job in the forms R, Python and tree\n"
     "viewers read.\n"
     "\n"
     "Reads JOB.PCL and JOB.CLS, checks them against each other, and writes for\n"
     "each year group (JOB-<year>, JOB-<year>-2 for a year that comes again):\n"
     "  JOB-<year>.nwk            the tree in Newick, a fusion's node at its level\n"
-    "  JOB-<year>-merges.csv     merge1,merge2,height as R's hclust holds them\n"
+    "  JOB-<year>-merges.csv     merge1,merge2,height,tie as R's hclust holds them\n"
     "  JOB-<year>-linkage.csv    cluster1,cluster2,height,size as scipy's linkage\n"
-    "  JOB-<year>-locations.csv  number,name,order (place in dendrogram order)\n"
-    "and with --groups or --height JOB-groups.csv: year,location,name,group.\n"
+    "  JOB-<year>-locations.csv  number,name,full_name,order (place in the order\n"
+    "                            metclust-plot draws)\n"
+    "and with --groups or --height JOB-groups.csv: year,location,name,full_name,\n"
+    "group. The fusion levels are the engine's, to full precision, when JOB.EMA\n"
+    "is there and gives the same fusions; otherwise those of JOB.CLS (8 digits),\n"
+    "and a note says so. Full names come from JOB-names.csv when it is there.\n"
     "The job's own files are only read.\n"
     "\n"
     "Options:\n"
@@ -46,6 +51,8 @@ constexpr std::string_view kHelp =
     "      --height H    cut each year at level H: a group holds no fusion\n"
     "                    above H (below an inversion, the fusions under a\n"
     "                    higher one count at its level)\n"
+    "      --full-names  name the Newick leaves by their full names where\n"
+    "                    JOB-names.csv gives them\n"
     "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
     "                    job's folder\n"
     "  -h, --help        show this help and exit\n"
@@ -54,81 +61,89 @@ constexpr std::string_view kHelp =
     "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
     "be written (then nothing is written), 2 on a wrong command line.\n";
 
-using Settings = cli::CutJobSettings;
+struct Settings {
+  cli::CutJobSettings job;
+  bool full_names = false;
+};
 
 Settings parse_arguments(std::span<const std::string> arguments) {
-  return cli::parse_cut_job(arguments, false);
+  Settings settings;
+  settings.job = cli::parse_cut_job(arguments, false,
+                                    [&](const std::string& option, cli::Arguments& walker) {
+                                      if (option != "--full-names") return false;
+                                      walker.no_value();
+                                      settings.full_names = true;
+                                      return true;
+                                    });
+  return settings;
 }
 
-// The names of a year's locations by number, from the node listing of the
-// plot data, as UTF-8.
-std::vector<std::string> location_names(const YearPlot& year, std::size_t locations) {
-  std::vector<std::string> names(locations);
-  for (std::size_t slot = 0; slot < locations && slot < year.listing.size(); ++slot) {
-    const formats::ListedNode& entry = year.listing[slot];
-    names.at(static_cast<std::size_t>(entry.number) - 1) = text::valid_utf8(entry.name);
+// The Newick leaves of a year: its locations' names, or with --full-names
+// their full names where known, told apart as the names are.
+std::vector<std::string> leaf_labels(const jobs::YearNames& names, bool full_names,
+                                     std::string_view stem, std::vector<std::string>& notes) {
+  if (!full_names) return names.labels;
+  std::vector<std::string> labels = names.labels;
+  for (std::size_t k = 0; k < labels.size(); ++k) {
+    if (!names.full_names[k].empty()) labels[k] = names.full_names[k];
   }
-  return names;
+  return jobs::distinct_labels(std::move(labels), std::string(stem) + ".nwk", notes);
 }
 
-// Labels of the Newick leaves: the names, and "(k)" for location k when its
-// name is blank, so that every leaf can be told apart from the others.
-std::vector<std::string> leaf_labels(std::vector<std::string> names) {
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    if (names[k].find_first_not_of(' ') == std::string::npos) {
-      names[k] = '(';
-      names[k] += records::decimal(static_cast<std::int64_t>(k) + 1);
-      names[k] += ')';
-    }
-  }
-  return names;
-}
-
-// The tree of a year, checked against the plot data's node listing: both
-// must give the same dendrogram order.
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
+  const cli::CutJobSettings& job_settings = settings.job;
+  const cli::CutRule& rule = job_settings.rule;
   // Everything is read, checked and made before anything is written.
-  const jobs::JobFiles job = jobs::read_job(settings.job, jobs::Cluster::Required,
+  const jobs::JobFiles job = jobs::read_job(job_settings.job, jobs::Cluster::Required,
                                               "metclust-export takes the fusion levels from it");
-  const std::string plot_file = settings.job + ".PCL";
+  const std::string plot_file = job_settings.job + ".PCL";
+  std::vector<std::string> notes;
+  const std::optional<jobs::FullNames> full_names =
+      jobs::read_job_full_names(job_settings.job, notes);
+  if (settings.full_names && !full_names) {
+    notes.push_back(job_settings.job +
+                    "-names.csv: no such file; the Newick leaves keep the names in the job");
+  }
 
-  const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
+  const cli::OutputPlace place = cli::output_place(job_settings.job, job_settings.output);
   const std::string& name = place.job_name;
   const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   cli::OutputFiles outputs;
   text::CsvWriter groups;
-  const bool cut = settings.rule.groups || settings.rule.height;
+  const bool cut = rule.groups || rule.height;
   if (cut) groups_header(groups);
-  std::vector<std::string> notes;
   for (std::size_t k = 0; k < job.years.size(); ++k) {
     const YearPlot& year = job.years[k];
     const trees::Tree tree = jobs::checked_year_tree(year, plot_file);
-    const std::vector<std::string> names =
-        location_names(year, static_cast<std::size_t>(tree.locations()));
     const std::string& stem = stems[k];
-    outputs.add(place.file(stem + ".nwk"), trees::newick(tree, leaf_labels(names)));
+    const jobs::YearNames names =
+        jobs::year_names(year, tree.locations(), full_names ? &*full_names : nullptr, stem);
+    notes.insert(notes.end(), names.notes.begin(), names.notes.end());
+    outputs.add(place.file(stem + ".nwk"),
+                trees::newick(tree, leaf_labels(names, settings.full_names, stem, notes)));
     outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree));
     outputs.add(place.file(stem + "-linkage.csv"), linkage_csv(tree));
-    outputs.add(place.file(stem + "-locations.csv"), locations_csv(tree, names));
+    outputs.add(place.file(stem + "-locations.csv"),
+                locations_csv(tree, names.labels, names.full_names));
     if (!cut) continue;
-    const trees::Partition partition = settings.rule.groups
-                                           ? trees::cut_into_groups(tree, *settings.rule.groups)
-                                           : trees::cut_at_level(tree, *settings.rule.height);
-    groups_rows(groups, std::string_view(stem).substr(name.size() + 1), partition, names);
-    if (settings.rule.groups && tree.locations() < *settings.rule.groups && tree.locations() > 0) {
+    const trees::Partition partition = rule.groups ? trees::cut_into_groups(tree, *rule.groups)
+                                                   : trees::cut_at_level(tree, *rule.height);
+    groups_rows(groups, std::string_view(stem).substr(name.size() + 1), partition, names.labels,
+                names.full_names);
+    if (rule.groups && tree.locations() < *rule.groups && tree.locations() > 0) {
       notes.push_back(stem + ": " + records::decimal(tree.locations()) +
                       (tree.locations() == 1 ? " location" : " locations") + ", fewer than the " +
-                      records::decimal(*settings.rule.groups) +
+                      records::decimal(*rule.groups) +
                       " groups asked for; each location is a group of its own");
     }
-    if (settings.rule.height && trees::has_inversion(tree)) {
+    if (rule.height && trees::has_inversion(tree)) {
       notes.push_back(stem +
                       ": the tree has an inversion; fusions under a higher one count at its level");
     }
   }
   if (cut) outputs.add(place.file(name + "-groups.csv"), groups.take());
-  if (settings.output) cli::OutputFiles::make_folder(place.folder);
+  if (job_settings.output) cli::OutputFiles::make_folder(place.folder);
   outputs.commit();
   out << outputs.listing();
   for (const std::string& note : notes) err << "metclust-export: note: " << note << '\n';

@@ -19,14 +19,16 @@ std::string merges_csv(const trees::Tree& tree);
 // cluster1,cluster2,height,size: one row per fusion, in fusion order.
 std::string linkage_csv(const trees::Tree& tree);
 
-// number,name,order: one row per location in location order, with its place
-// (1-based) in the dendrogram order. names[k - 1] is the name of location k.
-std::string locations_csv(const trees::Tree& tree, std::span<const std::string> names);
+// number,name,full_name,order: one row per location in location order, its
+// name, its full name (empty when unknown) and its place (1-based) in the
+// drawing order. names[k - 1] and full_names[k - 1] are those of location k.
+std::string locations_csv(const trees::Tree& tree, std::span<const std::string> names,
+                          std::span<const std::string> full_names);
 
 // The header of the groups table, and the rows of one year:
-// year,location,name,group, locations in location order.
+// year,location,name,full_name,group, locations in location order.
 void groups_header(text::CsvWriter& csv);
 void groups_rows(text::CsvWriter& csv, std::string_view year, const trees::Partition& partition,
-                 std::span<const std::string> names);
+                 std::span<const std::string> names, std::span<const std::string> full_names);
 
 }  // namespace metclust::exporting

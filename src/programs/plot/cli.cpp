@@ -10,6 +10,7 @@
 #include "cli/output_files.hpp"
 #include "cli/version.hpp"
 #include "jobs/job_files.hpp"
+#include "jobs/location_names.hpp"
 #include "plot/page.hpp"
 #include "plot/svg.hpp"
 #include "records/number_text.hpp"
@@ -97,11 +98,13 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   return settings;
 }
 
-int run(const Settings& settings, std::ostream& out) {
+int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   // Everything is read and checked before anything is written.
   jobs::JobFiles job = jobs::read_job(
       settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
       "--heights takes the fusion levels from it");
+  std::vector<std::string> notes;
+  const std::optional<jobs::FullNames> full_names = jobs::read_job_full_names(settings.job, notes);
 
   PictureOptions options;
   options.heights = job.cluster.has_value() && !settings.order;
@@ -120,17 +123,27 @@ int run(const Settings& settings, std::ostream& out) {
   const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   cli::OutputFiles outputs;
+  std::vector<jobs::YearNames> names;
+  names.reserve(job.years.size());
   std::vector<PagePicture> pictures;
   for (std::size_t k = 0; k < job.years.size(); ++k) {
+    const YearPlot& year = job.years[k];
+    names.push_back(jobs::year_names(year, year.fusions.empty() ? std::min(year.locations, 1)
+                                                                  : year.locations,
+                                     full_names ? &*full_names : nullptr, stems[k]));
+    notes.insert(notes.end(), names.back().notes.begin(), names.back().notes.end());
+  }
+  for (std::size_t k = 0; k < job.years.size(); ++k) {
     const std::string file = stems[k] + ".svg";
-    outputs.add(place.file(file), year_svg_document(job.years[k], options));
-    pictures.push_back({&job.years[k], cli::text_of_name(file)});
+    outputs.add(place.file(file), year_svg_document(job.years[k], options, &names[k]));
+    pictures.push_back({&job.years[k], cli::text_of_name(file), &names[k]});
   }
   const fs::path page = place.file(name + ".html");
   outputs.add(page, job_page(place.job_text, job.title, pictures, options));
   if (settings.output) cli::OutputFiles::make_folder(place.folder);
   outputs.commit();
   out << cli::name_of(page) << '\n';
+  for (const std::string& note : notes) err << "metclust-plot: note: " << note << '\n';
   return kExitOk;
 }
 
@@ -140,7 +153,7 @@ int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ost
   static constexpr cli::ProgramText kText{"metclust-plot", kUsage, kHelp};
   return cli::run_program(
       kText, cli::program_version(), arguments, out, err,
-      [&](std::span<const std::string> words) { return run(parse_arguments(words), out); });
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out, err); });
 }
 
 }  // namespace metclust::plot

@@ -66,7 +66,7 @@ std::string job_page(std::string_view job, std::string_view title,
     page += cat({"<p><a href=\"", escaped(url_segment(pictures[k].file_name)), "\">",
                  escaped(pictures[k].file_name), "</a></p>\n"});
     page +=
-        cat({"<div class=\"plot\">\n", year_svg_element(year, options), "</div>\n</section>\n"});
+        cat({"<div class=\"plot\">\n", year_svg_element(year, options, pictures[k].names), "</div>\n</section>\n"});
   }
   page += "</body>\n</html>\n";
   return page;

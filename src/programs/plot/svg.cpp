@@ -100,20 +100,35 @@ std::vector<Tick> ticks(const LevelScale& scale) {
   return out;
 }
 
+// The name of a group node as the plot data gives it.
 std::string node_name(const YearPlot& year, std::int32_t node) {
-  const auto& listing = year.listing;
-  if (node > year.locations) return listing.at(static_cast<std::size_t>(node - 1)).name;
-  for (const ListedNode& entry :
-       std::span(listing).first(static_cast<std::size_t>(year.locations))) {
-    if (entry.number == node) return entry.name;
+  if (node > year.locations && static_cast<std::size_t>(node) <= year.listing.size()) {
+    return year.listing[static_cast<std::size_t>(node - 1)].name;
   }
   return {};
 }
 
-std::string shown_name(const YearPlot& year, std::int32_t node) {
-  std::string name = node_name(year, node);
-  if (name.find_first_not_of(' ') == std::string::npos) return cat({"(", decimal(node), ")"});
-  return name;
+// The name of a node: a location's by the naming rule, a group's as the
+// plot data gives it.
+std::string shown_name(const YearPlot& year, const jobs::YearNames& names, std::int32_t node) {
+  if (node >= 1 && static_cast<std::size_t>(node) <= names.labels.size()) {
+    return names.labels[static_cast<std::size_t>(node) - 1];
+  }
+  return node_name(year, node);
+}
+
+// The full name of location `node` when it tells more than its name.
+std::string full_name(const jobs::YearNames& names, std::int32_t node) {
+  if (node < 1 || static_cast<std::size_t>(node) > names.full_names.size()) return {};
+  const std::string& full = names.full_names[static_cast<std::size_t>(node) - 1];
+  return full == names.labels[static_cast<std::size_t>(node) - 1] ? std::string() : full;
+}
+
+// Characters of a UTF-8 text, for the room it takes.
+std::size_t characters(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 std::string heading(const YearPlot& year) {
@@ -154,7 +169,8 @@ constexpr std::string_view kStyle =
     ".cut{stroke:#333;stroke-width:1.5;stroke-dasharray:2 3}"
     ".cut-label{font-size:11px;fill:#333}"
     ".bracket.dashed{stroke-dasharray:6 2}"
-    ".swatch{stroke:none}";
+    ".swatch{stroke:none}"
+    ".full-name{font-size:12px;fill:#444}";
 
 // Eight colours of Okabe and Ito's palette, in an order that puts the most
 // distinct ones first; yellow, the faintest on white, comes late.
@@ -227,7 +243,10 @@ ValueSpan merged(const ValueSpan& a, const ValueSpan& b) {
   return {std::min(a.base, b.base), std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
 }
 
-std::string year_svg_element(const YearPlot& year, const PictureOptions& options) {
+std::string year_svg_element(const YearPlot& year, const PictureOptions& options,
+                             const jobs::YearNames* given_names) {
+  const jobs::YearNames names =
+      given_names != nullptr ? *given_names : jobs::year_names(year, year.locations, nullptr, "");
   const bool heights =
       options.heights && !year.fusions.empty() && year.levels.size() == year.fusions.size();
   const auto nl = static_cast<std::size_t>(std::max(0, year.locations));
@@ -311,9 +330,22 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   height += 20.0 * static_cast<double>(legend_rows);
   if (year.fusions.empty()) height = kHeadingBottom + 8.0;
 
+  // Full names stand right of the tree, in a column as wide as the longest.
+  std::size_t longest_full_name = 0;
+  if (!year.fusions.empty()) {
+    for (std::int32_t k = 1; k <= year.locations; ++k) {
+      longest_full_name = std::max(longest_full_name, characters(full_name(names, k)));
+    }
+  }
+  const double full_names_left = kTreeLeft + kTreeWidth + 24.0;
+  const double width =
+      longest_full_name == 0
+          ? kWidth
+          : std::max(kWidth, full_names_left + 7.5 * static_cast<double>(longest_full_name) + kLeft);
+
   std::string svg;
   svg.reserve(512 + 400 * (nl + year.fusions.size()));
-  const std::string width_text = px(kWidth);
+  const std::string width_text = px(width);
   const std::string height_text = px(height);
   svg += cat({"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", width_text, "\" height=\"",
               height_text, "\" viewBox=\"0 0 ", width_text, " ", height_text,
@@ -368,9 +400,12 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
     for (std::size_t slot = 0; slot < nl; ++slot) {
       const std::int32_t node = year.listing.at(slot).number;
       const auto at = static_cast<std::size_t>(node);
-      std::string about = cat({"location ", decimal(node), ": ", shown_name(year, node), ", ",
-                               decimal(static_cast<std::int64_t>(slot) + 1), " of ",
-                               decimal(year.locations), " in dendrogram order"});
+      const std::string name = shown_name(year, names, node);
+      const std::string full = full_name(names, node);
+      std::string about = cat({"location ", decimal(node), ": ", name});
+      if (!full.empty()) about += cat({" (", full, ")"});
+      about += cat({", ", decimal(static_cast<std::int64_t>(slot) + 1), " of ",
+                    decimal(year.locations), " in dendrogram order"});
       std::string swatch;
       if (cut) {
         const std::int64_t group = view.node_group.at(at - 1);
@@ -378,10 +413,13 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
         swatch = cat({"<rect class=\"swatch", group_class(group), "\" x=\"4\" y=\"",
                       px(row(joined_x[at]) - 4), "\" width=\"8\" height=\"8\"/>"});
       }
+      if (!full.empty()) {
+        swatch += cat({"<text class=\"full-name\" x=\"", px(full_names_left), "\" y=\"",
+                       px(row(joined_x[at]) + 4), "\">", escaped(full), "</text>"});
+      }
       svg += cat({"<g class=\"leaf\"><title>", escaped(about), "</title><text x=\"",
                   px(scale.at(joined_level[at]) - 6), "\" y=\"", px(row(joined_x[at]) + 4),
-                  "\" text-anchor=\"end\">", escaped(shown_name(year, node)), "</text>", swatch,
-                  "</g>\n"});
+                  "\" text-anchor=\"end\">", escaped(name), "</text>", swatch, "</g>\n"});
     }
   }
   svg += "</g>\n";
@@ -395,8 +433,8 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
         cat({node_name(year, node), " (node ", decimal(node), "), fusion ",
              decimal(static_cast<std::int64_t>(s) + 1), " of ",
              decimal(static_cast<std::int64_t>(year.fusions.size())), ": joins ",
-             shown_name(year, fusion.first()), " (", decimal(fusion.first()), ") and ",
-             shown_name(year, fusion.second()), " (", decimal(fusion.second()), ")"});
+             shown_name(year, names, fusion.first()), " (", decimal(fusion.first()), ") and ",
+             shown_name(year, names, fusion.second()), " (", decimal(fusion.second()), ")"});
     if (year.levels.size() == year.fusions.size()) {
       about += cat({" at D(ij) = ", shortest_text(year.levels[s])});
     }
@@ -484,8 +522,10 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   return svg;
 }
 
-std::string year_svg_document(const YearPlot& year, const PictureOptions& options) {
-  return cat({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", year_svg_element(year, options)});
+std::string year_svg_document(const YearPlot& year, const PictureOptions& options,
+                              const jobs::YearNames* names) {
+  return cat({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n",
+              year_svg_element(year, options, names)});
 }
 
 }  // namespace metclust::plot

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "formats/job_results.hpp"
+#include "jobs/location_names.hpp"
 
 namespace metclust::plot {
 
@@ -45,11 +46,17 @@ struct PictureOptions {
   std::optional<ValueSpan> span;
 };
 
-// The <svg> element alone, for a page that holds it inline.
-std::string year_svg_element(const YearPlot& year, const PictureOptions& options);
+// The <svg> element alone, for a page that holds it inline. The locations
+// are named by `names` (jobs::year_names); without them, by the names of
+// the year's node listing under the same rule, without full names. A
+// location whose full name differs from its name has it at the end of its
+// row, right of the tree.
+std::string year_svg_element(const YearPlot& year, const PictureOptions& options,
+                             const jobs::YearNames* names = nullptr);
 
 // A whole SVG file: the XML declaration and the <svg> element.
-std::string year_svg_document(const YearPlot& year, const PictureOptions& options);
+std::string year_svg_document(const YearPlot& year, const PictureOptions& options,
+                              const jobs::YearNames* names = nullptr);
 
 // The colour of group g (1-based) and whether it is drawn dashed: eight
 // colours that readers with any common colour-vision deficiency tell apart

@@ -1,0 +1,143 @@
+#include "jobs/location_names.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include "cli/output_files.hpp"
+#include "records/located_error.hpp"
+#include "records/number_text.hpp"
+#include "text/csv.hpp"
+#include "text/utf8.hpp"
+
+namespace metclust::jobs {
+namespace {
+
+using records::decimal;
+
+std::string trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+bool same_word(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string by_number(std::size_t k) {
+  return "(location " + decimal(static_cast<std::int64_t>(k) + 1) + ")";
+}
+
+}  // namespace
+
+std::string location_name(std::string_view listed) { return trimmed(text::valid_utf8(listed)); }
+
+std::optional<FullNames> read_full_names(const std::string& file, std::vector<std::string>& notes) {
+  const std::optional<std::string> bytes = cli::read_file_if_present(file);
+  if (!bytes) return std::nullopt;
+  const std::vector<text::CsvRow> rows = text::read_csv(*bytes, file);
+  if (rows.empty()) throw records::LocatedError(file, 1, 0, "no header row");
+  std::optional<std::size_t> full_column;
+  std::optional<std::size_t> name_column;
+  for (std::size_t c = 0; c < rows.front().fields.size(); ++c) {
+    const std::string word = trimmed(rows.front().fields[c].text);
+    if (same_word(word, "location") && !full_column) full_column = c;
+    if (same_word(word, "name") && !name_column) name_column = c;
+  }
+  if (!full_column || !name_column) {
+    throw records::LocatedError(file, rows.front().line, 0,
+                                "the header row needs the columns 'location' (the full name) "
+                                "and 'name' (the name in the job)");
+  }
+  FullNames names;
+  names.file = file;
+  std::set<std::string> doubtful;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    const text::CsvRow& row = rows[r];
+    if (row.fields.size() <= std::max(*full_column, *name_column)) {
+      throw records::LocatedError(file, row.line, 0,
+                                  "the row has " + decimal(static_cast<std::int64_t>(row.fields.size())) +
+                                      " fields, too few for the columns of the header row");
+    }
+    const std::string name = trimmed(text::valid_utf8(row.fields[*name_column].text));
+    const std::string full = trimmed(text::valid_utf8(row.fields[*full_column].text));
+    if (name.empty() || full.empty()) continue;
+    const auto [at, fresh] = names.by_name.emplace(name, full);
+    if (!fresh && at->second != full) doubtful.insert(name);
+  }
+  for (const std::string& name : doubtful) {
+    names.by_name.erase(name);
+    notes.push_back(file + ": the name '" + name +
+                    "' stands for two different full names; its full name is left out");
+  }
+  return names;
+}
+
+std::optional<FullNames> read_job_full_names(const std::string& job,
+                                             std::vector<std::string>& notes) {
+  if (std::optional<FullNames> names = read_full_names(job + "-names.csv", notes)) return names;
+  // JOB-s1 ... JOB-s8, the runs of metclust --strategy all.
+  if (job.size() > 3 && job[job.size() - 3] == '-' && job[job.size() - 2] == 's' &&
+      job.back() >= '1' && job.back() <= '8') {
+    return read_full_names(job.substr(0, job.size() - 3) + "-names.csv", notes);
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> distinct_labels(std::vector<std::string> labels, std::string_view stem,
+                                         std::vector<std::string>& notes) {
+  std::map<std::string, std::size_t> first;  // label -> first location that has it
+  for (std::size_t k = 0; k < labels.size(); ++k) {
+    if (labels[k].empty()) {
+      labels[k] = by_number(k);
+      notes.push_back(std::string(stem) + ": location " + decimal(static_cast<std::int64_t>(k) + 1) +
+                      " has no name; it is called " + labels[k]);
+      continue;
+    }
+    const auto [at, fresh] = first.emplace(labels[k], k);
+    if (fresh) continue;
+    std::string label = labels[k] + " " + by_number(k);
+    notes.push_back(std::string(stem) + ": locations " +
+                    decimal(static_cast<std::int64_t>(at->second) + 1) + " and " +
+                    decimal(static_cast<std::int64_t>(k) + 1) + " are both named '" + labels[k] +
+                    "'; location " + decimal(static_cast<std::int64_t>(k) + 1) + " is called '" +
+                    label + "'");
+    labels[k] = std::move(label);
+  }
+  return labels;
+}
+
+YearNames year_names(const formats::YearPlot& year, std::int32_t locations,
+                     const FullNames* full_names, std::string_view stem) {
+  const auto n = static_cast<std::size_t>(std::max(0, locations));
+  YearNames names;
+  std::vector<std::string> given(n);
+  if (n < 2) {
+    // A year of one location has no node listing; its location is known
+    // by its number alone, as the plot data says.
+    if (n == 1) given[0] = by_number(0);
+  } else {
+    for (std::size_t slot = 0; slot < n && slot < year.listing.size(); ++slot) {
+      const formats::ListedNode& entry = year.listing[slot];
+      if (entry.number < 1 || static_cast<std::size_t>(entry.number) > n) continue;
+      given[static_cast<std::size_t>(entry.number) - 1] = location_name(entry.name);
+    }
+  }
+  names.full_names.assign(n, std::string());
+  if (full_names != nullptr) {
+    for (std::size_t k = 0; k < n; ++k) {
+      const auto found = full_names->by_name.find(given[k]);
+      if (found != full_names->by_name.end()) names.full_names[k] = found->second;
+    }
+  }
+  names.labels = distinct_labels(std::move(given), stem, names.notes);
+  return names;
+}
+
+}  // namespace metclust::jobs
