@@ -9,7 +9,8 @@ PREFIX ?= /usr/local
 MAX_LOCATIONS ?= 411
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all build programs test test-release test-sanitize demo install bench fuzz clean
+.PHONY: all build programs test test-release test-sanitize demo install bench fuzz clean \
+  r python bindings-job r-package python-package bench-packages
 
 # Warnings are errors in the test, sanitizer, fuzz and Windows test builds
 # (CI runs those); `make` and `make demo` leave the build's setting as it
@@ -26,8 +27,9 @@ build:
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Every test, on a Release build and on a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
-test: test-release test-sanitize
+# UndefinedBehaviorSanitizer, then the R and Python packages' (each skipped,
+# with the reason, where its tools are missing).
+test: test-release test-sanitize r python
 
 test-release: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
@@ -87,6 +89,69 @@ bench:
 	else \
 	  Rscript bench/versus_fastcluster.R $(BUILD)-bench/bench/agglom_timer; \
 	fi
+	@$(MAKE) bench-packages
+
+# The packages beside the tools R and Python users have: mc_hclust with
+# stats::hclust and fastcluster::hclust, metclust.linkage with scipy (and
+# fastcluster); each side skipped, with the reason, when it cannot be built.
+bench-packages:
+	@$(if $(R_MISSING),echo "R package timing: skipped: $(R_MISSING)",\
+	  mkdir -p $(R_LIB) && R CMD INSTALL --library=$(R_LIB) r >$(BUILD)/r-install.log 2>&1 && \
+	  R_LIBS=$(abspath $(R_LIB)) Rscript bench/packages.R)
+	@$(if $(PYTHON_MISSING),echo "Python package timing: skipped: $(PYTHON_MISSING)",\
+	  $(PACKAGE_PYTHON) -m venv --system-site-packages $(VENV) && \
+	  $(VENV)/bin/pip install --quiet --no-build-isolation --no-deps ./python && \
+	  $(VENV)/bin/python bench/packages.py)
+
+# The R and Python packages (r/, python/), built from the engine's folders of
+# src/ and tested against stats::hclust and scipy, and on a small job that
+# the programs make from the matrices of tests/bindings/. R: installed into
+# $(R_LIB), then R CMD build and R CMD check (which runs the testthat tests)
+# in $(R_CHECK); a warning or an error fails. Python: installed with pip
+# into the virtual environment $(VENV) (Debian's python3 and its packages,
+# no network), then pytest.
+R_LIB ?= $(BUILD)/r-lib
+R_CHECK ?= $(BUILD)/r-check
+VENV ?= $(BUILD)/venv
+PACKAGE_PYTHON ?= /usr/bin/python3
+BINDINGS_JOB = $(abspath $(BUILD)/bindings/JOB)
+BINDINGS_ENV = METCLUST_TEST_JOB=$(BINDINGS_JOB) METCLUST_TEST_MATRICES=$(abspath tests/bindings)
+
+R_MISSING = $(shell command -v Rscript >/dev/null || echo "R is not installed (apt-get install r-base-core r-cran-rcpp r-cran-testthat)"; \
+  command -v Rscript >/dev/null && ! Rscript -e 'library(Rcpp); library(testthat)' >/dev/null 2>&1 && \
+  echo "R has no Rcpp or testthat (apt-get install r-cran-rcpp r-cran-testthat)")
+PYTHON_MISSING = $(shell $(PACKAGE_PYTHON) -c 'import pybind11, setuptools, pytest, scipy, venv' >/dev/null 2>&1 || \
+  echo "$(PACKAGE_PYTHON) lacks pybind11, setuptools, pytest, scipy or venv (apt-get install pybind11-dev python3-pybind11 python3-setuptools python3-pytest python3-scipy python3-venv)")
+
+r:
+	@$(if $(R_MISSING),echo "R package: skipped: $(R_MISSING)",$(MAKE) r-package)
+
+python:
+	@$(if $(PYTHON_MISSING),echo "Python package: skipped: $(PYTHON_MISSING)",$(MAKE) python-package)
+
+# The packages' test job: three years of full names (one year of a single
+# location), imported and clustered by group average.
+bindings-job:
+	$(call build_programs,metclust and metclust-import for the packages' test job,metclust metclust-import)
+	@rm -rf $(BUILD)/bindings && mkdir -p $(BUILD)/bindings
+	@$(BUILD)/metclust-import --title "Bindings test job" --matrix 1988=tests/bindings/m1988.csv \
+	  --matrix 1989=tests/bindings/m1989.csv --matrix 1990=tests/bindings/m1990.csv $(BINDINGS_JOB) >/dev/null
+	@$(BUILD)/metclust --quiet --strategy 3 --output $(BUILD)/bindings $(BINDINGS_JOB)
+
+r-package: bindings-job
+	@mkdir -p $(R_LIB)
+	R CMD INSTALL --library=$(R_LIB) r
+	@# configure has copied the engine into r/src/engine: the tarball carries it.
+	rm -rf $(R_CHECK) && mkdir -p $(R_CHECK)
+	cd $(R_CHECK) && R CMD build $(abspath r)
+	cd $(R_CHECK) && $(BINDINGS_ENV) _R_CHECK_FORCE_SUGGESTS_=false \
+	  R CMD check --no-manual metclust_*.tar.gz
+	@! grep -E '^Status:.*(WARNING|ERROR)' $(R_CHECK)/metclust.Rcheck/00check.log
+
+python-package: bindings-job
+	$(PACKAGE_PYTHON) -m venv --system-site-packages $(VENV)
+	$(VENV)/bin/pip install --quiet --no-build-isolation --no-deps ./python
+	$(BINDINGS_ENV) $(VENV)/bin/python -m pytest -q -rs -p no:cacheprovider python/tests
 
 # Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS,
 # one after the other (see fuzz/run.sh); CI runs them for a short time.
@@ -101,6 +166,8 @@ fuzz:
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BUILD)-bench build-fuzz build-windows
+	rm -rf r/src/engine python/build python/metclust.egg-info
+	cd r && ./cleanup
 
 # Windows: every program cross-compiled with mingw-w64 and linked statically,
 # and tested under Wine in a Wine prefix of its own: the fixture jobs through

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 #include "import/job_files.hpp"
 #include "import/long_source.hpp"
 #include "import/matrix_source.hpp"
+#include "import/source_text.hpp"
 #include "import/trials_source.hpp"
 #include "records/located_error.hpp"
 #include "text/csv.hpp"
@@ -23,16 +25,22 @@
 namespace metclust::fuzz {
 
 // The CSV reader and the import sources. The first byte chooses the source
-// (square matrix, pairs, or trial results with one of the three measures),
-// the rest is the CSV file. Rules: the rows the reader gives, written again
-// by CsvWriter, read back the same; a source either refuses the file with a
-// records::LocatedError or makes a job whose .EMA file metclust-check finds
-// nothing wrong with, with every year read.
+// (square matrix, pairs, or trial results with one of the three measures)
+// and how the fields are separated (found from the header row, or given as
+// comma, semicolon or tab), the rest is the CSV file. Rules: the rows the
+// reader gives, written again by CsvWriter, read back the same; a source
+// either refuses the file with a records::LocatedError or makes a job whose
+// .EMA file metclust-check finds nothing wrong with, with every year read.
 inline std::string import_csv(std::span<const std::uint8_t> data) {
   if (data.empty()) return {};
   const std::string_view csv(reinterpret_cast<const char*>(data.data()) + 1, data.size() - 1);
+  const int kind = data[0] % 5;
+  constexpr std::optional<import::Separator> kSeparators[] = {
+      std::nullopt, import::Separator::Comma, import::Separator::Semicolon, import::Separator::Tab};
+  const std::optional<import::Separator> given = kSeparators[(data[0] / 5) % 4];
   try {
-    const std::vector<text::CsvRow> rows = text::read_csv(csv, "f.csv");
+    const char separator = static_cast<char>(given ? *given : import::separator_of(csv, "f.csv"));
+    const std::vector<text::CsvRow> rows = text::read_csv(csv, "f.csv", separator);
     text::CsvWriter writer;
     for (const text::CsvRow& row : rows) {
       for (const text::CsvField& field : row.fields) writer.text(field.text);
@@ -50,20 +58,21 @@ inline std::string import_csv(std::span<const std::uint8_t> data) {
   }
 
   try {
+    import::SourceText source(csv, "f.csv", given);
     std::vector<import::SourceYear> years;
     std::int64_t genotypes = 0;
-    switch (data[0] % 5) {
+    switch (kind) {
       case 0:
-        years.push_back(import::read_matrix_year(1995, csv, "f.csv"));
+        years.push_back(import::read_matrix_year(1995, source));
         break;
       case 1:
-        years = import::read_long(csv, "f.csv");
+        years = import::read_long(source, {});
         break;
       default: {
-        const import::Measure measure = data[0] % 5 == 2   ? import::Measure::Euclidean
-                                        : data[0] % 5 == 3 ? import::Measure::Centred
-                                                           : import::Measure::Correlation;
-        import::TrialYears trials = import::read_trials(csv, "f.csv", measure);
+        const import::Measure measure = kind == 2   ? import::Measure::Euclidean
+                                        : kind == 3 ? import::Measure::Centred
+                                                    : import::Measure::Correlation;
+        import::TrialYears trials = import::read_trials(source, measure, {});
         years = std::move(trials.years);
         genotypes = trials.genotypes;
       }

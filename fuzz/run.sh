@@ -32,7 +32,8 @@ for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   cp "$seeds/run_fuzz/seed-$n" "$seeds/check_fuzz/seed-$n"
 done
 # Import sources: one byte for the source (matrix, pairs, trials with each
-# measure), then the CSV.
+# measure: the byte % 5) and the separator (found from the header row, or
+# comma, semicolon or tab: the byte / 5 % 4), then the CSV.
 printf '\000,A,B,C\r\nA,0,1.5,2\r\nB,1.5,0,\r\nC,2,NA,0\r\n' > "$seeds/csv_fuzz/matrix"
 printf '\001year,location_a,location_b,proximity\n1995,A,B,1\n1995,"C, D",A,2.5\n1995,B,"C, D",3\n2004,A,B,0\n' \
   > "$seeds/csv_fuzz/pairs"
@@ -40,6 +41,12 @@ for m in 2 3 4; do
   printf "\\00${m}\xEF\xBB\xBFyear,location,genotype,value\n88,A,G1,5.2\n88,A,G2,4\n88,B,G1,3\n88,B,G2,NA\n88,B,G3,7\n88,C,G1,1e1\n88,C,G2,-2\n" \
     > "$seeds/csv_fuzz/trials-$m"
 done
+# Semicolons with decimal commas and the names breeders give the columns,
+# found from the header row; pairs between tabs, given.
+printf '\002"";"year";"site";"variety";"yield"\n"1";88;"A";"G1";5,2\n"2";88;"A";"G2";4\n"3";88;"B; C";"G1";3,25\n"4";88;"B; C";"G2";NA\n' \
+  > "$seeds/csv_fuzz/trials-semicolons"
+printf '\020season\tlocation_a\tlocation_b\tproximity\n1995\tA\tB\t1\n1995\t"C\tD"\tA\t2.5\n1995\tB\t"C\tD"\t3\n' \
+  > "$seeds/csv_fuzz/pairs-tabs"
 # Job results: K - 1, the length of the .PCL (two bytes), the .PCL and the
 # .CLS of each fixture job that has both.
 n=0

@@ -5,6 +5,7 @@
 #include "cluster/agglom.hpp"
 #include "cluster/dendro.hpp"
 #include "formats/ema.hpp"
+#include "formats/node_names.hpp"
 #include "records/free_form_reader.hpp"
 #include "records/record_writer.hpp"
 
@@ -51,6 +52,13 @@ void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunH
     // anything of it is stored.
     if (NL < 1 || NL > header.MAXL) {
       channels.fail(records::report::kLocationsOutOfRange, records::kEma, {IYEAR});
+    }
+    // The plot records number the year's 2NL - 1 nodes in three columns: a
+    // larger year is refused before anything of it is stored, so that no
+    // output holds a node it cannot name.
+    if (NL > formats::kMaxYearLocations) {
+      channels.fail(records::report::kYearBeyondPlotRecords, records::kEma,
+                    {IYEAR, NL, formats::kMaxYearLocations});
     }
     groups.retained_count(NL);
     groups.message(" Read elimination vector");

@@ -1,10 +1,16 @@
 #include "formats/node_names.hpp"
 
+#include "formats/job_results.hpp"
+
 namespace metclust::formats {
+
+// What the readers of finished jobs take is what a run writes.
+static_assert(kMaxPlotLocations == kMaxYearLocations);
+
 namespace {
 
 std::array<char, 3> three_digits(std::int32_t n, char lead) {
-  if (n < 0 || n > 999) return {'*', '*', '*'};
+  if (n < 0 || n > kLargestNodeNumber) return {'*', '*', '*'};
   const std::int32_t h = n / 100;
   const std::int32_t t = (n - 100 * h) / 10;
   const std::int32_t u = n % 10;

@@ -8,6 +8,13 @@
 
 namespace metclust::formats {
 
+// The largest node number the three columns of NUM3 show.
+inline constexpr std::int32_t kLargestNodeNumber = 999;
+// The most locations a year may have: the plot records number its NL
+// locations and NL - 1 groups, 2NL - 1 nodes, in those three columns. A run
+// refuses a larger year before any of its plot records is written.
+inline constexpr std::int32_t kMaxYearLocations = (kLargestNodeNumber + 1) / 2;
+
 // Node n right-aligned in 3 characters, leading zeros blank: 7 is "  7",
 // 105 is "105". A number outside 0..999 cannot be shown and is "***", as a
 // field too narrow for its number is.

@@ -52,6 +52,9 @@ std::string catalog_text(int number, std::span<const std::int64_t> values) {
       return text + (buildable ? "build with cmake -DMETCLUST_MAX_LOCATIONS=" + value(0) + " for more"
                                : "no build holds more than " + value(2));
     }
+    case kYearBeyondPlotRecords:
+      return "year " + year_text() + " gives NL " + value(1) + ", more locations than the " + value(2) +
+             " a year's plot records can number";
     default:
       throw std::logic_error("report number outside the catalogue");
   }

@@ -27,11 +27,13 @@ inline constexpr int kLocationsBelowOne = 90;    // the run header's MAXL below 
 inline constexpr int kLocationsOutOfRange = 91;  // a year's NL outside 1..MAXL
 inline constexpr int kNoPairBelowCeiling = 92;   // a fusion found no pair to join
 inline constexpr int kWorkSpaceTooSmall = 93;    // MAXL beyond the work arrays, from the command line
+inline constexpr int kYearBeyondPlotRecords = 94;  // a year's NL beyond what the plot records number
 
 // The report's text before ", unit N, file NAME". `values` are the numbers
 // the text names: the year of a year's refusal (91, 92); the run header's
 // MAXL, the locations this build holds and the most any build can hold for
-// 93. A number outside the catalogue is a logic error.
+// 93; the year, its NL and the most locations a year may have for 94. A
+// number outside the catalogue is a logic error.
 std::string catalog_text(int number, std::span<const std::int64_t> values = {});
 
 // Whether the report line names the channel and the file (all but 41).

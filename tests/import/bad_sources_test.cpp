@@ -87,6 +87,45 @@ const Case kCases[] = {
      ":3:1: year 95 cannot be shown without asterisks: the sequence line shows the first and last year in "
      "three columns, so a job's years must all lie within -99 to 999, or all within 1801 to 2899 (shown as "
      "year - 1900)"},
+    // How fields are separated and numbers written.
+    {"a header row that cannot tell the separator", kMatrix, ";Moree, North;Wagga, South\n",
+     ":1:1: cannot tell how the fields are separated: the header row holds 2 commas and 2 semicolons "
+     "outside quotes; say which with --separator comma, semicolon or tab"},
+    {"two decimal marks in one file", kTrials, "year;location;genotype;value\n1995;A;G1;5,5\n1995;B;G1;6.5\n",
+     ":3:11: expected a number, an empty field or NA written with a decimal comma as on line 2, column 11 (a "
+     "file writes its numbers with one decimal mark), found \"6.5\""},
+    {"a grouping of thousands", kLong, "year;location_a;location_b;proximity\n1995;A;B;1.234,5\n",
+     ":2:10: expected a proximity without a grouping of thousands, found \"1.234,5\""},
+    {"a decimal comma between tabs", kTrials, "year\tlocation\tgenotype\tvalue\n1995\tA\tG1\t5,5\n",
+     ":2:11: expected a number, an empty field or NA written with a decimal point, found \"5,5\" (a decimal "
+     "comma is read where semicolons separate the fields)"},
+    {"an unquoted semicolon", kLong, "year;location_a;location_b;proximity\n1995;A;B;C;1\n",
+     ":2:1: expected 4 fields as in the header row, found 5 (a field that holds a semicolon must be quoted)"},
+    {"text after a closing quote", kLong, "year;location_a;location_b;proximity\n1995;\"A\" x;B;1\n",
+     ":2:9: expected a semicolon or the end of the line after a closing quote"},
+    {"a separator given that the file does not use", {"--separator", "tab", "--long", "FILE"},
+     "year,location_a,location_b,proximity\n1995,A,B,1\n",
+     ":1:1: expected the header row year,location_a,location_b,proximity: no column year (or season), no column "
+     "location_a, no column location_b, no column proximity; give the name this file uses with --year-column NAME"},
+    // Columns.
+    {"two columns missing, named in one message", kTrials, "year,place,variety,amount\n1995,A,G1,5\n",
+     ":1:1: expected the header row year,location,genotype,value: no column location (or site, environment, env, "
+     "loc, trial), no column value (or yield, response, resp); give the name this file uses with "
+     "--location-column NAME, --value-column NAME"},
+    {"a header row in another language", kTrials, "Jahr;Ort;Sorte;Ertrag\n1995;A;G1;5\n",
+     ":1:1: expected the header row year,location,genotype,value: no column year (or season), no column location "
+     "(or site, environment, env, loc, trial), no column genotype (or variety, gen, geno, entry, cultivar, hybrid, "
+     "line), no column value (or yield, response, resp); give the name this file uses with --year-column NAME, "
+     "--location-column NAME, --genotype-column NAME, --value-column NAME"},
+    {"a column given that the header row lacks", {"--location-column", "Ort", "--trials", "FILE", "--measure", "euclidean"},
+     kCells + "1995,A,G1,5\n",
+     ":1:1: expected the header row year,location,genotype,value: no column \"Ort\" (given with --location-column)"},
+    {"two columns that could each be the location", kTrials, "year,site,trial,variety,yield\n",
+     ":1:11: columns \"site\" and \"trial\" could each be the location; say which with --location-column NAME"},
+    {"a column taken twice", {"--genotype-column", "site", "--trials", "FILE", "--measure", "euclidean"},
+     "year,site,variety,yield\n", ":1:6: column \"site\" is taken for both the location and the genotype"},
+    {"a column named twice under another name", kTrials, "year,Site,genotype,value,site\n",
+     ":1:26: column \"site\" is named twice in the header row"},
     // Trial results.
     {"a value that is no number", kTrials, kCells + "1995,A,G1,5.2\n1995,B,G1,x\n",
      ":3:11: expected a number, an empty field or NA, found \"x\""},
@@ -128,27 +167,78 @@ TEST(BadSources, OneLocatedLineAndNothingWritten) {
   }
 }
 
-// A job of one location more than the work space holds, though each year
-// fits: refused where the location too many is first named.
-TEST(BadSources, MoreLocationsThanTheWorkSpaceHolds) {
+// Three years of 300 locations, 700 locations in all, in a build that holds
+// fewer: every year fits, the job does not, as MAXL is its number of
+// locations. Refused where the first location too many is named, with the
+// job's number and the build that would take it.
+TEST(BadSources, AJobIsJudgedByItsWholeNumberOfLocations) {
   const std::int64_t held = formats::kLocationsHeld;
-  if (held >= 20000) GTEST_SKIP() << "a build for " << held << " locations";
+  if (held >= 700) GTEST_SKIP() << "a build for " << held << " locations";
   testing::ScratchFolder folder;
   std::string csv = "year,location,genotype,value\n";
-  for (std::int64_t k = 1; k <= held + 1; ++k) {
-    csv += (k <= held / 2 ? "1995,L" : "1996,L") + std::to_string(k) + ",G1," + std::to_string(k) + "\n";
+  std::int64_t line = 1;
+  std::int64_t beyond_line = 0;  // where location held + 1 is first named
+  for (int year = 0; year < 3; ++year) {
+    for (int k = 1; k <= 300; ++k) {
+      const int location = 200 * year + k;
+      csv += std::to_string(2001 + year) + ",L" + std::to_string(location) + ",G1," + std::to_string(k) + "\n";
+      ++line;
+      if (location == held + 1 && beyond_line == 0) beyond_line = line;
+    }
   }
   folder.put("t.csv", csv);
   std::ostringstream out, err;
   const std::vector<std::string> arguments = {"--trials", folder.file("t.csv"), "--measure", "euclidean",
                                               folder.file("JOB")};
   EXPECT_EQ(run_import(arguments, out, err), 1);
-  const std::string more = std::to_string(held + 1);
-  EXPECT_EQ(err.str(), "metclust-import: " + folder.file("t.csv") + ":" + std::to_string(held + 2) + ":6: location " + more +
-                           " of the job: this build of metclust holds at most " + std::to_string(held) +
-                           " locations (MAXL); build metclust for more with cmake -DMETCLUST_MAX_LOCATIONS=N, "
-                           "N at least the job's number of locations\n");
+  EXPECT_EQ(err.str(), "metclust-import: " + folder.file("t.csv") + ":" + std::to_string(beyond_line) +
+                           ":6: the job has 700 locations over its years (location " + std::to_string(held + 1) +
+                           " is first named here), but this build of metclust holds at most " +
+                           std::to_string(held) +
+                           ": MAXL, the length of every year's elimination vector, is the job's number of "
+                           "locations, not that of its largest year; build metclust for 700 with cmake "
+                           "-DMETCLUST_MAX_LOCATIONS=700 (make install MAX_LOCATIONS=700)\n");
   EXPECT_FALSE(folder.exists("JOB.EMA"));
+}
+
+// A year of 501 locations numbers dendrogram nodes beyond the three columns
+// of the plot records: refused in every build, from every source, where
+// location 501 is first named.
+TEST(BadSources, AYearOfMoreLocationsThanItsPlotRecordsNumber) {
+  testing::ScratchFolder folder;
+  std::string trials = "year,location,genotype,value\n";
+  std::string pairs = "year,location_a,location_b,proximity\n";
+  std::string matrix;
+  for (int k = 1; k <= 501; ++k) {
+    trials += "1995,L" + std::to_string(k) + ",G1,1\n";
+    if (k > 1) pairs += "1995,L" + std::to_string(k - 1) + ",L" + std::to_string(k) + ",1\n";
+    matrix += ",L" + std::to_string(k);
+  }
+  const std::string why =
+      "year 1995 has 501 locations (location 501 is first named here), but a year may have at most 500: the "
+      "plot records (.PCL) number a year's 2NL - 1 dendrogram nodes in three columns, so metclust refuses a "
+      "larger year in every build\n";
+  struct Case {
+    std::vector<std::string> source;
+    std::string csv;
+    std::string place;
+  };
+  const Case cases[] = {
+      {{"--trials", "FILE", "--measure", "euclidean"}, trials, ":502:6: "},
+      {{"--long", "FILE"}, pairs, ":501:11: "},
+      {{"--matrix", "1995=FILE"}, matrix + "\n", ":1:" + std::to_string(matrix.size() - 3) + ": "},
+  };
+  for (const Case& c : cases) {
+    folder.put("s.csv", c.csv);
+    std::vector<std::string> arguments;
+    for (const std::string& a : c.source) {
+      arguments.push_back(a == "FILE" ? folder.file("s.csv") : a == "1995=FILE" ? "1995=" + folder.file("s.csv") : a);
+    }
+    arguments.push_back(folder.file("JOB"));
+    std::ostringstream out, err;
+    EXPECT_EQ(run_import(arguments, out, err), 1) << c.source[0];
+    EXPECT_EQ(err.str(), "metclust-import: " + folder.file("s.csv") + c.place + why) << c.source[0];
+  }
 }
 
 }  // namespace

@@ -126,6 +126,13 @@ TEST(ImportCli, WrongCommandLines) {
        "the title must be one line of text, without control characters"},
       {{"--force=yes", "--long", "a.csv", "JOB"}, "option '--force' takes no value"},
       {{"--merge", "JOB"}, "unknown option '--merge'"},
+      {{"--separator", "semicolons", "--long", "a.csv", "JOB"},
+       "--separator takes comma, semicolon or tab, not 'semicolons'"},
+      {{"--location-column", "site", "--long", "a.csv", "JOB"}, "--location-column goes with --trials only"},
+      {{"--year-column", "Jahr", "--matrix", "1995=a.csv", "JOB"},
+       "--year-column goes with --long or --trials; --matrix gives each year as YEAR=FILE"},
+      {{"--value-column", " ", "--trials", "a.csv", "--measure", "euclidean", "JOB"},
+       "--value-column takes the name of a column"},
   };
   for (const Case& c : cases) {
     const Outcome r = import(c.arguments);

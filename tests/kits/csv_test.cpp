@@ -71,6 +71,34 @@ TEST(ReadCsv, Faults) {
   }
 }
 
+// Semicolons or tabs in place of commas: the other two are then data, and
+// a field holding the separator is quoted as a comma is.
+TEST(ReadCsv, OtherSeparators) {
+  struct Case {
+    char separator;
+    std::string bytes;
+    std::vector<std::vector<std::string>> expected;
+  };
+  const Case cases[] = {
+      {';', "year;yield\r\n1931;27,5\r\n", {{"year@1:1", "yield@1:6"}, {"1931@2:1", "27,5@2:6"}}},
+      {';', "\"Moree; North\";a,b\n;\n", {{"Moree; North@1:1", "a,b@1:16"}, {"@2:1", "@2:2"}}},
+      {'\t', "a\tb,c;d\n\"x\ty\"\t\n", {{"a@1:1", "b,c;d@1:3"}, {"x\ty@2:1", "@2:7"}}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(fields_of(read_csv(c.bytes, "f.csv", c.separator)), c.expected) << c.bytes;
+  }
+  for (const auto& [separator, message] :
+       {std::pair{';', "f.csv:1:4: expected a semicolon or the end of the line after a closing quote"},
+        std::pair{'\t', "f.csv:1:4: expected a tab or the end of the line after a closing quote"}}) {
+    try {
+      read_csv("\"a\",b\n", "f.csv", separator);
+      ADD_FAILURE() << "no fault for " << separator;
+    } catch (const records::LocatedError& error) {
+      EXPECT_EQ(error.message(), message);
+    }
+  }
+}
+
 TEST(CsvWriter, QuotesOnlyWhatMustBeAndReadsBack) {
   CsvWriter csv;
   csv.text("plain").text("a,b").text("say \"hi\"").text("two\nlines").end_row();

@@ -314,6 +314,55 @@ TEST(PlotProgram, SameScaleForEveryYear) {
   }
 }
 
+// A large year clustered by incremental sums of squares (Ward) has most of
+// its fusions low and a few far above: drawn on a square-root scale, which
+// spreads the low ones, with its value axis repeated every 40 rows so that
+// one stays in view; --linear draws the levels as they stand.
+TEST(PlotProgram, LargeYearsStayReadable) {
+  ScratchFolder folder;
+  const std::vector<YearInput> years = {scattered(1992, 120, 5)};
+  ASSERT_EQ(testing::run_job(folder.path(), "Ward trial", years, 8).status, 0);
+  const std::vector<double> levels = listed_levels(read_bytes(folder.path() / "JOB.CLS")).at(0);
+  ASSERT_EQ(suited_scale(levels), LevelScaleKind::SquareRoot) << "most fusions should lie low";
+  const double top = *std::max_element(levels.begin(), levels.end());
+
+  for (const bool linear : {false, true}) {
+    SCOPED_TRACE(linear ? "--linear" : "suited");
+    std::vector<std::string> arguments = {"JOB"};
+    if (linear) arguments.insert(arguments.begin(), "--linear");
+    const auto run = testing::run_program(testing::plot_program(), arguments, folder.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string svg = folder.take("JOB-1992.svg");
+    EXPECT_EQ(svg.find("square-root scale") != std::string::npos, !linear);
+    // Each fusion where its level falls on the scale: the leaves at 100 px,
+    // the highest fusion 640 px beyond them.
+    const std::vector<Bracket> drawn = brackets(svg);
+    ASSERT_EQ(drawn.size(), levels.size());
+    for (std::size_t s = 0; s < drawn.size(); ++s) {
+      const double share = linear ? levels[s] / top : std::sqrt(levels[s] / top);
+      EXPECT_NEAR(drawn[s][2].first, 100.0 + 640.0 * share, 0.01) << "fusion " << s + 1;
+    }
+    // 119 rows below the first: the axis above, twice between, and below.
+    std::vector<std::string> marks = ticks(svg);
+    ASSERT_FALSE(marks.empty());
+    EXPECT_NE(marks.front().find(":fusion level D(ij)"), std::string::npos);
+    marks.erase(marks.begin());  // the axis's name
+    EXPECT_EQ(testing::count(svg, "<g class=\"axis-labels repeated\">"), 2u);
+    ASSERT_EQ(marks.size() % 4, 0u);
+    const std::size_t per_axis = marks.size() / 4;
+    EXPECT_GE(per_axis, 5u);
+    for (std::size_t k = per_axis; k < marks.size(); ++k) EXPECT_EQ(marks[k], marks[k % per_axis]);
+    if (!linear) {
+      // Ticks evenly spread over the picture at 1, 2 and 5 times powers of ten.
+      EXPECT_EQ(marks.front(), "100.00:0");
+      for (std::size_t k = 1; k < per_axis; ++k) {
+        const std::string text = marks[k].substr(marks[k].find(':') + 1);
+        EXPECT_NE(std::string("125").find(text.front()), std::string::npos) << text;
+      }
+    }
+  }
+}
+
 struct PlotRun {
   int status;
   std::string out;
@@ -345,6 +394,7 @@ TEST(PlotCommandLine, HelpVersionAndWrongUse) {
       {{"--order", "--heights", "JOB"}, "--heights and --order ask for two different scales"},
       {{"--groups", "0", "JOB"}, "--groups takes a whole number of at least 1, not '0'"},
       {{"--same-scale=yes", "JOB"}, "option '--same-scale' takes no value"},
+      {{"--linear=yes", "JOB"}, "option '--linear' takes no value"},
       {{"--output=", "JOB"}, "empty output folder"},
   };
   for (const auto& [arguments, what] : wrong) {

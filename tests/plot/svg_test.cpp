@@ -143,6 +143,27 @@ TEST(YearPicture, NegativeLevelsKeepTheLeavesBelowEveryFusion) {
   EXPECT_EQ(testing::count(svg, "inversion\""), 0u);
 }
 
+// A square root only where more than half of the levels lie in the lowest
+// twentieth and none below 0.
+TEST(LevelScale, SuitedToWhereTheLevelsLie) {
+  struct Case {
+    std::vector<double> levels;
+    LevelScaleKind scale;
+  };
+  const Case cases[] = {
+      {{1.0, 2.0}, LevelScaleKind::Linear},
+      {{0.1, 0.2, 0.3, 10.0}, LevelScaleKind::SquareRoot},
+      {{0.1, 0.2, 0.6, 10.0}, LevelScaleKind::Linear},  // half of them is not more than half
+      {{0.0, 0.0, 0.0, 1.0}, LevelScaleKind::SquareRoot},
+      {{-0.1, 0.1, 0.2, 10.0}, LevelScaleKind::Linear},
+      {{0.0, 0.0}, LevelScaleKind::Linear},
+      {{}, LevelScaleKind::Linear},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(suited_scale(c.levels), c.scale) << ::testing::PrintToString(c.levels);
+  }
+}
+
 TEST(YearPicture, NamesAreEscaped) {
   YearPlot year = three_sites();
   year.listing[1].name = "A&<\xFF\x01";

@@ -9,7 +9,20 @@
 
 namespace metclust::text {
 
-std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file) {
+std::string_view separator_word(char separator) {
+  switch (separator) {
+    case ',':
+      return "comma";
+    case ';':
+      return "semicolon";
+    case '\t':
+      return "tab";
+  }
+  throw std::logic_error("a CSV separator other than a comma, a semicolon or a tab");
+}
+
+std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file, char separator) {
+  const std::string_view word = separator_word(separator);
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   std::vector<CsvRow> rows;
   std::size_t at = 0;
@@ -52,21 +65,22 @@ std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file) {
           field.text += c;
           ++at;
         }
-        const bool ends = at >= bytes.size() || bytes[at] == ',' || bytes[at] == '\n' ||
+        const bool ends = at >= bytes.size() || bytes[at] == separator || bytes[at] == '\n' ||
                           (bytes[at] == '\r' && (at + 1 >= bytes.size() || bytes[at + 1] == '\n'));
         if (!ends) {
           throw records::LocatedError(file, line, column_of(at),
-                                      "expected a comma or the end of the line after a closing quote");
+                                      "expected a " + std::string(word) +
+                                          " or the end of the line after a closing quote");
         }
       } else {
-        while (at < bytes.size() && bytes[at] != ',' && bytes[at] != '\n') {
+        while (at < bytes.size() && bytes[at] != separator && bytes[at] != '\n') {
           if (bytes[at] == '\r' && (at + 1 >= bytes.size() || bytes[at + 1] == '\n')) break;
           field.text += bytes[at];
           ++at;
         }
       }
       row.fields.push_back(std::move(field));
-      if (at < bytes.size() && bytes[at] == ',') {
+      if (at < bytes.size() && bytes[at] == separator) {
         ++at;
         continue;
       }

@@ -1,7 +1,8 @@
 // CSV as RFC 4180 writes it, and as people write it: fields separated by
-// commas, quoted with double quotes when they hold a comma, a quote or a
-// line end (a quote inside doubled), records ending in CR LF or LF, UTF-8
-// with or without a byte-order mark.
+// commas (or, as spreadsheets in much of Europe and R's write.csv2 write
+// them, semicolons, or tabs), quoted with double quotes when they hold the
+// separator, a quote or a line end (a quote inside doubled), records ending
+// in CR LF or LF, UTF-8 with or without a byte-order mark.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +23,14 @@ struct CsvRow {
   std::int64_t line = 0;
 };
 
-// All records of a CSV text. A record with no bytes at all (an empty line) is
-// left out. A quote that is never closed, or a byte other than a comma or a
-// line end after a closing quote, is a records::LocatedError naming `file`.
-std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file);
+// All records of a CSV text whose fields are separated by `separator` (',',
+// ';' or '\t'). A record with no bytes at all (an empty line) is left out. A
+// quote that is never closed, or a byte other than the separator or a line
+// end after a closing quote, is a records::LocatedError naming `file`.
+std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file, char separator = ',');
+
+// How a message names a separator: "comma", "semicolon", "tab".
+std::string_view separator_word(char separator);
 
 // Writes CSV records, each ending in CR LF. Numbers in their shortest exact
 // form; a text field is quoted only when it must be, and a row of one empty

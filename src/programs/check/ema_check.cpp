@@ -9,6 +9,7 @@
 #include "cluster/agglom.hpp"
 #include "formats/capacity.hpp"
 #include "formats/ema.hpp"
+#include "formats/node_names.hpp"
 #include "records/layout_fields.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
@@ -252,6 +253,16 @@ class Checker {
                      decimal(records::report::kLocationsOutOfRange) + " (" +
                      records::report::catalog_text(records::report::kLocationsOutOfRange, year_values(IYEAR)) + ")");
       end_all(records::report::kLocationsOutOfRange);
+      return false;
+    }
+    if (NL > formats::kMaxYearLocations) {
+      const std::int64_t values[] = {IYEAR, NL, formats::kMaxYearLocations};
+      out_.error(file_, count_line, 0,
+                 what + ": NL " + decimal(NL) + " is more than a year may have: the plot records (.PCL) number " +
+                     "the year's 2NL - 1 dendrogram nodes in three columns; metclust ends here with report " +
+                     decimal(records::report::kYearBeyondPlotRecords) + " (" +
+                     records::report::catalog_text(records::report::kYearBeyondPlotRecords, values) + ")");
+      end_all(records::report::kYearBeyondPlotRecords);
       return false;
     }
     if (!step(what + ": the elimination vector", [&] { reader_.read_elimination(ELIM); })) return false;

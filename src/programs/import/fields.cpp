@@ -17,6 +17,18 @@ bool same_letters(std::string_view text, std::string_view lower) {
          });
 }
 
+// The text with each comma as a point, and the grouping point of
+// "1.234,5" dropped.
+std::string pointed_number(std::string_view text) {
+  std::string out;
+  const bool grouped = text.find(',') != std::string_view::npos;
+  for (const char c : text) {
+    if (c == '.' && grouped) continue;
+    out += c == ',' ? '.' : c;
+  }
+  return out;
+}
+
 bool names_infinity_or_nan(std::string_view text) {
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
   return same_letters(text, "inf") || same_letters(text, "infinity") || same_letters(text, "nan");
@@ -24,27 +36,31 @@ bool names_infinity_or_nan(std::string_view text) {
 
 // Why a text that is not a plain number was refused, in words that say what
 // to write instead.
-std::string why_not_a_number(std::string_view text, std::string_view expected) {
-  std::string found = quoted(text);
-  if (text.empty()) return "expected " + std::string(expected) + ", found an empty field";
-  if (names_infinity_or_nan(text)) {
-    return "expected " + std::string(expected) + ", found " + found + ", which is not finite";
+std::string why_not_a_number(std::string_view text, std::string_view expected, Separator separator) {
+  const std::string head = "expected " + std::string(expected);
+  const std::string found = quoted(text);
+  if (text.empty()) return head + ", found an empty field";
+  const bool comma = text.find(',') != std::string_view::npos;
+  const bool point = text.find('.') != std::string_view::npos;
+  const bool decimal_comma = separator == Separator::Semicolon;
+  if (decimal_comma && comma && point && records::parse_real(pointed_number(text))) {
+    return head + " without a grouping of thousands, found " + found;
   }
+  // The number as the readers take it: a decimal comma as a point.
+  const std::string probe = decimal_comma && comma ? pointed_number(text) : std::string(text);
+  if (names_infinity_or_nan(probe)) return head + ", found " + found + ", which is not finite";
   double value = 0.0;
-  const char* first = text.data() + (text[0] == '+' ? 1 : 0);
-  const auto result = std::from_chars(first, text.data() + text.size(), value);
-  if (result.ec == std::errc::result_out_of_range && result.ptr == text.data() + text.size()) {
-    return "expected " + std::string(expected) + ", found " + found +
-           ", which lies beyond the range of 8-byte reals";
+  const char* first = probe.data() + (probe[0] == '+' ? 1 : 0);
+  const auto result = std::from_chars(first, probe.data() + probe.size(), value);
+  if (result.ec == std::errc::result_out_of_range && result.ptr == probe.data() + probe.size()) {
+    return head + ", found " + found + ", which lies beyond the range of 8-byte reals";
   }
-  if (text.find(',') != std::string_view::npos) {
-    std::string pointed(text);
-    std::replace(pointed.begin(), pointed.end(), ',', '.');
-    if (records::parse_real(pointed)) {
-      return "expected " + std::string(expected) + " written with a decimal point, found " + found;
-    }
+  if (!decimal_comma && comma && records::parse_real(pointed_number(text))) {
+    return head + " written with a decimal point, found " + found +
+           (separator == Separator::Tab ? " (a decimal comma is read where semicolons separate the fields)"
+                                        : "");
   }
-  return "expected " + std::string(expected) + ", found " + found;
+  return head + ", found " + found;
 }
 
 }  // namespace
@@ -97,10 +113,11 @@ std::string location_field(const std::string& file, const text::CsvField& field)
   return std::string(text);
 }
 
-double proximity_value(const std::string& file, const text::CsvField& field) {
+double proximity_value(SourceText& source, const text::CsvField& field) {
+  const std::string& file = source.file();
   const std::string_view text = trimmed(field.text);
-  const std::optional<double> value = records::parse_real(text);
-  if (!value) fail_at(file, field, why_not_a_number(text, "a proximity"));
+  const std::optional<double> value = source.number(field, text, "a proximity");
+  if (!value) fail_at(file, field, why_not_a_number(text, "a proximity", source.separator()));
   if (*value < 0.0) {
     fail_at(file, field, "expected a proximity of at least 0, found " + quoted(text));
   }
@@ -114,16 +131,17 @@ double proximity_value(const std::string& file, const text::CsvField& field) {
   return *value == 0.0 ? 0.0 : *value;  // no -0
 }
 
-std::optional<double> optional_proximity(const std::string& file, const text::CsvField& field) {
+std::optional<double> optional_proximity(SourceText& source, const text::CsvField& field) {
   if (is_missing(field.text)) return std::nullopt;
-  return proximity_value(file, field);
+  return proximity_value(source, field);
 }
 
-std::optional<double> trial_value(const std::string& file, const text::CsvField& field) {
+std::optional<double> trial_value(SourceText& source, const text::CsvField& field) {
   if (is_missing(field.text)) return std::nullopt;
   const std::string_view text = trimmed(field.text);
-  const std::optional<double> value = records::parse_real(text);
-  if (!value) fail_at(file, field, why_not_a_number(text, "a number, an empty field or NA"));
+  constexpr std::string_view kExpected = "a number, an empty field or NA";
+  const std::optional<double> value = source.number(field, text, kExpected);
+  if (!value) fail_at(source.file(), field, why_not_a_number(text, kExpected, source.separator()));
   return *value;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "import/source_text.hpp"
 #include "import/source_year.hpp"
 #include "text/csv.hpp"
 
@@ -36,12 +37,13 @@ std::string location_field(const std::string& file, const text::CsvField& field)
 // pairs.
 inline constexpr double kLargestProximity = 1e20;
 
-// A proximity: a finite number from 0 up to kLargestProximity.
-double proximity_value(const std::string& file, const text::CsvField& field);
+// A proximity of the source file: a finite number from 0 up to
+// kLargestProximity, with the file's decimal mark.
+double proximity_value(SourceText& source, const text::CsvField& field);
 // A proximity that may be missing (an empty field or NA); nullopt then.
-std::optional<double> optional_proximity(const std::string& file, const text::CsvField& field);
+std::optional<double> optional_proximity(SourceText& source, const text::CsvField& field);
 // A trial value: any finite number, or nullopt for an empty field or NA.
-std::optional<double> trial_value(const std::string& file, const text::CsvField& field);
+std::optional<double> trial_value(SourceText& source, const text::CsvField& field);
 
 // True for the texts that stand for a missing value: an empty field or NA.
 bool is_missing(std::string_view text);

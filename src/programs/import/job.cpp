@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "formats/capacity.hpp"
 #include "import/fields.hpp"
 #include "import/job_names.hpp"
 #include "import/location_limit.hpp"
@@ -39,21 +40,31 @@ ImportedJob assemble_job(std::vector<SourceYear> years, std::int64_t genotypes) 
                                 "more than 999999 genotypes do not fit the six columns of MAXG");
   }
 
+  // The master list, in the order the years, earliest first, first name
+  // the locations; the job is judged against the work space by its whole
+  // number, where the first location too many is named.
   ImportedJob job;
   std::unordered_map<std::string, std::size_t> master;
+  const std::string* beyond_file = nullptr;
+  Place beyond_place;
+  for (const SourceYear& source : years) {
+    check_year_locations(source);
+    for (const SourceLocation& location : source.locations) {
+      if (!master.try_emplace(location.name, job.locations.size()).second) continue;
+      job.locations.push_back(location.name);
+      if (static_cast<std::int64_t>(job.locations.size()) == formats::kLocationsHeld + 1) {
+        beyond_file = &source.file;
+        beyond_place = location.place;
+      }
+    }
+  }
+  if (beyond_file) {
+    check_job_locations(static_cast<std::int64_t>(job.locations.size()), *beyond_file, beyond_place);
+  }
   for (const SourceYear& source : years) {
     const std::size_t n = source.locations.size();
     std::vector<std::pair<std::size_t, std::size_t>> order;  // (master place, place in source)
-    for (std::size_t k = 0; k < n; ++k) {
-      const SourceLocation& location = source.locations[k];
-      const auto [it, added] = master.try_emplace(location.name, job.locations.size());
-      if (added) {
-        check_location_count(static_cast<std::int64_t>(job.locations.size()) + 1, source.file,
-                             location.place);
-        job.locations.push_back(location.name);
-      }
-      order.emplace_back(it->second, k);
-    }
+    for (std::size_t k = 0; k < n; ++k) order.emplace_back(master.at(source.locations[k].name), k);
     std::sort(order.begin(), order.end());
     JobYear year;
     year.year = source.year;

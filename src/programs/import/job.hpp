@@ -27,10 +27,11 @@ struct ImportedJob {
   formats::RunHeaderValues header;
 };
 
-// Sorts the years, builds the master list and the header. A job with more
-// locations than this build of metclust holds, years that cannot be written
-// without asterisks, or the same year twice, is refused at the place in the
-// source where the fault shows.
+// Sorts the years, builds the master list and the header. A year of more
+// locations than a year may have, a job with more locations than this build
+// of metclust holds, years that cannot be written without asterisks, or the
+// same year twice, is refused at the place in the source where the fault
+// shows.
 ImportedJob assemble_job(std::vector<SourceYear> years, std::int64_t genotypes);
 
 }  // namespace metclust::import

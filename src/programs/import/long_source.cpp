@@ -15,9 +15,6 @@
 namespace metclust::import {
 namespace {
 
-constexpr std::array<std::string_view, 4> kColumns = {"year", "location_a", "location_b",
-                                                      "proximity"};
-
 struct Pair {
   double value = 0.0;
   std::int64_t line = 0;  // 0 while the pair is not given
@@ -30,20 +27,21 @@ struct YearPairs {
   std::map<std::pair<std::size_t, std::size_t>, Pair> pairs;
 };
 
-std::size_t location_in(YearPairs& y, const std::string& name, const text::CsvField& field,
-                        const std::string& file) {
+std::size_t location_in(YearPairs& y, const std::string& name, const text::CsvField& field) {
   const auto [it, added] = y.index.try_emplace(name, y.year.locations.size());
-  if (added) {
-    check_location_count(static_cast<std::int64_t>(y.year.locations.size()) + 1, file, place_of(field));
-    y.year.locations.push_back({name, place_of(field)});
-  }
+  if (added) y.year.locations.push_back({name, place_of(field)});
   return it->second;
 }
 
 }  // namespace
 
-std::vector<SourceYear> read_long(std::string_view bytes, const std::string& file) {
-  const NamedColumns csv(bytes, file, kColumns);
+std::vector<SourceYear> read_long(SourceText& source, const ColumnNames& names) {
+  const std::string& file = source.file();
+  const NeededColumn columns[] = {year_column(names.year),
+                                  {"location_a", {}, "", std::nullopt},
+                                  {"location_b", {}, "", std::nullopt},
+                                  {"proximity", {}, "", std::nullopt}};
+  const NamedColumns csv(source, columns);
   std::vector<YearPairs> years;
   std::unordered_map<std::int64_t, std::size_t> year_index;
   for (std::size_t r = 0; r < csv.rows(); ++r) {
@@ -64,9 +62,9 @@ std::vector<SourceYear> read_long(std::string_view bytes, const std::string& fil
     if (a == b) {
       fail_at(file, b_field, "expected a location other than location_a, found " + quoted(b) + " again");
     }
-    const double value = proximity_value(file, csv.field(r, 3));
-    std::size_t i = location_in(y, a, a_field, file);
-    std::size_t j = location_in(y, b, b_field, file);
+    const double value = proximity_value(source, csv.field(r, 3));
+    std::size_t i = location_in(y, a, a_field);
+    std::size_t j = location_in(y, b, b_field);
     if (i > j) std::swap(i, j);
     Pair& pair = y.pairs[{i, j}];
     if (pair.line != 0) {
@@ -81,6 +79,9 @@ std::vector<SourceYear> read_long(std::string_view bytes, const std::string& fil
                                 "expected the rows of the pairs after the header row, found none");
   }
 
+  // Each year is judged by its whole number of locations before its matrix
+  // is made.
+  for (const YearPairs& y : years) check_year_locations(y.year);
   std::vector<SourceYear> out;
   for (YearPairs& y : years) {
     const std::size_t n = y.year.locations.size();

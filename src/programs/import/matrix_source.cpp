@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "formats/node_names.hpp"
 #include "import/fields.hpp"
 #include "import/location_limit.hpp"
 #include "records/located_error.hpp"
@@ -17,21 +18,23 @@ std::string number_text(std::size_t n) { return records::decimal(static_cast<std
 
 // A first row of numbers only, with one row fewer than a square matrix with
 // a header row would have: the header row was left out.
-bool header_row_left_out(const std::vector<text::CsvRow>& rows) {
+bool header_row_left_out(const SourceText& source) {
+  const std::vector<text::CsvRow>& rows = source.rows();
   const std::vector<text::CsvField>& first = rows.front().fields;
   if (first.size() < 2 || rows.size() + 1 != first.size()) return false;
   for (std::size_t k = 1; k < first.size(); ++k) {
-    if (is_missing(first[k].text) || !records::parse_real(trimmed(first[k].text))) return false;
+    if (is_missing(first[k].text) || !source.reads_as_number(trimmed(first[k].text))) return false;
   }
   return true;
 }
 
 }  // namespace
 
-SourceYear read_matrix_year(std::int64_t year, std::string_view bytes, const std::string& file) {
-  const std::vector<text::CsvRow> rows = text::read_csv(bytes, file);
+SourceYear read_matrix_year(std::int64_t year, SourceText& source) {
+  const std::string& file = source.file();
+  const std::vector<text::CsvRow>& rows = source.rows();
   if (rows.empty()) throw records::LocatedError(file, 0, 0, "year " + records::decimal(year) + " has no location: the file holds no row");
-  if (header_row_left_out(rows)) {
+  if (header_row_left_out(source)) {
     throw records::LocatedError(file, rows.front().line, 1,
                                 "expected a header row naming the locations, found a row of numbers");
   }
@@ -47,9 +50,12 @@ SourceYear read_matrix_year(std::int64_t year, std::string_view bytes, const std
                                     " has no location: expected the location names from the "
                                     "second field of the header row on");
   }
+  const std::int64_t most = formats::kMaxYearLocations;
+  check_year_locations(year, static_cast<std::int64_t>(n), file,
+                       static_cast<std::int64_t>(n) > most ? place_of(header.fields[static_cast<std::size_t>(most) + 1])
+                                                           : Place{});
   for (std::size_t k = 1; k <= n; ++k) {
     const text::CsvField& field = header.fields[k];
-    check_location_count(static_cast<std::int64_t>(k), file, place_of(field));
     std::string name = location_field(file, field);
     for (const SourceLocation& earlier : out.locations) {
       if (earlier.name == name) {
@@ -68,6 +74,7 @@ SourceYear read_matrix_year(std::int64_t year, std::string_view bytes, const std
     const text::CsvField* field = nullptr;
   };
   std::vector<std::vector<Cell>> cells(n, std::vector<Cell>(n));
+  const std::string separator(text::separator_word(static_cast<char>(source.separator())));
   for (std::size_t r = 0; r < n; ++r) {
     const std::string& name = out.locations[r].name;
     if (r + 1 >= rows.size()) {
@@ -82,7 +89,7 @@ SourceYear read_matrix_year(std::int64_t year, std::string_view bytes, const std
       throw records::LocatedError(file, row.line, 1,
                                   "expected " + number_text(n + 1) + " fields as in the header row, found " +
                                       number_text(row.fields.size()) +
-                                      (row.fields.size() > n + 1 ? " (a field that holds a comma must be quoted)" : ""));
+                                      (row.fields.size() > n + 1 ? " (a field that holds a " + separator + " must be quoted)" : ""));
     }
     const std::string_view given = trimmed(row.fields[0].text);
     if (given != name) {
@@ -94,12 +101,12 @@ SourceYear read_matrix_year(std::int64_t year, std::string_view bytes, const std
       const text::CsvField& field = row.fields[c + 1];
       if (c == r) {
         if (is_missing(field.text)) continue;
-        if (proximity_value(file, field) != 0.0) {
+        if (proximity_value(source, field) != 0.0) {
           fail_at(file, field, "expected 0 on the diagonal, found " + quoted(trimmed(field.text)));
         }
         continue;
       }
-      cells[r][c] = {optional_proximity(file, field), &field};
+      cells[r][c] = {optional_proximity(source, field), &field};
     }
   }
   if (rows.size() > n + 1) {

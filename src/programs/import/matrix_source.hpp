@@ -9,10 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "import/source_text.hpp"
 #include "import/source_year.hpp"
 
 namespace metclust::import {
 
-SourceYear read_matrix_year(std::int64_t year, std::string_view bytes, const std::string& file);
+SourceYear read_matrix_year(std::int64_t year, SourceText& source);
 
 }  // namespace metclust::import

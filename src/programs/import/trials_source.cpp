@@ -16,7 +16,12 @@
 namespace metclust::import {
 namespace {
 
-constexpr std::array<std::string_view, 4> kColumns = {"year", "location", "genotype", "value"};
+// The other names breeders give the columns, as long tables of trials are
+// written.
+constexpr std::array<std::string_view, 5> kLocationNames = {"site", "environment", "env", "loc", "trial"};
+constexpr std::array<std::string_view, 7> kGenotypeNames = {"variety", "gen",    "geno", "entry",
+                                                            "cultivar", "hybrid", "line"};
+constexpr std::array<std::string_view, 3> kValueNames = {"yield", "response", "resp"};
 
 struct Cell {
   std::size_t location = 0, genotype = 0;
@@ -55,8 +60,13 @@ std::string why(const PairFault& fault, const SourceYear& year) {
 
 }  // namespace
 
-TrialYears read_trials(std::string_view bytes, const std::string& file, Measure measure) {
-  const NamedColumns csv(bytes, file, kColumns);
+TrialYears read_trials(SourceText& source, Measure measure, const ColumnNames& names) {
+  const std::string& file = source.file();
+  const NeededColumn columns[] = {year_column(names.year),
+                                  {"location", kLocationNames, "--location-column", names.location},
+                                  {"genotype", kGenotypeNames, "--genotype-column", names.genotype},
+                                  {"value", kValueNames, "--value-column", names.value}};
+  const NamedColumns csv(source, columns);
   if (csv.rows() == 0) {
     throw records::LocatedError(file, csv.header_line() + 1, 1,
                                 "expected the rows of the trial results after the header row, found none");
@@ -80,12 +90,10 @@ TrialYears read_trials(std::string_view bytes, const std::string& file, Measure 
     std::string location = location_field(file, location_cell);
     const std::string_view genotype = trimmed(genotype_cell.text);
     if (genotype.empty()) fail_at(file, genotype_cell, "expected a genotype name, found an empty field");
-    const std::optional<double> value = trial_value(file, csv.field(r, 3));
+    const std::optional<double> value = trial_value(source, csv.field(r, 3));
 
     const auto [l, new_location] = y.locations.try_emplace(location, y.year.locations.size());
     if (new_location) {
-      check_location_count(static_cast<std::int64_t>(y.year.locations.size()) + 1, file,
-                           place_of(location_cell));
       y.year.locations.push_back({std::move(location), place_of(location_cell)});
       y.has_value.push_back(false);
     }
@@ -103,6 +111,9 @@ TrialYears read_trials(std::string_view bytes, const std::string& file, Measure 
     y.cells.push_back({l->second, g->second, value ? *value : std::numeric_limits<double>::quiet_NaN()});
   }
 
+  // Each year is judged by its whole number of locations before its table
+  // is made.
+  for (const YearCells& y : years) check_year_locations(y.year);
   TrialYears out;
   out.genotypes = static_cast<std::int64_t>(all_genotypes.size());
   for (YearCells& y : years) {

@@ -51,6 +51,9 @@ constexpr std::string_view kHelp =
     "                    JOB.CLS is missing\n"
     "      --same-scale  draw every year on one scale, so that years can be\n"
     "                    compared by eye\n"
+    "      --linear      draw the fusion levels on a linear scale also where most\n"
+    "                    of them lie low (in the lowest twentieth), which are\n"
+    "                    otherwise drawn on a square-root scale that spreads them\n"
     "  -h, --help        show this help and exit\n"
     "  -V, --version     show the version and exit\n"
     "\n"
@@ -63,6 +66,7 @@ struct Settings {
   bool heights = false;
   bool order = false;
   bool same_scale = false;
+  bool linear = false;
   std::int64_t groups = 0;
 };
 
@@ -87,6 +91,9 @@ Settings parse_arguments(std::span<const std::string> arguments) {
     } else if (*option == "--same-scale") {
       walker.no_value();
       settings.same_scale = true;
+    } else if (*option == "--linear") {
+      walker.no_value();
+      settings.linear = true;
     } else {
       throw cli::UsageError("unknown option '" + *option + "'");
     }
@@ -110,12 +117,16 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   options.heights = job.cluster.has_value() && !settings.order;
   options.groups = settings.groups;
   if (job.cluster) options.strategy = job.cluster->strategy;
+  if (settings.linear) options.scale = LevelScaleKind::Linear;
   if (settings.same_scale) {
+    std::vector<double> levels;  // of every year, for the one scale they share
     for (const YearPlot& year : job.years) {
       if (const std::optional<ValueSpan> span = year_span(year, options.heights)) {
         options.span = options.span ? merged(*options.span, *span) : *span;
       }
+      levels.insert(levels.end(), year.levels.begin(), year.levels.end());
     }
+    if (!settings.linear) options.scale = suited_scale(levels);
   }
 
   const cli::OutputPlace place = cli::output_place(settings.job, settings.output);

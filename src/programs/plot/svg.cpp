@@ -38,22 +38,31 @@ constexpr double kHeadingBottom = 52.0;
 
 std::string px(double value) { return fixed_text(value, 2); }
 
-// Maps values of [lo, hi] onto the tree's width. Halves are taken before the
-// difference so that no finite pair of values overflows.
+// A tall year repeats its value axis every 40 rows, so that one stays in
+// view wherever the picture is scrolled.
+constexpr double kAxisRepeat = 40 * kRowPitch;
+
+// Maps values of [lo, hi] onto the tree's width, linearly or by the square
+// root of their distance from lo. Halves are taken before the difference so
+// that no finite pair of values overflows.
 class LevelScale {
  public:
-  LevelScale(double lo, double hi) : lo_(lo), hi_(hi) {
+  LevelScale(double lo, double hi, bool root) : lo_(lo), hi_(hi), root_(root) {
     if (!(hi_ > lo_)) lo_ = hi_ - std::max(1.0, std::abs(hi_) * 1e-3);
   }
   double lo() const { return lo_; }
   double hi() const { return hi_; }
+  bool root() const { return root_; }
   double at(double value) const {
-    return kTreeLeft + (value / 2 - lo_ / 2) / (hi_ / 2 - lo_ / 2) * kTreeWidth;
+    double share = (value / 2 - lo_ / 2) / (hi_ / 2 - lo_ / 2);
+    if (root_) share = std::sqrt(std::max(share, 0.0));
+    return kTreeLeft + share * kTreeWidth;
   }
 
  private:
   double lo_;
   double hi_;
+  bool root_;
 };
 
 struct Tick {
@@ -61,15 +70,39 @@ struct Tick {
   std::string text;
 };
 
-// About six ticks at 1, 2 or 5 times a power of ten.
+// The value nearest to v (> 0) of 1, 2, 5 or 10 times a power of ten.
+double rounded_to_one_two_five(double v) {
+  const double unit = std::pow(10.0, std::floor(std::log10(v)));
+  double best = unit;
+  for (const double multiple : {2.0, 5.0, 10.0}) {
+    if (std::abs(std::log(multiple * unit / v)) < std::abs(std::log(best / v))) best = multiple * unit;
+  }
+  return best;
+}
+
+// About six ticks at 1, 2 or 5 times a power of ten: evenly spaced in value
+// on a linear scale; on a square-root scale, near eight places evenly spaced
+// on the picture, those that stay apart.
 std::vector<Tick> ticks(const LevelScale& scale) {
   const double lo = scale.lo();
   const double hi = scale.hi();
+  std::vector<Tick> out;
+  if (scale.root()) {
+    out.push_back({lo, shortest_text(lo)});
+    for (int k = 1; k <= 8; ++k) {
+      const double share = static_cast<double>(k) / 8;
+      const double step = (hi / 2 - lo / 2) * 2 * share * share;
+      if (!(step > 0) || !std::isfinite(step)) break;
+      const double value = lo + rounded_to_one_two_five(step);
+      if (value > hi + (hi / 2 - lo / 2) * 2e-9 || value <= out.back().value) continue;
+      out.push_back({value, shortest_text(value)});
+    }
+    return out;
+  }
   const double raw = (hi / 2 - lo / 2) / 3;
   const double exponent = std::floor(std::log10(raw));
   const double unit = std::pow(10.0, exponent);
   const double fraction = raw / unit;
-  std::vector<Tick> out;
   const auto add = [&](double value, bool scientific, int precision) {
     if (scientific) {
       char digits[64];
@@ -139,7 +172,7 @@ std::string heading(const YearPlot& year) {
   return text;
 }
 
-std::string subheading(const YearPlot& year, const PictureOptions& options, bool heights) {
+std::string subheading(const YearPlot& year, const PictureOptions& options, bool heights, bool root) {
   if (year.locations < 2) {
     return decimal(year.locations) + (year.locations == 1 ? " location" : " locations") +
            ": nothing to cluster, and the plot data of such a year names no location";
@@ -148,6 +181,7 @@ std::string subheading(const YearPlot& year, const PictureOptions& options, bool
   if (options.strategy != 0) text += cat({" \xC2\xB7 ", formats::strategy_name(options.strategy)});
   text += heights ? " \xC2\xB7 fusions at their fusion levels D(ij)"
                   : " \xC2\xB7 fusions in the order they were made";
+  if (root) text += " on a square-root scale";
   if (options.groups > 0)
     text += cat({" \xC2\xB7 cut into ", decimal(options.groups), " groups"});
   if (options.span) text += " \xC2\xB7 one scale for all years";
@@ -165,6 +199,8 @@ constexpr std::string_view kStyle =
     ".axis{stroke:#777;stroke-width:1}"
     ".grid{stroke:#e4e4e4;stroke-width:1}"
     ".tick{font-size:11px;fill:#555}"
+    ".axis-labels.repeated .tick{paint-order:stroke;stroke:#fff;stroke-width:3px}"
+    ".axis-labels.repeated .axis{stroke-opacity:0.4}"
     ".bracket.above{stroke:#999999}"
     ".cut{stroke:#333;stroke-width:1.5;stroke-dasharray:2 3}"
     ".cut-label{font-size:11px;fill:#333}"
@@ -207,6 +243,17 @@ std::string group_class(std::int64_t group) {
 }
 
 }  // namespace
+
+LevelScaleKind suited_scale(std::span<const double> levels) {
+  if (levels.empty()) return LevelScaleKind::Linear;
+  std::vector<double> sorted(levels.begin(), levels.end());
+  std::sort(sorted.begin(), sorted.end());
+  const double top = sorted.back();
+  // More than half of them: the middle one, or the upper of the middle two.
+  const double middle = sorted[sorted.size() / 2];
+  const bool crowded = sorted.front() >= 0 && top > 0 && std::isfinite(top) && middle < top / 20;
+  return crowded ? LevelScaleKind::SquareRoot : LevelScaleKind::Linear;
+}
 
 GroupStyle group_style(std::int64_t group) {
   const std::int64_t k = group > 0 ? group - 1 : 0;
@@ -283,7 +330,12 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
     }
   }
   if (year.fusions.empty()) top_x = bottom_x = 0.0;
-  const LevelScale scale(span.lo, span.hi);
+  const LevelScaleKind kind = options.scale == LevelScaleKind::Suited
+                                  ? suited_scale(heights ? std::span<const double>(year.levels)
+                                                         : std::span<const double>())
+                                  : options.scale;
+  const bool root = heights && kind == LevelScaleKind::SquareRoot && span.lo >= 0;
+  const LevelScale scale(span.lo, span.hi, root);
   const bool axis_shown = heights || options.span.has_value();
   const double rows_top = axis_shown ? kHeadingBottom + 38.0 : kHeadingBottom + 12.0;
   const auto row = [&](double x) { return rows_top + (x - top_x) * kRowPitch; };
@@ -364,11 +416,11 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   svg += cat({"<text class=\"heading\" x=\"", px(kLeft), "\" y=\"24\">", escaped(heading(year)),
               "</text>\n"});
   svg += cat({"<text class=\"subheading\" x=\"", px(kLeft), "\" y=\"42\">",
-              escaped(subheading(year, options, heights)), "</text>\n"});
+              escaped(subheading(year, options, heights, root)), "</text>\n"});
 
   if (axis_shown && !year.fusions.empty()) {
-    const auto axis = [&](double y, double text_y) {
-      svg += "<g class=\"axis-labels\">";
+    const auto axis = [&](double y, double text_y, bool repeated = false) {
+      svg += repeated ? "<g class=\"axis-labels repeated\">" : "<g class=\"axis-labels\">";
       svg += cat({"<line class=\"axis\" x1=\"", px(scale.at(scale.lo())), "\" y1=\"", px(y),
                   "\" x2=\"", px(scale.at(scale.hi())), "\" y2=\"", px(y), "\"/>"});
       for (const Tick& tick : ticks(scale)) {
@@ -388,8 +440,16 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
     svg += "</g>\n";
     svg += cat({"<text class=\"tick\" x=\"", px(kTreeLeft + kTreeWidth), "\" y=\"",
                 px(kHeadingBottom + 8), "\" text-anchor=\"end\">",
-                heights ? "fusion level D(ij)" : "fusion number + 1", "</text>\n"});
+                heights ? (root ? "fusion level D(ij), square-root scale" : "fusion level D(ij)")
+                        : "fusion number + 1",
+                "</text>\n"});
     axis(rows_top - 10, rows_top - 16);
+    // Between two rows, every 40 rows down a tall year, but not close above
+    // the axis below the rows.
+    for (double y = rows_top + kAxisRepeat - kRowPitch / 2; y < rows_bottom - kAxisRepeat / 2;
+         y += kAxisRepeat) {
+      axis(y, y + 4, true);
+    }
     axis(rows_bottom + 10, rows_bottom + 24);
   }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "formats/job_results.hpp"
@@ -32,6 +33,16 @@ std::optional<ValueSpan> year_span(const YearPlot& year, bool heights);
 // The span that holds both.
 ValueSpan merged(const ValueSpan& a, const ValueSpan& b);
 
+// How fusion levels are laid across the picture: as each picture's levels
+// suit (suited_scale), or on a scale given for all.
+enum class LevelScaleKind { Suited, Linear, SquareRoot };
+
+// The scale that suits a year's fusion levels: the square root when every
+// level is 0 or more and more than half of them lie in the lowest twentieth
+// of the highest, where a linear scale would press them into a comb against
+// the names (as Ward's levels of a large year often are); linear otherwise.
+LevelScaleKind suited_scale(std::span<const double> levels);
+
 struct PictureOptions {
   // Fusions at their fusion levels D(ij), with a value axis, in place of
   // their fusion order. Needs the year's levels.
@@ -44,6 +55,10 @@ struct PictureOptions {
   // One span for every year, so that years can be compared by eye; nullopt
   // for each year its own.
   std::optional<ValueSpan> span;
+  // The scale of the fusion levels (with `heights` only; the fusion order is
+  // always drawn evenly). A square root is drawn only where no level of the
+  // span lies below 0.
+  LevelScaleKind scale = LevelScaleKind::Suited;
 };
 
 // The <svg> element alone, for a page that holds it inline. The locations

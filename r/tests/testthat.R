@@ -1,0 +1,4 @@
+library(testthat)
+library(metclust)
+
+test_check("metclust")
