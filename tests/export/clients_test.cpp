@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,8 +88,12 @@ std::vector<Job> jobs() {
           {"sum_of_squares", 8, "ward.D", "", years}};
 }
 
-// Writes each year's matrix as the job read it (six decimals), full and
-// square, for hclust and linkage to cluster again.
+// The jobs' proximities have 10 decimals (up to 12 significant digits),
+// more than the 8 of the .CLS file, so only the engine's levels are R's.
+constexpr int kDecimals = 10;
+
+// Writes each year's matrix as the job read it, full and square, for
+// hclust and linkage to cluster again.
 void write_matrices(const fs::path& folder, const Job& job, const std::vector<std::string>& stems) {
   for (std::size_t y = 0; y < job.years.size(); ++y) {
     const support::YearInput& year = job.years[y];
@@ -97,7 +102,8 @@ void write_matrices(const fs::path& folder, const Job& job, const std::vector<st
     for (std::size_t i = 0; i < n; ++i) {
       for (std::size_t j = 0; j < n; ++j) {
         if (j > 0) csv += ",";
-        csv += i == j ? "0" : support::fixed(year.proximity(std::min(i, j), std::max(i, j)), 6);
+        csv += i == j ? "0"
+                      : support::fixed(year.proximity(std::min(i, j), std::max(i, j)), kDecimals);
       }
       csv += "\n";
     }
@@ -154,6 +160,17 @@ std::string r_script(const Job& job, const std::vector<std::string>& stems, cons
          "    ref <- hclust(as.dist(D), method = method)\n"
          "    check(identical(hc$merge, ref$merge), \"merge of hclust\")\n"
          "    check(identical(hc$order, ref$order), \"order of hclust\")\n"
+         "    check(all(m$tie == 0), \"no ties\")\n"
+         "    # The engine's levels: nearest and furthest neighbour join at the\n"
+         "    # matrix's own values, R's doubles; the others to rounding.\n"
+         "    if (method %in% c(\"single\", \"complete\")) {\n"
+         "      check(identical(hc$height, ref$height), \"heights of hclust\")\n"
+         "      check(identical(unname(cutree(ref, h = " + h + ")), h_rows$group[h_rows$year == year]),\n"
+         "            \"cutree h of hclust\")\n"
+         "    } else {\n"
+         "      check(max(abs(hc$height - ref$height)) <= 1e-13 * max(abs(ref$height)),\n"
+         "            \"heights of hclust to rounding\")\n"
+         "    }\n"
          "    check(max(abs(as.matrix(cophenetic(ref)) - co)) <= 1e-6 * max(1, abs(co)),\n"
          "          \"cophenetic of hclust\")\n"
          "    check(identical(unname(cutree(ref, k = 4)), unname(groups)), \"cutree of hclust\")\n"
@@ -224,28 +241,40 @@ std::string python_script(const Job& job, const std::vector<std::string>& stems,
 // Runs every job through metclust and metclust-export (--groups 4 into k/,
 // --height H into h/) and hands the folder of each, and H, to `client`. H
 // cuts through an inversion where the job has one, and the median and
-// centroid jobs must have one.
+// centroid jobs must have one; otherwise it is the level of the tenth
+// fusion of the first year as the merges file gives it, where a level to 8
+// digits would cut on the wrong side of R's level about half the time.
 template <class Client>
 void for_each_exported_job(const ScratchFolder& folder, Client client) {
   for (const Job& job : jobs()) {
     SCOPED_TRACE(job.folder);
     const fs::path at = folder.path() / job.folder;
     fs::create_directories(at);
-    ASSERT_EQ(support::run_job(at, "Trial " + job.folder, job.years, job.strategy).status, 0);
+    ASSERT_EQ(support::run_job(at, "Trial " + job.folder, job.years, job.strategy, kDecimals).status,
+              0);
     const std::optional<double> inversion = inversion_level(support::read_bytes(at / "JOB.CLS"));
     if (job.r_method == "median" || job.r_method == "centroid") {
       ASSERT_TRUE(inversion) << "the job should hold an inversion";
     }
-    // Shortest text of H, so that the clients read the same number.
-    char digits[32];
-    const std::string h(digits,
-                        std::to_chars(digits, digits + sizeof digits, inversion.value_or(1.5)).ptr);
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--groups", "4", "-o", "k", "JOB"},
-          std::vector<std::string>{"--height", h, "-o", "h", "JOB"}}) {
-      const auto run = support::run_program(support::export_program(), arguments, at);
-      ASSERT_EQ(run.status, 0) << run.err;
+    const auto by_groups =
+        support::run_program(support::export_program(), {"--groups", "4", "-o", "k", "JOB"}, at);
+    ASSERT_EQ(by_groups.status, 0) << by_groups.err;
+    EXPECT_EQ(by_groups.err.find("8 significant digits"), std::string::npos) << by_groups.err;
+    std::string h;
+    if (inversion) {
+      // Shortest text of H, so that the clients read the same number.
+      char digits[32];
+      h.assign(digits, std::to_chars(digits, digits + sizeof digits, *inversion).ptr);
+    } else {
+      const std::vector<std::string> rows = support::lines(support::read_bytes(at / "k" / "JOB-1992-merges.csv"));
+      ASSERT_GT(rows.size(), 10u);
+      const std::string& row = rows[10];
+      const std::size_t third = row.find(',', row.find(',') + 1) + 1;
+      h = row.substr(third, row.find(',', third) - third);
     }
+    const auto by_level =
+        support::run_program(support::export_program(), {"--height", h, "-o", "h", "JOB"}, at);
+    ASSERT_EQ(by_level.status, 0) << by_level.err;
     const std::vector<std::string> stems = {"JOB-1992", "JOB-1993", "JOB-1993-2"};
     write_matrices(at / "k", job, stems);
     client(job, at / "k", stems, h);
@@ -269,6 +298,73 @@ TEST(ExportClients, RReadsMergesAndNewick) {
     support::write_bytes(at / "check.R", r_script(job, stems, h));
     expect_clean(support::run_program("/bin/sh", {"-c", "Rscript check.R"}, at), "R");
   });
+}
+
+// Ties against R: years of whole-number proximities 1 to 3, where equal
+// minima are common, and the three locations all at 1. Wherever a year's
+// tie column is 0 throughout, R's hclust makes the same tree; on this data
+// many years have ties and some of them a tree R makes otherwise, each one
+// with a tie in it. Nearest and furthest neighbour, whose levels are the
+// matrix's own values in R too.
+TEST(ExportClients, RTreesDifferOnlyWhereTheTieColumnSaysSo) {
+  if (!works("Rscript -e 'invisible(0)'")) GTEST_SKIP() << "R is not installed";
+  ScratchFolder folder;
+  std::vector<support::YearInput> years;
+  years.push_back({1900, {"A", "B", "C"}, [](std::size_t, std::size_t) { return 1.0; }});
+  for (int y = 1; y <= 40; ++y) {
+    support::YearInput year;
+    year.year = 1900 + y;
+    for (int k = 0; k < 4 + y % 7; ++k) year.names.push_back("L" + std::to_string(k + 1));
+    year.proximity = [y](std::size_t i, std::size_t j) {
+      return static_cast<double>((i * 7 + j * 13 + static_cast<std::size_t>(y) * 5 + i * j) % 3 + 1);
+    };
+    years.push_back(year);
+  }
+  for (const auto& [strategy, method] :
+       std::vector<std::pair<int, std::string>>{{1, "single"}, {2, "complete"}}) {
+    SCOPED_TRACE(method);
+    const fs::path at = folder.path() / method;
+    fs::create_directories(at);
+    ASSERT_EQ(support::run_job(at, "Ties", years, strategy).status, 0);
+    const auto run = support::run_program(support::export_program(), {"JOB"}, at);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("metclust-export: note: JOB-1900: fusion 1 was chosen among pairs at "
+                           "equal proximities"),
+              std::string::npos)
+        << run.err;
+    Job job{method, strategy, method, "", years};
+    write_matrices(at, job, [&] {
+      std::vector<std::string> stems;
+      for (const auto& year : years) stems.push_back("JOB-" + std::to_string(year.year));
+      return stems;
+    }());
+    support::write_bytes(at / "ties.R",
+                         "fails <- 0; tied <- 0; differ <- 0\n"
+                         "check <- function(ok, what) if (!isTRUE(ok)) {\n"
+                         "  cat('FAIL', year, what, '\\n'); fails <<- fails + 1 }\n"
+                         "for (year in 1900:1940) {\n"
+                         "  stem <- paste0('JOB-', year)\n"
+                         "  m <- read.csv(paste0(stem, '-merges.csv'))\n"
+                         "  D <- as.matrix(read.csv(paste0(stem, '-matrix.csv'), header = FALSE))\n"
+                         "  ref <- hclust(as.dist(D), method = '" + method + "')\n"
+                         "  same <- identical(unname(as.matrix(m[, c('merge1', 'merge2')])), ref$merge)\n"
+                         "  check(is.integer(m$tie) && all(m$tie %in% 0:1), 'tie column')\n"
+                         "  if (any(m$tie == 1)) tied <- tied + 1\n"
+                         "  if (!same) differ <- differ + 1\n"
+                         "  check(same || any(m$tie == 1), 'another tree without a tie')\n"
+                         "  if (year == 1900) {\n"
+                         "    check(identical(m$tie, c(1L, 0L)), 'three at 1: ties')\n"
+                         "    check(identical(c(m$merge1[1], m$merge2[1]), c(-2L, -3L)), 'ours')\n"
+                         "    check(identical(ref$merge[1, ], c(-1L, -2L)), 'R')\n"
+                         "  }\n"
+                         "}\n"
+                         "check(tied >= 10 && differ >= 3 && tied > differ, 'enough of both')\n"
+                         "cat('tied', tied, 'differ', differ, 'failures', fails, '\\n')\n");
+    const auto r = support::run_program("/bin/sh", {"-c", "Rscript ties.R"}, at);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("failures 0"), std::string::npos) << r.out << r.err;
+    std::cout << method << ": " << r.out;
+  }
 }
 
 // Debian's scipy may sit beside another python3 that comes first on PATH.
