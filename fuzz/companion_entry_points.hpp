@@ -28,7 +28,8 @@ namespace metclust::fuzz {
 // (square matrix, pairs, or trial results with one of the three measures)
 // and how the fields are separated (found from the header row, or given as
 // comma, semicolon or tab), the rest is the CSV file. Rules: the rows the
-// reader gives, written again by CsvWriter, read back the same; a source
+// reader gives, written again by CsvWriter, read back the same once the
+// apostrophe before a formula is taken off (text::unguarded); a source
 // either refuses the file with a records::LocatedError or makes a job whose
 // .EMA file metclust-check finds nothing wrong with, with every year read.
 inline std::string import_csv(std::span<const std::uint8_t> data) {
@@ -51,7 +52,9 @@ inline std::string import_csv(std::span<const std::uint8_t> data) {
     for (std::size_t r = 0; r < rows.size(); ++r) {
       if (again[r].fields.size() != rows[r].fields.size()) return "CSV written again: a row changed length";
       for (std::size_t f = 0; f < rows[r].fields.size(); ++f) {
-        if (again[r].fields[f].text != rows[r].fields[f].text) return "CSV written again: a field changed";
+        if (text::unguarded(again[r].fields[f].text) != rows[r].fields[f].text) {
+          return "CSV written again: a field changed";
+        }
       }
     }
   } catch (const records::LocatedError&) {

@@ -13,6 +13,7 @@
 #include "records/number_text.hpp"
 #include "records/numeric_input.hpp"
 #include "records/record_reader.hpp"
+#include "records/shown_text.hpp"
 
 namespace metclust::formats {
 namespace {
@@ -67,7 +68,7 @@ std::int32_t node_number(const FileReader& file, const pcl::NodeNumber& text, st
   if (!value) {
     file.fail(file.line(), column,
               "expected " + item + " in columns " + decimal(column) + "-" + decimal(column + 2) +
-                  ", found \"" + std::string(view(text)) + "\"");
+                  ", found \"" + records::shown_text(view(text)) + "\"");
   }
   return *value;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "records/numeric_input.hpp"
+#include "records/shown_text.hpp"
 
 namespace metclust::records {
 namespace {
@@ -104,7 +105,7 @@ class Statement {
     std::string detail = "expected ";
     detail += expected;
     detail += ", found \"";
-    detail += found;
+    detail += shown_text(found);
     detail += '"';
     channels_.fail_at(number, unit_, static_cast<std::int64_t>(column_), detail);
   }

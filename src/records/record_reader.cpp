@@ -9,6 +9,7 @@
 
 #include "records/number_text.hpp"
 #include "records/numeric_input.hpp"
+#include "records/shown_text.hpp"
 
 namespace metclust::records {
 namespace {
@@ -61,7 +62,7 @@ class Statement {
             detail += "\" in column ";
             detail += decimal(static_cast<std::int64_t>(pointer_) + 1);
             detail += ", found \"";
-            detail += peek(item.text.size());
+            detail += shown_text(peek(item.text.size()));
             detail += '"';
             channels_.fail_at(report::kInputConversion, unit_,
                               static_cast<std::int64_t>(pointer_) + 1, detail);
@@ -168,7 +169,7 @@ class Statement {
     detail += '-';
     detail += decimal(static_cast<std::int64_t>(column) + item.width - 1);
     detail += ", found \"";
-    detail += found;
+    detail += shown_text(found);
     detail += '"';
     channels_.fail_at(report::kInputConversion, unit_, static_cast<std::int64_t>(column), detail);
   }

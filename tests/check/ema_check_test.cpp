@@ -111,6 +111,20 @@ std::vector<Case> cases() {
        {"JOB.EMA:10:1: error: the year record: expected a whole number in columns 1-6, found \"  19x1\"" +
         kEnds + "64 (input conversion error)"},
        all(64)},
+      // Bytes of the file that a terminal would act on are shown escaped.
+      {"a terminal's title sequence in the header", ema({{1, "3 \x1B]0;x\x07 0 90 91"}}),
+       {"JOB.EMA:1:3: error: the run header: expected a whole number, found \"\\x1B]0;x\\x07\"" + kEnds +
+        "59 (list-directed I/O syntax error)"},
+       all(59)},
+      {"a NUL in a value field",
+       ema({{9, "     3 C          0.10000000E+01  0.2000" + std::string(1, '\0') + "000E+01  0.00000000E+00"}}),
+       {"JOB.EMA:9:33: error: year 1990: matrix row 3: expected a number in columns 33-48, found "
+        "\"  0.2000\\x00000E+01\"" + kEnds + "64 (input conversion error)"},
+       all(64)},
+      {"a screen clear as a name, twice",
+       ema({{7, "     1 \x1B[2J     0.00000000E+00"}, {8, "     2 \x1B[2J     0.40000000E+01  0.00000000E+00"}}),
+       {"JOB.EMA:8:8: warning: year 1990: the name \"\\x1B[2J    \" stands twice among the year's locations"},
+       all(0)},
       {"NL beyond MAXL", ema({{11, "4"}}),
        {"JOB.EMA:11: error: year 1991: NL 4 lies outside 1 to MAXL (3); metclust ends here with report "
         "91 (year 1991 gives NL outside 1 to MAXL)"},
@@ -153,7 +167,7 @@ std::vector<Case> cases() {
        ema({{7, "     1 Abcdefgh9  0.00000000E+00"}, {8, "     2 Abcdefg\xC3\xBC 0.40000000E+01  0.00000000E+00"},
             {9, "     3 Abcdefgh   0.10000000E+01  0.20000000E+01  0.00000000E+00"}}),
        {"JOB.EMA:7:16: warning: year 1990, row 1: the name is cut at 8 characters: \"9\" in column 16 is not read",
-        "JOB.EMA:8:16: warning: year 1990, row 2: the name is cut at 8 characters: \"\xBC\" in column 16 is not read",
+        "JOB.EMA:8:16: warning: year 1990, row 2: the name is cut at 8 characters: \"\\xBC\" in column 16 is not read",
         "JOB.EMA:8:15: warning: year 1990, row 2: the name ends inside a UTF-8 character",
         "JOB.EMA:9:8: warning: year 1990: the name \"Abcdefgh\" stands twice among the year's locations"},
        all(0)},

@@ -126,6 +126,21 @@ const Case kCases[] = {
      "year,site,variety,yield\n", ":1:6: column \"site\" is taken for both the location and the genotype"},
     {"a column named twice under another name", kTrials, "year,Site,genotype,value,site\n",
      ":1:26: column \"site\" is named twice in the header row"},
+    // Hostile bytes are shown escaped, and a long name cut where a character starts.
+    {"terminal control bytes in a name", kLong, kPairs + "1995,\"\x1B]0;x\x07\x9B" "A\",\"\x1B]0;x\x07\x9B" "A\",1\n",
+     ":2:17: expected a location other than location_a, found \"\\x1B]0;x\\x07\\x9BA\" again"},
+    {"a long name cut", kLong, kPairs + "1995," + std::string(39, 'x') + "\xC3\xA9z," + std::string(39, 'x') + "\xC3\xA9z,1\n",
+     ":2:49: expected a location other than location_a, found \"" + std::string(39, 'x') + "...\" again"},
+    {"UTF-16 text", kLong, std::string("\xFF\xFEy\0e\0a\0r\0", 10),
+     ":1:1: the file is UTF-16 text (it starts with a UTF-16 byte-order mark); save it as CSV in UTF-8"},
+    {"UTF-16 text without its mark", kLong, std::string("y\0e\0a\0r\0", 8),
+     ":1:2: a NUL byte, which no CSV text holds (UTF-16 text has one in every other byte); save the file as "
+     "CSV in UTF-8"},
+    // Bounds.
+    {"a field of 70 KiB", kLong, kPairs + "1995,A,\"" + std::string(70 * 1024, 'B') + "\",1\n",
+     ":2:8: a field longer than 65536 bytes (64 KiB), the longest read: no name or number is that long"},
+    {"a line of 10 MB", kLong, kPairs + "1995,A," + std::string(10'000'000, 'B') + ",1\n",
+     ":2: the line is longer than 1 MiB, the longest line read: is this the file meant?"},
     // Trial results.
     {"a value that is no number", kTrials, kCells + "1995,A,G1,5.2\n1995,B,G1,x\n",
      ":3:11: expected a number, an empty field or NA, found \"x\""},

@@ -96,6 +96,29 @@ TEST(ImportCli, ExistingFilesAreKeptUnlessForced) {
   EXPECT_EQ(folder.take("G.NAQ"), "Ames    \r\nWagening\r\nWageni~1\r\nZurich  \r\n");
 }
 
+// Café typed composed, decomposed (e and a combining accent) and with a
+// no-break space after it is one location; a name that would start a
+// spreadsheet formula is written with an apostrophe in JOB-names.csv.
+TEST(ImportCli, OneNameTypedTwoWaysIsOneLocation) {
+  testing::ScratchFolder folder;
+  const std::string composed = "Caf\xC3\xA9", decomposed = "Cafe\xCC\x81", spaced = "Caf\xC3\xA9\xC2\xA0";
+  folder.put("pairs.csv", "year,location_a,location_b,proximity\n"
+                          "1995," + composed + ",=1+1,1\n"
+                          "1995," + decomposed + ",-3,2\n"
+                          "1995,=1+1,-3,3\n"
+                          "1996,\xE2\x80\x83=1+1," + spaced + ",4\n");
+  // The matrix's rows name their locations as its header row does, typed
+  // another way.
+  folder.put("m.csv", "," + composed + ",B\n" + decomposed + ",0,1\n B\xC2\xA0,1,0\n");
+  const Outcome pairs = import({"--long", folder.file("pairs.csv"), folder.file("P")});
+  EXPECT_EQ(pairs.status, 0) << pairs.err;
+  EXPECT_EQ(folder.take("P-names.csv"),
+            "number,location,name\r\n1," + composed + ",Cafe\r\n2,'=1+1,'=1+1\r\n3,-3,-3\r\n");
+  const Outcome matrix = import({"--matrix", "1995=" + folder.file("m.csv"), folder.file("M")});
+  EXPECT_EQ(matrix.status, 0) << matrix.err;
+  EXPECT_EQ(folder.take("M-names.csv"), "number,location,name\r\n1," + composed + ",Cafe\r\n2,B,B\r\n");
+}
+
 TEST(ImportCli, WrongCommandLines) {
   const std::string usage =
       "Usage: metclust-import [OPTION]... SOURCE JOB\n"

@@ -31,6 +31,11 @@ class FileError : public std::runtime_error {
       : std::runtime_error(file + ": " + what) {}
 };
 
+// -h, --help, -V or --version met among the options.
+struct HelpAsked {
+  bool version = false;  // -V, --version rather than -h, --help
+};
+
 struct ProgramText {
   std::string_view name;     // e.g. "metclust-export"
   std::string_view usage;    // the first line(s) of --help, printed after a usage error too
@@ -39,7 +44,9 @@ struct ProgramText {
 
 // Walks the arguments: options first, then operands; "--" ends the options.
 // An option that takes a value accepts "-o VALUE", "-oVALUE", "--output VALUE"
-// and "--output=VALUE".
+// and "--output=VALUE". -h, --help, -V and --version are options of every
+// program, wherever they stand among the options: next_option() meets them
+// and ends the walk with HelpAsked, which run_program answers.
 class Arguments {
  public:
   explicit Arguments(std::span<const std::string> arguments) : arguments_(arguments) {}
@@ -62,11 +69,17 @@ class Arguments {
   std::optional<std::string> attached_;  // value glued to the option
 };
 
-// Runs a program body with the conventions above: --help and --version are
-// handled before the body sees the arguments (when they come first among the
-// options, as in every GNU program the first such option wins); UsageError,
+// Runs a program body with the conventions above. --help and --version are
+// answered when the body's walk of the options meets them, wherever they
+// stand among the options (after "-s 3" as well as first; as in every GNU
+// program the first of them wins, and an option before it that is wrong is
+// reported as such); after the first operand they are operands. UsageError,
 // FileError and records::LocatedError become one line on `err` and the
-// matching status. The body returns the exit status of a normal run.
+// matching status, and so does running out of memory (status 1). Whatever
+// went to `out` (the help, the version, the body's output) is flushed at
+// the end: when it cannot be written (a full disk, a closed pipe) that is
+// one line on `err` too, with status 1. The body returns the exit status of
+// a normal run.
 int run_program(const ProgramText& text, std::string_view version,
                 std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
                 const std::function<int(std::span<const std::string>)>& body);

@@ -13,25 +13,6 @@
 namespace metclust::cli {
 namespace fs = std::filesystem;
 
-std::optional<std::string> read_file_if_present(const std::string& name) {
-  std::error_code ec;
-  const fs::path path = records::path_of_name(name);
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) return std::nullopt;
-  if (fs::is_directory(status)) throw FileError(name, "is a folder, not a file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError(name, "cannot be opened for reading");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw FileError(name, "cannot be read");
-  return bytes;
-}
-
-std::string read_file(const std::string& name) {
-  std::optional<std::string> bytes = read_file_if_present(name);
-  if (!bytes) throw FileError(name, "no such file");
-  return std::move(*bytes);
-}
-
 std::string name_of(const fs::path& path) { return records::name_of_path(path); }
 
 std::string text_of_name(std::string_view name) {

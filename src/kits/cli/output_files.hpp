@@ -1,4 +1,4 @@
-// Reading a job's files whole, and writing a program's outputs whole or not
+// Writing a program's outputs whole or not
 // at all: every output is first written under a temporary name beside its
 // final one, and only when all of them are written are they renamed into
 // place; a failure removes the temporary files and leaves every existing
@@ -14,14 +14,9 @@
 #include <vector>
 
 #include "cli/command_line.hpp"
+#include "cli/input_files.hpp"  // what reads the inputs, beside what writes the outputs
 
 namespace metclust::cli {
-
-// The bytes of a file, or nullopt when there is no such file. A folder, or a
-// file that cannot be read, is a FileError.
-std::optional<std::string> read_file_if_present(const std::string& name);
-// The bytes of a file that must exist.
-std::string read_file(const std::string& name);
 
 // Where a companion program puts what it makes of a job: the folder given
 // with -o, or else the job's own folder, and the job's name without its

@@ -1,7 +1,7 @@
 #include "jobs/job_files.hpp"
 
 #include "cli/command_line.hpp"
-#include "cli/output_files.hpp"
+#include "cli/input_files.hpp"
 
 namespace metclust::jobs {
 

@@ -4,10 +4,11 @@
 #include <cctype>
 #include <set>
 
-#include "cli/output_files.hpp"
+#include "cli/input_files.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
 #include "text/csv.hpp"
+#include "text/names.hpp"
 #include "text/utf8.hpp"
 
 namespace metclust::jobs {
@@ -36,7 +37,9 @@ std::string by_number(std::size_t k) {
 
 }  // namespace
 
-std::string location_name(std::string_view listed) { return trimmed(text::valid_utf8(listed)); }
+std::string location_name(std::string_view listed) {
+  return text::normalized_name(text::valid_utf8(listed));
+}
 
 std::optional<FullNames> read_full_names(const std::string& file, std::vector<std::string>& notes) {
   const std::optional<std::string> bytes = cli::read_file_if_present(file);
@@ -65,8 +68,10 @@ std::optional<FullNames> read_full_names(const std::string& file, std::vector<st
                                   "the row has " + decimal(static_cast<std::int64_t>(row.fields.size())) +
                                       " fields, too few for the columns of the header row");
     }
-    const std::string name = trimmed(text::valid_utf8(row.fields[*name_column].text));
-    const std::string full = trimmed(text::valid_utf8(row.fields[*full_column].text));
+    // As read back from the CSV writer, whose guard against spreadsheet
+    // formulas put an apostrophe before a name such as "-North".
+    const std::string name = location_name(text::unguarded(row.fields[*name_column].text));
+    const std::string full = location_name(text::unguarded(row.fields[*full_column].text));
     if (name.empty() || full.empty()) continue;
     const auto [at, fresh] = names.by_name.emplace(name, full);
     if (!fresh && at->second != full) doubtful.insert(name);

@@ -2,8 +2,8 @@
 // rule for pictures, tables, trees and comparisons.
 //
 // A location's name is the name its node listing gives it (the 8 characters
-// of its matrix row) with the blanks at both ends removed, so " A" and "A"
-// are one name. A location that its name cannot tell apart from the others
+// of its matrix row) as one name (text/names.hpp: the blanks at both ends
+// removed, Unicode normalization form C), so " A" and "A" are one name. A location that its name cannot tell apart from the others
 // of its year is labelled by its number as well:
 //   - a blank name: "(location k)";
 //   - a name that an earlier location of the year has (by location number):
@@ -29,8 +29,8 @@
 
 namespace metclust::jobs {
 
-// A location's name from the name its node listing gives: valid UTF-8,
-// without blanks at either end (empty for a blank name).
+// A location's name from the name its node listing gives: valid UTF-8, as
+// text::normalized_name makes it (empty for a blank name).
 std::string location_name(std::string_view listed);
 
 // The full names of a job's locations by their names in the job.

@@ -1,5 +1,6 @@
 #include "text/csv.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -8,6 +9,66 @@
 #include "records/number_text.hpp"
 
 namespace metclust::text {
+
+namespace {
+
+// The digits at `at` onwards; how many.
+std::size_t digits_at(std::string_view text, std::size_t at) {
+  std::size_t n = 0;
+  while (at + n < text.size() && text[at + n] >= '0' && text[at + n] <= '9') ++n;
+  return n;
+}
+
+// [+-] digits [. digits] [(e|E) [+-] digits], with a digit before or after
+// the point.
+bool plain_number(std::string_view text) {
+  std::size_t at = 0;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+  std::size_t mantissa = digits_at(text, at);
+  at += mantissa;
+  if (at < text.size() && text[at] == '.') {
+    const std::size_t decimals = digits_at(text, at + 1);
+    mantissa += decimals;
+    at += 1 + decimals;
+  }
+  if (mantissa == 0) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    const std::size_t exponent = digits_at(text, at);
+    if (exponent == 0) return false;
+    at += exponent;
+  }
+  return at == text.size();
+}
+
+[[noreturn]] void field_too_long(const std::string& file, const CsvField& field) {
+  throw records::LocatedError(file, field.line, field.column,
+                              "a field longer than " + records::decimal(static_cast<std::int64_t>(kLongestCsvField)) +
+                                  " bytes (64 KiB), the longest read: no name or number is that long");
+}
+
+}  // namespace
+
+bool starts_formula(std::string_view field) {
+  const std::size_t first = field.find_first_not_of('\'');
+  if (first == std::string_view::npos) return false;
+  switch (field[first]) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+      return first > 0 || !plain_number(field);
+    default:
+      return false;
+  }
+}
+
+std::string_view unguarded(std::string_view field) {
+  return field.starts_with('\'') && starts_formula(field) ? field.substr(1) : field;
+}
 
 std::string_view separator_word(char separator) {
   switch (separator) {
@@ -23,7 +84,21 @@ std::string_view separator_word(char separator) {
 
 std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file, char separator) {
   const std::string_view word = separator_word(separator);
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    throw records::LocatedError(file, 1, 1,
+                                "the file is UTF-16 text (it starts with a UTF-16 byte-order mark); "
+                                "save it as CSV in UTF-8");
+  }
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  if (const std::size_t nul = bytes.find('\0'); nul != std::string_view::npos) {
+    const std::string_view before = bytes.substr(0, nul);
+    const std::size_t line_start = before.rfind('\n');
+    throw records::LocatedError(
+        file, static_cast<std::int64_t>(std::count(before.begin(), before.end(), '\n')) + 1,
+        static_cast<std::int64_t>(line_start == std::string_view::npos ? nul : nul - line_start - 1) + 1,
+        "a NUL byte, which no CSV text holds (UTF-16 text has one in every other byte); save the "
+        "file as CSV in UTF-8");
+  }
   std::vector<CsvRow> rows;
   std::size_t at = 0;
   std::int64_t line = 1;
@@ -62,6 +137,7 @@ std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file, ch
             ++line;
             line_start = at + 1;
           }
+          if (field.text.size() >= kLongestCsvField) field_too_long(file, field);
           field.text += c;
           ++at;
         }
@@ -75,6 +151,7 @@ std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file, ch
       } else {
         while (at < bytes.size() && bytes[at] != separator && bytes[at] != '\n') {
           if (bytes[at] == '\r' && (at + 1 >= bytes.size() || bytes[at + 1] == '\n')) break;
+          if (field.text.size() >= kLongestCsvField) field_too_long(file, field);
           field.text += bytes[at];
           ++at;
         }
@@ -108,13 +185,16 @@ void CsvWriter::separate() {
 CsvWriter& CsvWriter::text(std::string_view field) {
   separate();
   row_empty_ = field.empty();
+  const std::string_view guard = starts_formula(field) ? "'" : "";
   // A byte-order mark at the very start would be taken for the file's own.
   const bool mark_first = bytes_.empty() && field.starts_with("\xEF\xBB\xBF");
   if (!mark_first && field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    bytes_ += guard;
     bytes_ += field;
     return *this;
   }
   bytes_ += '"';
+  bytes_ += guard;
   for (const char c : field) {
     if (c == '"') bytes_ += '"';
     bytes_ += c;

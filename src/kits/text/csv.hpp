@@ -5,6 +5,7 @@
 // in CR LF or LF, UTF-8 with or without a byte-order mark.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,18 +24,40 @@ struct CsvRow {
   std::int64_t line = 0;
 };
 
+// The longest field read: no name or number comes near it, and a field
+// longer than this is a file that is no CSV, or a hostile one.
+inline constexpr std::size_t kLongestCsvField = 64 * 1024;
+
 // All records of a CSV text whose fields are separated by `separator` (',',
 // ';' or '\t'). A record with no bytes at all (an empty line) is left out. A
-// quote that is never closed, or a byte other than the separator or a line
-// end after a closing quote, is a records::LocatedError naming `file`.
+// quote that is never closed, a byte other than the separator or a line end
+// after a closing quote, a field longer than kLongestCsvField, a NUL byte, or
+// a UTF-16 byte-order mark at the start is a records::LocatedError naming
+// `file`.
 std::vector<CsvRow> read_csv(std::string_view bytes, const std::string& file, char separator = ',');
 
 // How a message names a separator: "comma", "semicolon", "tab".
 std::string_view separator_word(char separator);
 
+// True when a spreadsheet would take a text field for a formula: it starts
+// with =, +, -, @, a tab or a carriage return, after any apostrophes, and is
+// not a plain decimal number ("-3" and "+1.5E-2" show as the numbers they
+// are).
+bool starts_formula(std::string_view field);
+
+// A field as it was given to CsvWriter::text, from the field a CSV reader
+// gives back: without the apostrophe that CsvWriter put in front of a
+// formula.
+std::string_view unguarded(std::string_view field);
+
 // Writes CSV records, each ending in CR LF. Numbers in their shortest exact
 // form; a text field is quoted only when it must be, and a row of one empty
-// field as "" so that it is not taken for an empty line.
+// field as "" so that it is not taken for an empty line. A text field that
+// starts a formula (starts_formula) gets an apostrophe in front, which
+// spreadsheets show as text and R and Python read as part of the field: a
+// location named =1+1 is written '=1+1, and one named '=1+1 is written
+// ''=1+1, so that dropping the first apostrophe of a field that starts with
+// apostrophes and then one of = + - @ tab CR always gives the name back.
 class CsvWriter {
  public:
   CsvWriter& text(std::string_view field);

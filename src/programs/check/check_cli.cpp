@@ -6,7 +6,7 @@
 #include "check/ema_check.hpp"
 #include "cli/command_line.hpp"
 #include "cli/job_operand.hpp"
-#include "cli/output_files.hpp"
+#include "cli/input_files.hpp"
 #include "cli/version.hpp"
 #include "records/file_names.hpp"
 #include "records/number_text.hpp"

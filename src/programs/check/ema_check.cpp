@@ -16,6 +16,7 @@
 #include "records/numeric_input.hpp"
 #include "records/packed.hpp"
 #include "records/reports.hpp"
+#include "records/shown_text.hpp"
 #include "text/csv.hpp"
 
 namespace metclust::check {
@@ -81,7 +82,8 @@ std::optional<std::size_t> cut_character(std::string_view text) {
   return start - 1;
 }
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+// Text of the file as a message quotes it, control bytes escaped.
+std::string quoted(std::string_view text) { return "\"" + records::shown_text(text) + "\""; }
 
 std::string year_text(std::int32_t IYEAR) { return "year " + decimal(IYEAR); }
 

@@ -6,6 +6,8 @@
 
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
+#include "records/shown_text.hpp"
+#include "text/names.hpp"
 
 namespace metclust::import {
 namespace {
@@ -84,9 +86,16 @@ void fail_at(const std::string& file, Place place, const std::string& message) {
 
 std::string quoted(std::string_view text) {
   constexpr std::size_t kLongest = 40;
+  std::size_t cut = std::min(text.size(), kLongest);
+  // Not inside a character: back to the start of the one the cut falls in.
+  if (cut < text.size()) {
+    std::size_t start = cut;
+    while (start > 0 && cut - start < 3 && (static_cast<unsigned char>(text[start]) & 0xC0u) == 0x80u) --start;
+    if (records::utf8_sequence_length(text.substr(start)) > cut - start) cut = start;
+  }
   std::string out = "\"";
-  out += text.substr(0, kLongest);
-  if (text.size() > kLongest) out += "...";
+  out += records::shown_text(text.substr(0, cut));
+  if (cut < text.size()) out += "...";
   out += '"';
   return out;
 }
@@ -107,10 +116,12 @@ std::int64_t year_field(const std::string& file, const text::CsvField& field) {
   return *year;
 }
 
+std::string name_field(const text::CsvField& field) { return text::normalized_name(field.text); }
+
 std::string location_field(const std::string& file, const text::CsvField& field) {
-  const std::string_view text = trimmed(field.text);
-  if (text.empty()) fail_at(file, field, "expected a location name, found an empty field");
-  return std::string(text);
+  std::string name = name_field(field);
+  if (name.empty()) fail_at(file, field, "expected a location name, found an empty field");
+  return name;
 }
 
 double proximity_value(SourceText& source, const text::CsvField& field) {

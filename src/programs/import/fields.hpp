@@ -25,12 +25,17 @@ Place place_of(const text::CsvField& field);
                           const std::string& message);
 [[noreturn]] void fail_at(const std::string& file, Place place, const std::string& message);
 
-// The field's text as it is quoted in a message: "text", shortened when long.
+// The field's text as it is quoted in a message: "text", shortened when long,
+// with control characters and bytes that are not UTF-8 shown as \xHH
+// (records::shown_text).
 std::string quoted(std::string_view text);
 
 // A year: a whole number.
 std::int64_t year_field(const std::string& file, const text::CsvField& field);
-// A location name: anything but an empty field.
+// A name as a field gives it (text::normalized_name): NFC, without the
+// blanks at either end, so that one name typed two ways is one name.
+std::string name_field(const text::CsvField& field);
+// A location name (name_field): anything but an empty field.
 std::string location_field(const std::string& file, const text::CsvField& field);
 // The largest proximity taken: metclust never joins a pair above its search
 // ceiling (1E20), so a run would end at the first fusion left with only such

@@ -5,6 +5,7 @@
 
 #include "cli/command_line.hpp"
 #include "cli/job_operand.hpp"
+#include "cli/input_files.hpp"
 #include "cli/output_files.hpp"
 #include "cli/version.hpp"
 #include "import/job.hpp"

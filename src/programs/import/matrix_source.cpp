@@ -91,7 +91,7 @@ SourceYear read_matrix_year(std::int64_t year, SourceText& source) {
                                       number_text(row.fields.size()) +
                                       (row.fields.size() > n + 1 ? " (a field that holds a " + separator + " must be quoted)" : ""));
     }
-    const std::string_view given = trimmed(row.fields[0].text);
+    const std::string given = name_field(row.fields[0]);
     if (given != name) {
       fail_at(file, row.fields[0],
               "expected the row of location " + quoted(name) + " (rows in the order of the header row), found " +

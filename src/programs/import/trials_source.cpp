@@ -88,7 +88,7 @@ TrialYears read_trials(SourceText& source, Measure measure, const ColumnNames& n
     const text::CsvField& location_cell = csv.field(r, 1);
     const text::CsvField& genotype_cell = csv.field(r, 2);
     std::string location = location_field(file, location_cell);
-    const std::string_view genotype = trimmed(genotype_cell.text);
+    const std::string genotype = name_field(genotype_cell);
     if (genotype.empty()) fail_at(file, genotype_cell, "expected a genotype name, found an empty field");
     const std::optional<double> value = trial_value(source, csv.field(r, 3));
 
@@ -97,7 +97,7 @@ TrialYears read_trials(SourceText& source, Measure measure, const ColumnNames& n
       y.year.locations.push_back({std::move(location), place_of(location_cell)});
       y.has_value.push_back(false);
     }
-    const auto [g, new_genotype] = y.genotypes.try_emplace(std::string(genotype), y.genotypes.size());
+    const auto [g, new_genotype] = y.genotypes.try_emplace(genotype, y.genotypes.size());
     if (new_genotype) all_genotypes.emplace(genotype);
     const std::uint64_t key = (static_cast<std::uint64_t>(l->second) << 40) | g->second;
     const auto [first, fresh] = y.given.try_emplace(key, genotype_cell.line);
