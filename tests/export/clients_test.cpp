@@ -160,7 +160,7 @@ std::string r_script(const Job& job, const std::vector<std::string>& stems, cons
          "    ref <- hclust(as.dist(D), method = method)\n"
          "    check(identical(hc$merge, ref$merge), \"merge of hclust\")\n"
          "    check(identical(hc$order, ref$order), \"order of hclust\")\n"
-         "    check(all(m$tie == 0), \"no ties\")\n"
+         "    check(is.integer(m$tie) && all(m$tie == 0), \"no ties\")\n"
          "    # The engine's levels: nearest and furthest neighbour join at the\n"
          "    # matrix's own values, R's doubles; the others to rounding.\n"
          "    if (method %in% c(\"single\", \"complete\")) {\n"
