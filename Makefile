@@ -161,7 +161,8 @@ FUZZ_SECONDS ?= 600
 fuzz:
 	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMETCLUST_FUZZ=ON -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=OFF \
 	  $(WERROR_FLAG)
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz \
+	  choose_fuzz
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
@@ -183,7 +184,7 @@ windows:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) -DMETCLUST_TESTS=OFF $(WERROR_FLAG)
 	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target metclust metclust-plot metclust-export metclust-compare \
-	  metclust-import metclust-check
+	  metclust-import metclust-check metclust-choose
 
 test-windows: windows
 	$(call build_programs,the Linux programs to compare with,programs)

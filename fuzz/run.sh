@@ -11,12 +11,12 @@ build=${1:?build folder}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz choose_fuzz)
 
 seeds="$build/seeds"
 rm -rf "$seeds"
 mkdir -p "$seeds/reader_fuzz" "$seeds/run_fuzz" "$seeds/cluster_fuzz" "$seeds/job_results_fuzz" \
-  "$seeds/csv_fuzz" "$seeds/check_fuzz"
+  "$seeds/csv_fuzz" "$seeds/check_fuzz" "$seeds/choose_fuzz"
 n=0
 for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   [ -f "$ema" ] || continue
@@ -30,6 +30,8 @@ for ema in tests/fixtures/*/input/*.EMA examples/*.EMA; do
   cp "$ema" "$seeds/cluster_fuzz/seed-$n"
   # Checker against the run: as for the whole job.
   cp "$seeds/run_fuzz/seed-$n" "$seeds/check_fuzz/seed-$n"
+  # metclust-choose on the run: one byte for the strategy, then the file.
+  cp "$seeds/run_fuzz/seed-$n" "$seeds/choose_fuzz/seed-$n"
 done
 # Import sources: one byte for the source (matrix, pairs, trials with each
 # measure: the byte % 5) and the separator (found from the header row, or

@@ -257,29 +257,6 @@ TEST(ReadCsv, OtherSeparators) {
   }
 }
 
-TEST(CsvWriter, QuotesOnlyWhatMustBeAndReadsBack) {
-  CsvWriter csv;
-  csv.text("plain").text("a,b").text("say \"hi\"").text("two\nlines").end_row();
-  csv.number(0.1).number(1e20).number(-0.0).number(3.0).number(-2.5e-300).integer(-42).empty().end_row();
-  csv.text("").end_row();
-  csv.empty().end_row();
-  csv.empty().empty().end_row();
-  EXPECT_EQ(csv.bytes(),
-            "plain,\"a,b\",\"say \"\"hi\"\"\",\"two\nlines\"\r\n"
-            "0.1,1e+20,0,3,-2.5e-300,-42,\r\n"
-            "\"\"\r\n\"\"\r\n,\r\n");
-  const std::vector<CsvRow> rows = read_csv(csv.bytes(), "f.csv");
-  ASSERT_EQ(rows.size(), 5u);
-  EXPECT_EQ(rows[2].fields.size(), 1u);
-  EXPECT_EQ(rows[4].fields.size(), 2u);
-  ASSERT_EQ(rows[0].fields.size(), 4u);
-  EXPECT_EQ(rows[0].fields[1].text, "a,b");
-  EXPECT_EQ(rows[0].fields[2].text, "say \"hi\"");
-  EXPECT_EQ(rows[0].fields[3].text, "two\nlines");
-  EXPECT_EQ(rows[1].line, 3);
-  EXPECT_EQ(rows[1].fields.size(), 7u);
-}
-
 TEST(CsvWriter, AFirstFieldThatStartsWithAByteOrderMarkIsQuoted) {
   CsvWriter csv;
   csv.text("\xEF\xBB\xBFname").text("\xEF\xBB\xBFsecond").end_row();

@@ -1,6 +1,6 @@
 """Every program of the project under Wine beside its Linux build: one pipeline of steps (CSV files
 -> metclust-import -> metclust-check -> metclust -> metclust-export, metclust-plot,
-metclust-compare, and a failing case for each program) runs twice, each time in a fresh folder
+metclust-compare, metclust-choose, and a failing case for each program) runs twice, each time in a fresh folder
 holding the files of tests/windows/pipeline/: once with the Linux programs, once with the Windows
 programs under Wine. Each step of the two runs must agree:
 
@@ -31,7 +31,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 DATA = os.path.join(HERE, 'pipeline')
 TIMEOUT = 60
 PROGRAMS = ('metclust', 'metclust-import', 'metclust-check', 'metclust-export', 'metclust-plot',
-            'metclust-compare')
+            'metclust-compare', 'metclust-choose')
 
 
 class Run(NamedTuple):
@@ -81,6 +81,10 @@ STEPS = [
     Run('compare --height', 'metclust-compare', ['--height', '1.5', '-o', 'compare', 'out/TRIAL-s5'],
         0),
     Run('compare jobs of two matrices', 'metclust-compare', ['--groups', '2', 'job/MATRIX'], 0),
+    Run('choose without the .EMA beside the runs', 'metclust-choose', ['-o', 'choose', 'out/TRIAL'], 0),
+    Copy('job/TRIAL.EMA', 'out/TRIAL.EMA'),
+    Run('choose among every strategy', 'metclust-choose', ['-o', 'choose', 'out/TRIAL'], 0),
+    Run('choose for one run, --max-groups', 'metclust-choose', ['--max-groups', '4', 'job/MATRIX'], 0),
 
     Run('import: a comma left unquoted', 'metclust-import',
         ['--trials', 'unquoted-comma.csv', '--measure', 'euclidean', 'bad/TRIAL'], 1),
@@ -93,6 +97,7 @@ STEPS = [
     Copy('out/TRIAL-s3.PCL', 'bad/CUT.PCL', lines=7),
     Run('plot: plot data cut short', 'metclust-plot', ['bad/CUT'], 1),
     Run('compare: no cut given', 'metclust-compare', ['out/TRIAL-s3'], 2),
+    Run('choose: no run of the job', 'metclust-choose', ['bad/NONE'], 1),
 
     Copy('job/TRIAL.EMA', ANSI_JOB + '.EMA'),
     Copy('job/TRIAL.NAQ', ANSI_JOB + '.NAQ'),
@@ -102,6 +107,7 @@ STEPS = [
     Run('plot a job named in the ANSI code page', 'metclust-plot', [ANSI_JOB], 0),
     Run('compare a job named in the ANSI code page', 'metclust-compare', ['--groups', '2', ANSI_JOB],
         0),
+    Run('choose for a job named in the ANSI code page', 'metclust-choose', [ANSI_JOB], 0),
     Run('import a job named in the ANSI code page', 'metclust-import',
         ['--matrix', '1995=m1995.csv', 'ansi/Bœrsch'], 0),
 ]

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "compare/indices.hpp"
+#include "trees/indices.hpp"
 #include "records/packed.hpp"
 
 namespace metclust::compare {
@@ -97,7 +97,7 @@ Agreement agree(const std::vector<YearCut>& years, const std::vector<std::vector
     cut_a.push_back(years[a].partition.group.at(static_cast<std::size_t>(ka) - 1));
     cut_b.push_back(years[b].partition.group.at(static_cast<std::size_t>(kb) - 1));
   }
-  result.adjusted_rand = adjusted_rand(cut_a, cut_b);
+  result.adjusted_rand = trees::adjusted_rand(cut_a, cut_b);
 
   const std::vector<double> levels_a = trees::cophenetic_levels(years[a].tree);
   const std::vector<double> levels_b = trees::cophenetic_levels(years[b].tree);
@@ -111,7 +111,7 @@ Agreement agree(const std::vector<YearCut>& years, const std::vector<std::vector
                                                       std::max(shared[i].second, shared[j].second))));
     }
   }
-  result.cophenetic_correlation = pearson(pairs_a, pairs_b);
+  result.cophenetic_correlation = trees::pearson(pairs_a, pairs_b);
   return result;
 }
 

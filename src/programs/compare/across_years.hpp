@@ -32,7 +32,7 @@ struct Agreement {
   std::size_t year_b = 0;
   std::int64_t shared = 0;  // locations both years hold
   // Left out for fewer than 3 shared locations, and where undefined (see
-  // indices.hpp).
+  // trees/indices.hpp).
   std::optional<double> adjusted_rand;
   std::optional<double> cophenetic_correlation;
 };

@@ -1,14 +1,15 @@
-// The two numbers by which metclust-compare says how far two years agree:
-// the adjusted Rand index of their cuts and the Pearson correlation of their
-// cophenetic levels. Both leave the value out (nullopt) where it is not
-// defined, instead of handing on a NaN.
+// Two indices of agreement that leave the value out (nullopt) where it is
+// not defined, instead of handing on a NaN: the adjusted Rand index of two
+// partitions (two years' cuts, in metclust-compare and metclust-choose) and
+// Pearson's correlation of two series (two years' cophenetic levels, or a
+// year's cophenetic levels against its proximities).
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 
-namespace metclust::compare {
+namespace metclust::trees {
 
 // Hubert and Arabie's adjusted Rand index of two partitions of the same
 // items, given as group labels item by item (any label values). From the
@@ -28,4 +29,4 @@ std::optional<double> adjusted_rand(std::span<const std::int32_t> first,
 // than two values or when either series is constant.
 std::optional<double> pearson(std::span<const double> first, std::span<const double> second);
 
-}  // namespace metclust::compare
+}  // namespace metclust::trees

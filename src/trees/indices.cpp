@@ -1,11 +1,11 @@
-#include "compare/indices.hpp"
+#include "trees/indices.hpp"
 
 #include <cmath>
 #include <map>
 #include <stdexcept>
 #include <utility>
 
-namespace metclust::compare {
+namespace metclust::trees {
 namespace {
 
 std::int64_t pairs_of(std::int64_t count) { return count * (count - 1) / 2; }
@@ -76,4 +76,4 @@ std::optional<double> pearson(std::span<const double> first, std::span<const dou
   return std::fmax(-1.0, std::fmin(1.0, r));
 }
 
-}  // namespace metclust::compare
+}  // namespace metclust::trees

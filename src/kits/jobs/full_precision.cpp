@@ -1,0 +1,200 @@
+#include "jobs/full_precision.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+
+#include "cli/output_files.hpp"
+#include "cluster/agglom.hpp"
+#include "cluster/fusion_sink.hpp"
+#include "formats/ema.hpp"
+#include "records/channel_table.hpp"
+#include "records/number_text.hpp"
+#include "records/packed.hpp"
+#include "records/text.hpp"
+
+namespace metclust::jobs {
+namespace {
+
+using records::decimal;
+
+// The largest MAXL that any build of metclust holds (formats/capacity.hpp):
+// a run header asking for more was never clustered, and its elimination
+// vector is not worth the memory.
+constexpr std::int32_t kLargestMaxl = 16000;
+
+// Strategies 6 and 7 run with the flexibility parameter at 0, as in a run.
+constexpr double kBeta = 0.0;
+
+std::string trimmed_name(const records::Name& name) {
+  std::string text(records::view(name));
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
+struct Collect : cluster::FusionSink {
+  std::vector<formats::FusionLevel> fusions;
+  void fusion(std::int32_t label_i, std::int32_t label_j, std::int32_t label_new,
+              double dmin) override {
+    fusions.push_back({label_i, label_j, label_new, dmin, 0});
+  }
+};
+
+// True when `printed` is `engine` as an E16.8 field writes it: the two agree
+// to within half a unit of the eighth significant digit (with a little room
+// for the decimal reading of the printed digits).
+bool printed_as(double engine, double printed) {
+  if (!std::isfinite(engine)) return false;
+  return std::fabs(engine - printed) <= 6e-8 * std::fmax(std::fabs(engine), std::fabs(printed));
+}
+
+// Why the year's fusions from its proximities are not the .CLS file's, or
+// an empty text when they are; `levels` then holds the engine's levels.
+std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& printed,
+                      std::int32_t strategy, std::vector<double>& levels) {
+  const auto n = static_cast<std::int32_t>(matrix.names.size());
+  std::vector<double> work = matrix.proximities;
+  Collect sink;
+  if (n >= 2) {
+    std::vector<std::int32_t> sizes(static_cast<std::size_t>(n));
+    std::vector<std::int32_t> labels(static_cast<std::size_t>(n));
+    std::vector<std::int32_t> history(2 * (static_cast<std::size_t>(n) - 1));
+    if (!cluster::AGGLOM(work, sizes, labels, history, n, kBeta, strategy, sink)) {
+      return "a fusion finds no pair at or below the search ceiling";
+    }
+  }
+  if (sink.fusions.size() != printed.fusions.size()) {
+    return decimal(static_cast<std::int64_t>(sink.fusions.size())) + " fusions, the .CLS file has " +
+           decimal(static_cast<std::int64_t>(printed.fusions.size()));
+  }
+  levels.clear();
+  for (std::size_t s = 0; s < sink.fusions.size(); ++s) {
+    const formats::FusionLevel& mine = sink.fusions[s];
+    const formats::FusionLevel& theirs = printed.fusions[s];
+    const std::string which = "fusion " + decimal(static_cast<std::int64_t>(s) + 1);
+    if (mine.first != theirs.first || mine.second != theirs.second || mine.node != theirs.node) {
+      return which + " joins " + decimal(mine.first) + " and " + decimal(mine.second) +
+             ", the .CLS file " + decimal(theirs.first) + " and " + decimal(theirs.second);
+    }
+    if (!printed_as(mine.level, theirs.level)) {
+      return which + " lies at " + (std::isfinite(mine.level) ? records::shortest_text(mine.level)
+                                                               : std::string("no finite level")) +
+             ", the .CLS file says " + records::shortest_text(theirs.level);
+    }
+    levels.push_back(mine.level);
+  }
+  return {};
+}
+
+}  // namespace
+
+EmaYears read_ema_years(std::string_view bytes, const std::string& file,
+                        std::span<const formats::YearPlot> job_years) {
+  EmaYears result;
+  result.file = file;
+  records::ChannelTable channels(
+      records::ConsoleStreams{records::ConsoleStreams::kNowhere, records::ConsoleStreams::kNowhere, 2},
+      records::ChannelTable::Failures::Throw);
+  channels.open_bytes(records::kEma, file, std::string(bytes));
+  formats::EmaReader reader(channels);
+
+  const formats::RunHeaderValues header = reader.read_run_header();
+  if (header.MAXL < 1 || header.MAXL > kLargestMaxl) {
+    result.stop = "its run header asks for room for " + decimal(header.MAXL) +
+                  " locations (MAXL), which no run holds";
+    return result;
+  }
+  if (job_years.empty()) return result;
+  reader.read_title();
+  reader.read_options();
+  std::vector<std::int32_t> elimination(static_cast<std::size_t>(header.MAXL), 0);
+  std::int32_t NL = 0;  // kept from year to year, as a run keeps it
+  for (const formats::YearPlot& expected : job_years) {
+    std::int32_t IYEAR = 0;
+    records::Name YLABEL = records::kBlankName;
+    if (!reader.read_year(IYEAR, YLABEL)) {
+      result.stop = "the file ends before year " + decimal(expected.year);
+      return result;
+    }
+    const std::int64_t line = channels.record_number(records::kEma);
+    if (IYEAR != expected.year) {
+      result.stop = "year " + decimal(IYEAR) + " stands where the job has year " +
+                    decimal(expected.year) + " (line " + decimal(line) + ")";
+      return result;
+    }
+    reader.read_count(NL);
+    if (NL != expected.locations || NL < 1 || NL > header.MAXL) {
+      result.stop = "year " + decimal(IYEAR) + " retains " + decimal(NL) +
+                    " locations, the job's year " + decimal(expected.locations) + " (line " +
+                    decimal(channels.record_number(records::kEma)) + ")";
+      return result;
+    }
+    reader.read_elimination(elimination);
+    YearMatrix year;
+    year.year = IYEAR;
+    year.line = line;
+    year.proximities.assign(static_cast<std::size_t>(records::packed_size(NL)), 0.0);
+    for (std::int32_t i = 1; i <= NL; ++i) {
+      std::int32_t number = 0;
+      records::Name name = records::kBlankName;
+      std::span<double> earlier;
+      if (i >= 2) {
+        earlier = std::span<double>(year.proximities)
+                      .subspan(static_cast<std::size_t>(records::packed_index(1, i)),
+                               static_cast<std::size_t>(i - 1));
+      }
+      reader.read_matrix_row(number, name, earlier);
+      year.names.push_back(trimmed_name(name));
+    }
+    result.years.push_back(std::move(year));
+  }
+  return result;
+}
+
+std::optional<EmaYears> read_ema_file(const std::string& ema_file,
+                                      std::span<const formats::YearPlot> job_years) {
+  const std::optional<std::string> bytes = cli::read_file_if_present(ema_file);
+  if (!bytes) return std::nullopt;
+  return read_ema_years(*bytes, ema_file, job_years);
+}
+
+PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
+                                       const std::string& ema_file,
+                                       const std::string& cluster_file) {
+  if (!files.cluster) throw std::logic_error("full precision without the .CLS file");
+  PrecisionOutcome outcome;
+  outcome.engine.assign(files.years.size(), false);
+  if (files.years.empty()) return outcome;
+  if (ema == nullptr) {
+    outcome.notes.push_back(ema_file + ": no such file; the fusion levels are those of " +
+                            cluster_file + ", to 8 significant digits");
+    return outcome;
+  }
+  const std::int32_t strategy = files.cluster->strategy;
+  std::vector<std::string> kept;  // years that keep their printed levels, with why
+  for (std::size_t y = 0; y < files.years.size(); ++y) {
+    formats::YearPlot& year = files.years[y];
+    const formats::ClusterYear& printed = files.cluster->years.at(y);
+    if (y >= ema->years.size()) {
+      kept.push_back("year " + decimal(year.year) + " and after: " + ema->stop);
+      break;
+    }
+    std::vector<double> levels;
+    const std::string why = recluster(ema->years[y], printed, strategy, levels);
+    if (!why.empty()) {
+      kept.push_back("year " + decimal(year.year) + " (line " + decimal(ema->years[y].line) +
+                     "): clustered again, " + why);
+      continue;
+    }
+    year.levels = std::move(levels);
+    outcome.engine[y] = true;
+  }
+  for (const std::string& why : kept) {
+    outcome.notes.push_back(ema_file + ": " + why + "; its levels are those of " + cluster_file +
+                            ", to 8 significant digits");
+  }
+  return outcome;
+}
+
+}  // namespace metclust::jobs

@@ -1,0 +1,115 @@
+#include "choose/cli.hpp"
+
+#include <optional>
+#include <string_view>
+
+#include "choose/figures.hpp"
+#include "choose/page.hpp"
+#include "choose/runs.hpp"
+#include "choose/tables.hpp"
+#include "cli/command_line.hpp"
+#include "cli/job_operand.hpp"
+#include "cli/output_files.hpp"
+#include "cli/version.hpp"
+#include "records/number_text.hpp"
+
+namespace metclust::choose {
+namespace {
+
+constexpr std::string_view kUsage = "Usage: metclust-choose [--max-groups K] [-o DIR] JOB\n";
+constexpr std::string_view kHelp =
+    "Usage: metclust-choose [--max-groups K] [-o DIR] JOB\n"
+    "Help choose a clustering strategy and a number of groups for a finished\n"
+    "job: how well each strategy's trees keep the years' proximities, which\n"
+    "number of groups each year suggests, and whether the groups recur from\n"
+    "year to year.\n"
+    "\n"
+    "Reads every run JOB-s1 ... JOB-s8 that `metclust --strategy all JOB` left\n"
+    "(or else the one run JOB), each with its .PCL and .CLS, and the job's\n"
+    "proximities from JOB.EMA; writes:\n"
+    "  JOB-fit.csv               year,strategy,cophenetic_correlation,\n"
+    "                            agglomerative_coefficient\n"
+    "  JOB-suggested-groups.csv  year,strategy,mojena_groups,silhouette_groups,\n"
+    "                            silhouette_width\n"
+    "  JOB-stability.csv         strategy,groups,mean_adjusted_rand,year_pairs\n"
+    "  JOB-choose.html           the figures side by side, and a suggestion\n"
+    "A figure is empty where it is undefined. Without JOB.EMA the cophenetic\n"
+    "correlation and the silhouette are left empty. The job's own files are\n"
+    "only read.\n"
+    "\n"
+    "Options:\n"
+    "      --max-groups K  cuts into 2 ... K groups for the silhouette and the\n"
+    "                      stability, K from 2 to 499 (default 10)\n"
+    "  -o, --output DIR    write into DIR (made when missing) instead of the\n"
+    "                      job's folder\n"
+    "  -h, --help          show this help and exit\n"
+    "  -V, --version       show the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
+    "be written (then nothing is written), 2 on a wrong command line.\n";
+
+struct Settings {
+  std::string job;
+  std::optional<std::string> output;
+  std::int64_t max_groups = kDefaultMaxGroups;
+};
+
+Settings parse_arguments(std::span<const std::string> arguments) {
+  Settings settings;
+  cli::Arguments walker(arguments);
+  while (const std::optional<std::string> option = walker.next_option()) {
+    if (cli::take_output_option(*option, walker, settings.output)) continue;
+    if (*option == "--max-groups") {
+      const std::string text = walker.value();
+      const std::optional<std::int64_t> value = records::parse_integer(text);
+      if (!value || *value < 2 || *value > kMostGroups) {
+        throw cli::UsageError("--max-groups takes a whole number from 2 to " + records::decimal(kMostGroups) +
+                              ", not '" + text + "'");
+      }
+      settings.max_groups = *value;
+      continue;
+    }
+    throw cli::UsageError("unknown option '" + *option + "'");
+  }
+  settings.job = cli::single_job(walker.operands());
+  return settings;
+}
+
+int run(const Settings& settings, std::ostream& out, std::ostream& err) {
+  const JobRuns job = read_runs(settings.job);
+  std::vector<RunFigures> figures;
+  for (const Run& run : job.runs) figures.push_back(run_figures(run, settings.max_groups));
+  const Suggestion suggestion = suggest(figures);
+
+  const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
+  const std::string& name = place.job_name;
+  PageText text;
+  text.job = place.job_text;
+  text.title = job.title;
+  text.max_groups = settings.max_groups;
+  text.proximities = job.proximities;
+  text.notes = job.notes;
+
+  cli::OutputFiles outputs;
+  outputs.add(place.file(name + "-fit.csv"), fit_csv(figures));
+  outputs.add(place.file(name + "-suggested-groups.csv"), suggested_groups_csv(figures));
+  outputs.add(place.file(name + "-stability.csv"), stability_csv(figures));
+  outputs.add(place.file(name + "-choose.html"), choose_page(figures, suggestion, text));
+  if (settings.output) cli::OutputFiles::make_folder(place.folder);
+  outputs.commit();
+  out << outputs.listing();
+  for (const std::string& note : job.notes) err << "metclust-choose: note: " << note << '\n';
+  return cli::kExitOk;
+}
+
+}  // namespace
+
+int run_choose(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
+  static constexpr cli::ProgramText kText{"metclust-choose", kUsage, kHelp};
+  return cli::run_program(kText, cli::program_version(), arguments, out, err,
+                          [&](std::span<const std::string> words) {
+                            return run(parse_arguments(words), out, err);
+                          });
+}
+
+}  // namespace metclust::choose
