@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -96,7 +97,7 @@ TEST(ExportProgram, FilesOfAJob) {
     };
     const auto merges = csv_rows(folder.path() / (stem + "-merges.csv"));
     ASSERT_EQ(merges.size(), n);
-    EXPECT_EQ(merges[0], (std::vector<std::string>{"merge1", "merge2", "height"}));
+    EXPECT_EQ(merges[0], (std::vector<std::string>{"merge1", "merge2", "height", "tie"}));
     const auto linkage = csv_rows(folder.path() / (stem + "-linkage.csv"));
     ASSERT_EQ(linkage.size(), n);
     EXPECT_EQ(linkage[0], (std::vector<std::string>{"cluster1", "cluster2", "height", "size"}));
@@ -105,11 +106,13 @@ TEST(ExportProgram, FilesOfAJob) {
       const support::ListedFusion& fusion = fusions[y][s];
       const std::set<long> joined = {fusion.first, fusion.second};
       EXPECT_EQ((std::set<long>{node(merges[s + 1][0]), node(merges[s + 1][1])}), joined);
-      EXPECT_EQ(std::stod(merges[s + 1][2]), fusion.level);
+      // The engine's level, which the .CLS file gives to 8 digits.
+      EXPECT_NEAR(std::stod(merges[s + 1][2]), fusion.level, 6e-8 * std::fabs(fusion.level));
+      EXPECT_TRUE(merges[s + 1][3] == "0" || merges[s + 1][3] == "1");
       EXPECT_EQ(
           (std::set<long>{std::stol(linkage[s + 1][0]) + 1, std::stol(linkage[s + 1][1]) + 1}),
           joined);
-      EXPECT_EQ(std::stod(linkage[s + 1][2]), fusion.level);
+      EXPECT_EQ(linkage[s + 1][2], merges[s + 1][2]);
       sizes[n + s] = sizes[static_cast<std::size_t>(fusion.first) - 1] +
                      sizes[static_cast<std::size_t>(fusion.second) - 1];
       EXPECT_EQ(std::stol(linkage[s + 1][3]), sizes[n + s]);
@@ -198,7 +201,7 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   }
   EXPECT_FALSE(folder.exists("JOB-groups.csv"));
   EXPECT_EQ(support::read_bytes(out / "JOB-1995.nwk"), "('(location 1)':0);\n");
-  EXPECT_EQ(support::read_bytes(out / "JOB-1995-merges.csv"), "merge1,merge2,height\r\n");
+  EXPECT_EQ(support::read_bytes(out / "JOB-1995-merges.csv"), "merge1,merge2,height,tie\r\n");
   const auto groups = csv_rows(out / "JOB-groups.csv");
   ASSERT_EQ(groups.size(), 1u + 6 + 3 + 1);
   for (std::size_t k = 7; k <= 9; ++k) {
@@ -222,6 +225,77 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   std::set<std::string> first_year;
   for (std::size_t k = 1; k <= 6; ++k) first_year.insert(cut[k][4]);
   EXPECT_EQ(first_year.size(), 3u);  // three fusions above: three groups
+}
+
+// Levels at the engine's full precision while JOB.EMA gives the .CLS
+// file's fusions, the 8 digits of JOB.CLS with a note otherwise; in export,
+// plot and compare alike.
+TEST(ExportProgram, LevelsAtFullPrecisionWhereTheEmaAllows) {
+  ScratchFolder folder;
+  const support::YearInput year{1992, {"A", "B"}, [](std::size_t, std::size_t) { return 1.23456789; }};
+  ASSERT_EQ(support::run_job(folder.path(), "Precision", {year}, 1, 8).status, 0);
+  const fs::path compare_program = fs::path(METCLUST_BINARY).parent_path() / "metclust-compare";
+  const auto exported = [&](const std::string& note) {
+    SCOPED_TRACE(note);
+    const auto run = support::run_program(support::export_program(), {"JOB"}, folder.path());
+    EXPECT_EQ(run.status, 0);
+    if (note.empty()) {
+      EXPECT_EQ(run.err, "");
+    } else {
+      EXPECT_NE(run.err.find("metclust-export: note: " + note), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find("metclust-export: note: the tie column is left empty where the "
+                             "levels are those of JOB.CLS"),
+                std::string::npos)
+          << run.err;
+    }
+    // One line from each of the others, the same note.
+    const auto plot = support::run_program(support::plot_program(), {"JOB"}, folder.path());
+    const auto compare = support::run_program(compare_program, {"-g", "1", "JOB"}, folder.path());
+    for (const auto& [program, err] : {std::pair{"metclust-plot", plot.err},
+                                       std::pair{"metclust-compare", compare.err}}) {
+      if (note.empty()) {
+        EXPECT_EQ(err, "") << program;
+      } else {
+        EXPECT_EQ(err.rfind(std::string(program) + ": note: " + note, 0), 0u) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+      }
+    }
+    return folder.take("JOB-1992-merges.csv") + folder.take("JOB-1992.nwk") +
+           folder.take("JOB-1992-linkage.csv");
+  };
+  EXPECT_EQ(exported(""),
+            "merge1,merge2,height,tie\r\n-1,-2,1.23456789,0\r\n(B:1.23456789,A:1.23456789);\n"
+            "cluster1,cluster2,height,size\r\n0,1,1.23456789,2\r\n");
+  EXPECT_NE(folder.take("JOB-1992.svg").find("at D(ij) = 1.23456789"), std::string::npos);
+
+  const std::string eight_digits =
+      "merge1,merge2,height,tie\r\n-1,-2,1.2345679,\r\n(B:1.2345679,A:1.2345679);\n"
+      "cluster1,cluster2,height,size\r\n0,1,1.2345679,2\r\n";
+  // An .EMA that no longer gives the .CLS file's fusions.
+  const std::string ema = folder.take("JOB.EMA");
+  std::string edited = ema;
+  edited.replace(edited.find("1.23456789"), 10, "1.50000000");
+  folder.put("JOB.EMA", edited);
+  EXPECT_EQ(exported("JOB.EMA: year 1992 (line 4): clustered again, fusion 1 lies at 1.5, the .CLS "
+                     "file says 1.2345679; its levels are those of JOB.CLS, to 8 significant digits"),
+            eight_digits);
+  // A damaged one: its fault, and the program goes on.
+  folder.put("JOB.EMA", ema.substr(0, ema.find("YR1992")) + "YR1992\nnot a count\n");
+  EXPECT_EQ(exported("JOB.EMA:5:"), eight_digits);
+  fs::remove(folder.path() / "JOB.EMA");
+  EXPECT_EQ(exported("JOB.EMA: no such file; the fusion levels are those of JOB.CLS, to 8 "
+                     "significant digits"),
+            eight_digits);
+
+  // The runs of metclust --strategy all share the .EMA of their job.
+  folder.put("JOB.EMA", ema);
+  ASSERT_EQ(support::run_program(support::metclust_program(), {"--quiet", "--strategy", "all", "JOB"},
+                                 folder.path())
+                .status,
+            0);
+  const auto run = support::run_program(support::export_program(), {"JOB-s2"}, folder.path());
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder.take("JOB-s2-1992-merges.csv"), "merge1,merge2,height,tie\r\n-1,-2,1.23456789,0\r\n");
 }
 
 // One rule of names in export, plot and compare: blanks at either end do

@@ -10,6 +10,7 @@
 #include "formats/job_results.hpp"
 #include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
+#include "jobs/location_names.hpp"
 #include "jobs/year_tree.hpp"
 #include "records/file_names.hpp"
 #include "records/located_error.hpp"
@@ -40,13 +41,12 @@ std::vector<std::string> location_names(const formats::YearPlot& year, std::int3
   std::set<std::string> seen;
   for (std::size_t slot = 0; slot < names.size(); ++slot) {
     const formats::ListedNode& entry = year.listing.at(slot);
-    std::string text = text::valid_utf8(entry.name);
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
+    // Named as every companion program names a location.
+    std::string text = jobs::location_name(entry.name);
+    if (text.empty()) {
       why = "location " + decimal(entry.number) + " has no name";
       return {};
     }
-    text.erase(0, first);
     if (!seen.insert(text).second) {
       why = "the name '" + text + "' stands twice";
       return {};

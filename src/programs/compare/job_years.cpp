@@ -6,6 +6,7 @@
 
 #include "cli/output_files.hpp"
 #include "formats/job_results.hpp"
+#include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
 #include "jobs/year_tree.hpp"
 #include "records/located_error.hpp"
@@ -14,7 +15,7 @@
 namespace metclust::compare {
 
 JobYears read_job_years(const std::string& job, const CutRule& rule) {
-  const jobs::JobFiles files = jobs::read_job(
+  jobs::JobFiles files = jobs::read_job(
       job, jobs::Cluster::Required, "metclust-compare takes the fusion levels from it");
   const std::string plot_file = job + ".PCL";
   const std::string name = cli::output_place(job, std::nullopt).job_name;
@@ -22,6 +23,7 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
 
   JobYears result;
   result.title = files.title;
+  result.notes = jobs::job_full_precision_levels(files, job).notes;
   result.full_names = jobs::read_job_full_names(job, result.notes);
   for (std::size_t y = 0; y < files.years.size(); ++y) {
     const formats::YearPlot& year = files.years[y];

@@ -21,8 +21,10 @@ struct JobYears {
   std::vector<std::string> notes;  // said on stderr after a successful run
 };
 
-// Reads JOB.PCL and JOB.CLS (both required), and JOB-names.csv when it is
-// there, and cuts every year. Locations are named as every companion
+// Reads JOB.PCL and JOB.CLS (both required), JOB.EMA for the levels at
+// full precision (jobs/full_precision.hpp; a note says when a year keeps
+// the 8 digits of JOB.CLS) and JOB-names.csv when they are there, and cuts
+// every year. Locations are named as every companion
 // program names them (jobs/location_names.hpp), so " A" and "A" are one
 // name; a blank name, or a name that stands twice in one year, is a
 // records::LocatedError naming the .PCL file and the listing record, for

@@ -1,5 +1,6 @@
 #include "export/cli.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "cli/output_files.hpp"
 #include "cli/version.hpp"
 #include "export/year_tables.hpp"
+#include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
 #include "jobs/location_names.hpp"
 #include "jobs/year_tree.hpp"
@@ -90,14 +92,46 @@ std::vector<std::string> leaf_labels(const jobs::YearNames& names, bool full_nam
   return jobs::distinct_labels(std::move(labels), std::string(stem) + ".nwk", notes);
 }
 
+// The note of a year with fusions chosen among equal minima; empty when it
+// has none.
+std::string tie_note(const std::vector<bool>& ties, const std::string& stem) {
+  std::vector<std::string> fusions;
+  for (std::size_t s = 0; s < ties.size(); ++s) {
+    if (ties[s]) fusions.push_back(records::decimal(static_cast<std::int64_t>(s) + 1));
+  }
+  if (fusions.empty()) return {};
+  constexpr std::size_t kListed = 8;
+  std::string list;
+  const std::size_t listed = std::min(fusions.size(), kListed);
+  for (std::size_t k = 0; k < listed; ++k) {
+    if (k > 0) list += k + 1 == listed && fusions.size() <= kListed ? " and " : ", ";
+    list += fusions[k];
+  }
+  if (fusions.size() > kListed) {
+    list += " and " + records::decimal(static_cast<std::int64_t>(fusions.size() - kListed)) + " more";
+  }
+  return stem + (fusions.size() == 1 ? ": fusion " : ": fusions ") + list +
+         (fusions.size() == 1 ? " was" : " were") +
+         " chosen among pairs at equal proximities (tie column of " + stem +
+         "-merges.csv); R's hclust, fastcluster and scipy may join another pair there";
+}
+
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   const cli::CutJobSettings& job_settings = settings.job;
   const cli::CutRule& rule = job_settings.rule;
   // Everything is read, checked and made before anything is written.
-  const jobs::JobFiles job = jobs::read_job(job_settings.job, jobs::Cluster::Required,
-                                              "metclust-export takes the fusion levels from it");
+  jobs::JobFiles job = jobs::read_job(job_settings.job, jobs::Cluster::Required,
+                                        "metclust-export takes the fusion levels from it");
   const std::string plot_file = job_settings.job + ".PCL";
-  std::vector<std::string> notes;
+  const jobs::PrecisionOutcome precision = jobs::job_full_precision_levels(job, job_settings.job);
+  std::vector<std::string> notes = precision.notes;
+  if (std::find(precision.engine.begin(), precision.engine.end(), false) !=
+      precision.engine.end()) {
+    notes.push_back("the tie column is left empty where the levels are those of " +
+                    job_settings.job +
+                    ".CLS: which fusions were chosen among equal proximities is known only from "
+                    "clustering the year again");
+  }
   const std::optional<jobs::FullNames> full_names =
       jobs::read_job_full_names(job_settings.job, notes);
   if (settings.full_names && !full_names) {
@@ -122,7 +156,11 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     notes.insert(notes.end(), names.notes.begin(), names.notes.end());
     outputs.add(place.file(stem + ".nwk"),
                 trees::newick(tree, leaf_labels(names, settings.full_names, stem, notes)));
-    outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree));
+    const std::vector<bool>* ties = precision.engine[k] ? &precision.ties[k] : nullptr;
+    outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree, ties));
+    if (ties != nullptr) {
+      if (const std::string note = tie_note(*ties, stem); !note.empty()) notes.push_back(note);
+    }
     outputs.add(place.file(stem + "-linkage.csv"), linkage_csv(tree));
     outputs.add(place.file(stem + "-locations.csv"),
                 locations_csv(tree, names.labels, names.full_names));

@@ -4,11 +4,19 @@
 
 namespace metclust::exporting {
 
-std::string merges_csv(const trees::Tree& tree) {
+std::string merges_csv(const trees::Tree& tree, const std::vector<bool>* ties) {
+  const bool known = ties != nullptr && ties->size() == tree.fusions().size();
   text::CsvWriter csv;
-  csv.text("merge1").text("merge2").text("height").end_row();
-  for (const trees::MergeRow& row : trees::hclust_merge(tree)) {
-    csv.integer(row.merge1).integer(row.merge2).number(row.height).end_row();
+  csv.text("merge1").text("merge2").text("height").text("tie").end_row();
+  const std::vector<trees::MergeRow> rows = trees::hclust_merge(tree);
+  for (std::size_t s = 0; s < rows.size(); ++s) {
+    csv.integer(rows[s].merge1).integer(rows[s].merge2).number(rows[s].height);
+    if (known) {
+      csv.integer((*ties)[s] ? 1 : 0);
+    } else {
+      csv.empty();
+    }
+    csv.end_row();
   }
   return csv.take();
 }

@@ -7,14 +7,18 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "text/csv.hpp"
 #include "trees/tree.hpp"
 
 namespace metclust::exporting {
 
-// merge1,merge2,height: one row per fusion, in fusion order.
-std::string merges_csv(const trees::Tree& tree);
+// merge1,merge2,height,tie: one row per fusion, in fusion order; tie is 1
+// where `ties` says the fusion was chosen among equal minima, 0 elsewhere,
+// and empty throughout without `ties` (nullptr) or when it does not hold
+// one flag per fusion.
+std::string merges_csv(const trees::Tree& tree, const std::vector<bool>* ties);
 
 // cluster1,cluster2,height,size: one row per fusion, in fusion order.
 std::string linkage_csv(const trees::Tree& tree);

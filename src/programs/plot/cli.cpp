@@ -9,6 +9,7 @@
 #include "cli/job_operand.hpp"
 #include "cli/output_files.hpp"
 #include "cli/version.hpp"
+#include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
 #include "jobs/location_names.hpp"
 #include "plot/page.hpp"
@@ -111,6 +112,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
       settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
       "--heights takes the fusion levels from it");
   std::vector<std::string> notes;
+  if (job.cluster) notes = jobs::job_full_precision_levels(job, settings.job).notes;
   const std::optional<jobs::FullNames> full_names = jobs::read_job_full_names(settings.job, notes);
 
   PictureOptions options;
