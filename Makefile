@@ -40,16 +40,17 @@ test-sanitize:
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 
-# Builds the programs named in $(1) in $(BUILD), no test suite. What cmake
-# prints goes to a log that is shown only when the build fails. A first
-# configuration leaves the test suites out, so that the programs build
-# without GoogleTest; `make test` adds them later.
+# Builds the targets $(2) ($(1) in the message) in $(BUILD), no test suite
+# unless $(3) is ON. What cmake prints goes to a log that is shown only when
+# the build fails. A first configuration leaves the test suites out, so that
+# the programs build without GoogleTest; `make test` adds them later. The
+# fixture runner of the tests (run_fixtures) needs them configured.
 PROGRAMS_LOG = $(BUILD)/programs.log
 define build_programs
 	@echo "Building $(1) in $(BUILD)/ (cmake's output: $(PROGRAMS_LOG))"
 	@mkdir -p $(BUILD)
 	@{ cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMETCLUST_MAX_LOCATIONS=$(MAX_LOCATIONS) \
-	    $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DMETCLUST_TESTS=OFF) && \
+	    $(if $(3),-DMETCLUST_TESTS=$(3),$(if $(wildcard $(BUILD)/CMakeCache.txt),,-DMETCLUST_TESTS=OFF)) && \
 	  cmake --build $(BUILD) -j$(JOBS) --target $(2); } > $(PROGRAMS_LOG) 2>&1 || \
 	  { cat $(PROGRAMS_LOG); echo "Building failed; the log is $(PROGRAMS_LOG)"; exit 1; }
 endef
@@ -161,8 +162,7 @@ FUZZ_SECONDS ?= 600
 fuzz:
 	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMETCLUST_FUZZ=ON -DMETCLUST_SANITIZE=ON -DMETCLUST_TESTS=OFF \
 	  $(WERROR_FLAG)
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target reader_fuzz run_fuzz cluster_fuzz job_results_fuzz csv_fuzz check_fuzz \
-	  choose_fuzz
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_targets
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
@@ -172,9 +172,10 @@ clean:
 
 # Windows: every program cross-compiled with mingw-w64 and linked statically,
 # and tested under Wine in a Wine prefix of its own: the fixture jobs through
-# metclust.exe, then a small job through every program, compared byte for
-# byte with what the Linux programs (built in $(BUILD) as `make programs`
-# builds them) make of the same job (tests/windows/pipeline.py).
+# metclust.exe, by the fixture runner of the Linux tests with Wine as its
+# launcher, then a small job through every program, compared byte for byte
+# with what the Linux programs (built in $(BUILD) with the runner) make of the
+# same job (tests/windows/pipeline.py).
 WINDOWS_BUILD ?= build-windows
 WINDOWS_PREFIX ?= $(abspath $(WINDOWS_BUILD))/wine-prefix
 
@@ -187,6 +188,6 @@ windows:
 	  metclust-import metclust-check metclust-choose
 
 test-windows: windows
-	$(call build_programs,the Linux programs to compare with,programs)
-	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/run_fixtures.py $(WINDOWS_BUILD)/metclust.exe \
-	  --pipeline $(BUILD)
+	$(call build_programs,the Linux programs to compare with and the fixture runner,programs run_fixtures,ON)
+	WINEPREFIX=$(WINDOWS_PREFIX) python3 tests/windows/wine_session.py $(BUILD)/tests/support/run_fixtures \
+	  $(WINDOWS_BUILD)/metclust.exe --pipeline $(BUILD)

@@ -303,14 +303,17 @@ JobOutcome run_job_in(const Workspace& space, std::string_view ema, std::string_
   space.put("JOB.NAQ", "");
   space.put("answers", typed_answers(space, strategy));
   const int in = space.open_read("answers");
+  const int out = space.open_write("stdout");
   const int err = space.open_write("stderr");
   JobOutcome outcome;
   {
-    records::ChannelTable channels({in, space.null_fd(), err});
+    records::ChannelTable channels({in, out, err});
     outcome.status = control::run_job(channels);
   }
   ::close(in);
+  ::close(out);
   ::close(err);
+  outcome.console = space.take("stdout");
   outcome.reports = space.take("stderr");
   outcome.SCL = space.take("JOB.SCL");
   outcome.CLS = space.take("JOB.CLS");

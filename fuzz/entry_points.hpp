@@ -60,13 +60,14 @@ std::string read_records(std::span<const std::uint8_t> data, const Workspace& sp
 // What one whole job left behind.
 struct JobOutcome {
   int status = -1;
+  std::string console;  // standard output: the dialogue and the run's messages
   std::string reports;  // the error stream
   std::string SCL, CLS, PCL;
 };
 
 // Runs one whole job in the workspace, in this process: `ema` as the .EMA
-// file, an empty .NAQ, output files left from no earlier run, and `strategy`
-// as the answer to the strategy question.
+// file, an empty .NAQ, output files left from no earlier run, the file names
+// typed in full, and `strategy` as the answer to the strategy question.
 JobOutcome run_job_in(const Workspace& space, std::string_view ema, std::string_view strategy);
 
 // The rules every finished job keeps, whatever its input: a known exit

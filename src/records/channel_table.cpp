@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
 
+#include "records/file_names.hpp"
 #include "records/located_error.hpp"
 #include "records/platform.hpp"
 
@@ -13,6 +16,7 @@ struct ChannelTable::Channel {
   int unit = 0;
   platform::Handle handle = platform::kNoHandle;
   bool owns_handle = false;
+  bool locked = false;  // holds the file's lock against other runs
   bool output = false;
   bool nowhere = false;  // a console whose records are dropped
   std::string name;  // shown in reports
@@ -163,6 +167,59 @@ void ChannelTable::open(int unit, std::string_view name, Status status) {
   }
 }
 
+void ChannelTable::make_folder(int unit, std::string_view name) {
+  std::error_code ec;
+  const std::filesystem::path folder = path_of_name(name);
+  std::filesystem::create_directories(folder, ec);
+  if (!ec && std::filesystem::is_directory(folder, ec)) return;
+  if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+  // The folder is being made, not looked for: a system that refuses it
+  // with "no such file" (as /proc does) gets the plain open failure.
+  int number = report::kOpenFailure;
+  const std::error_condition why = ec.default_error_condition();
+  if (why == std::errc::permission_denied || why == std::errc::operation_not_permitted ||
+      why == std::errc::read_only_file_system) {
+    number = report::kAccessDenied;
+  } else if (why == std::errc::not_a_directory || why == std::errc::file_exists ||
+             why == std::errc::filename_too_long || why == std::errc::invalid_argument) {
+    number = report::kBadFileName;
+  } else if (why == std::errc::no_such_device || why == std::errc::no_such_device_or_address) {
+    number = report::kNoSuchDevice;
+  }
+  // The report names the folder in the place of the file.
+  if (find(unit) != nullptr) throw std::logic_error("channel connected twice");
+  auto* channel = new Channel;
+  channel->unit = unit;
+  channel->output = true;
+  channel->name = platform::full_path(name);
+  channels_.push_back(channel);
+  fail(number, unit);
+}
+
+void ChannelTable::lock_outputs(std::chrono::milliseconds patience) {
+  constexpr unsigned kStep = 25;  // milliseconds between two tries
+  for (std::int64_t waited = 0;; waited += kStep) {
+    Channel* busy = nullptr;
+    for (Channel* channel : channels_) {
+      if (!channel->output || !channel->owns_handle || !channel->regular || channel->locked) continue;
+      if (!platform::try_lock(channel->handle)) {
+        busy = channel;
+        break;
+      }
+      channel->locked = true;
+    }
+    if (busy == nullptr) return;
+    // Nothing is held while waiting, so that two runs that want some of the
+    // same files in another order never wait for each other.
+    for (Channel* channel : channels_) {
+      if (channel->locked) platform::unlock(channel->handle);
+      channel->locked = false;
+    }
+    if (waited >= patience.count()) fail(report::kOutputInUse, busy->unit);
+    platform::pause_milliseconds(kStep);
+  }
+}
+
 void ChannelTable::put_record(int unit, std::string_view bytes, bool line_end) {
   Channel& channel = connect_console(unit);
   if (!channel.output) throw std::logic_error("record written to an input channel");
@@ -304,9 +361,11 @@ void ChannelTable::stop() { close_all(); }
 
 void ChannelTable::close_all() {
   for (Channel* channel : channels_) {
+    if (channel->locked) platform::unlock(channel->handle);
     if (channel->owns_handle) platform::close_file(channel->handle);
     channel->handle = platform::kNoHandle;
     channel->owns_handle = false;
+    channel->locked = false;
   }
 }
 

@@ -3,6 +3,7 @@
 // reports on the error stream and the end of a run.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
@@ -69,6 +70,21 @@ class ChannelTable {
   // failure, or a file that is already connected to another channel, ends the
   // run with its report.
   void open(int unit, std::string_view name, Status status);
+
+  // Makes the folder `name` and the folders above it where missing, for the
+  // output channel `unit` that is to be connected in it. A folder that
+  // cannot be made ends the run with the report of the system's reason
+  // (9 when permission is denied, 43 when a file stands in the way, ...),
+  // naming the folder.
+  void make_folder(int unit, std::string_view name);
+
+  // Takes the lock of every output file connected, so that two runs never
+  // write the same file at once: while another run holds any of them, none
+  // is kept and the run waits, up to `patience`; then the run ends with
+  // report 95 naming the first file still held. Devices and pipes are not
+  // locked. Closing the channels releases the locks.
+  // (records::kLockPatience is how long a run waits.)
+  void lock_outputs(std::chrono::milliseconds patience);
 
   // An input channel over the given bytes, read like a file of that name.
   void open_bytes(int unit, std::string name, std::string bytes);

@@ -43,8 +43,19 @@ std::string full_path(std::string_view name);
 
 // Opens an existing file for reading, or opens (creating it when missing,
 // never emptying it) a file for writing from its start. The name holds no
-// NUL byte. On failure nothing stays open.
+// NUL byte. A symbolic link at an output's name is not followed: the open
+// fails with report 96. On failure nothing stays open.
 OpenedFile open_file(std::string_view name, bool output);
+
+// Takes the process's exclusive lock on an open regular file, without
+// waiting; false when another open of the file holds it. Closing the file
+// releases the lock, and so does unlock(). The lock is advisory: it keeps
+// off runs that ask for it and nothing else; readers are not stopped.
+bool try_lock(Handle handle);
+void unlock(Handle handle);
+
+// Waits for the given time.
+void pause_milliseconds(unsigned milliseconds);
 
 // The standard stream with the given C runtime number (0, 1, 2 or one a test
 // hands in), unchanged by any line-end translation.

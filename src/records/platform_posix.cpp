@@ -4,15 +4,18 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 
 #include "records/channel_table.hpp"
 #include "records/file_names.hpp"
+#include "records/output_guard.hpp"
 #include "records/platform.hpp"
 
 namespace metclust::records::platform {
@@ -66,13 +69,27 @@ std::string full_path(std::string_view name) {
 OpenedFile open_file(std::string_view name, bool output) {
   OpenedFile opened;
   const std::string path(name);
-  const int flags = output ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC);
+  // An output is never written through a symbolic link at its name: the
+  // link may lead to any file of the user's, or create one where it points.
+  // The system's own links (/dev/stdout, /proc/self/fd/1) are followed: no
+  // user can plant a link there.
+  const std::string full = full_path(name);
+  const bool system_name = full.starts_with("/dev/") || full.starts_with("/proc/");
+  const int flags = output ? (O_WRONLY | O_CREAT | O_CLOEXEC | (system_name ? 0 : O_NOFOLLOW))
+                           : (O_RDONLY | O_CLOEXEC);
   int fd;
   do {
     fd = ::open(path.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    opened.failure = open_failure_report(errno);
+    const int error = errno;
+    struct stat link {};
+    // ELOOP is also the answer to a loop of links among the folders above.
+    if (output && error == ELOOP && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      opened.failure = report::kOutputIsLink;
+    } else {
+      opened.failure = open_failure_report(error);
+    }
     return opened;
   }
   struct stat info {};
@@ -130,6 +147,25 @@ bool cut_off(Handle handle, std::uint64_t length) {
 
 void close_file(Handle handle) { ::close(static_cast<int>(handle)); }
 
+bool try_lock(Handle handle) {
+  int done;
+  do {
+    done = ::flock(static_cast<int>(handle), LOCK_EX | LOCK_NB);
+  } while (done != 0 && errno == EINTR);
+  // A file system without locks keeps no run off; only a lock held
+  // elsewhere says no.
+  return done == 0 || errno != EWOULDBLOCK;
+}
+
+void unlock(Handle handle) { (void)::flock(static_cast<int>(handle), LOCK_UN); }
+
+void pause_milliseconds(unsigned milliseconds) {
+  timespec left{static_cast<time_t>(milliseconds / 1000),
+                static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
 int exit_status(int number) { return (0xC0000000u + static_cast<unsigned>(number)) & 0xFFu; }
 
 }  // namespace metclust::records::platform
@@ -139,6 +175,88 @@ namespace metclust::records {
 std::filesystem::path path_of_name(std::string_view name) { return std::filesystem::path(name); }
 
 std::string name_of_path(const std::filesystem::path& path) { return path.string(); }
+
+namespace {
+
+std::string reason(int error) { return std::generic_category().message(error); }
+
+}  // namespace
+
+LockFile::LockFile(const std::filesystem::path& path, std::chrono::milliseconds patience)
+    : path_(path) {
+  constexpr unsigned kStep = 25;  // milliseconds between two tries
+  for (std::int64_t waited = 0;;) {
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      failure_ = reason(errno);
+      return;
+    }
+    int done;
+    do {
+      done = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (done != 0 && errno == EINTR);
+    if (done == 0 || errno != EWOULDBLOCK) {
+      // The holder before us removes the file as it lets go: a lock taken on
+      // a file no longer at the name keeps nobody out, so it is tried again.
+      struct stat opened {}, named {};
+      if (::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+          opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+        handle_ = fd;
+        held_ = true;
+        return;
+      }
+      ::close(fd);
+      continue;
+    }
+    ::close(fd);
+    if (waited >= patience.count()) return;
+    platform::pause_milliseconds(kStep);
+    waited += kStep;
+  }
+}
+
+LockFile::~LockFile() {
+  if (!held_) return;
+  ::unlink(path_.c_str());
+  ::close(static_cast<int>(handle_));
+}
+
+std::string write_new_file(const std::filesystem::path& path, std::string_view bytes) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return reason(errno);
+  int error = 0;
+  while (!bytes.empty()) {
+    const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(done));
+  }
+  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+  if (error == 0) return {};
+  ::unlink(path.c_str());
+  return reason(error);
+}
+
+std::string unwritable_reason(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno == ENOENT ? std::string() : reason(errno);
+  ::close(fd);
+  return {};
+}
 
 }  // namespace metclust::records
 

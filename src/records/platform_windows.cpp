@@ -19,9 +19,11 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "records/channel_table.hpp"
 #include "records/file_names.hpp"
+#include "records/output_guard.hpp"
 #include "records/platform.hpp"
 
 namespace metclust::records::platform {
@@ -133,13 +135,36 @@ OpenedFile open_file(std::string_view name, bool output) {
   }
   // Shared every way, like a file on POSIX: a second name for a connected
   // file reaches the identity check below instead of a sharing violation.
-  const HANDLE file = CreateFileW(path.c_str(), output ? GENERIC_WRITE : GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  output ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
+  // An output opens a link at its name as the link itself, which is then
+  // refused: it is never written through.
+  const auto open = [&](DWORD flags) {
+    return CreateFileW(path.c_str(), output ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       output ? OPEN_ALWAYS : OPEN_EXISTING, flags, nullptr);
+  };
+  HANDLE file = open(output ? FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT
+                            : FILE_ATTRIBUTE_NORMAL);
   if (file == INVALID_HANDLE_VALUE) {
     opened.failure = open_failure_report(GetLastError(), path);
     return opened;
+  }
+  if (output) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) &&
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      CloseHandle(file);
+      if (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK || tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT) {
+        opened.failure = report::kOutputIsLink;
+        return opened;
+      }
+      // Any other kind of reparse point (a file kept in the cloud, say) is
+      // the file itself, opened as usual.
+      file = open(FILE_ATTRIBUTE_NORMAL);
+      if (file == INVALID_HANDLE_VALUE) {
+        opened.failure = open_failure_report(GetLastError(), path);
+        return opened;
+      }
+    }
   }
   opened.handle = reinterpret_cast<Handle>(file);
   opened.regular = GetFileType(file) == FILE_TYPE_DISK;
@@ -205,6 +230,37 @@ bool cut_off(Handle handle, std::uint64_t length) {
 
 void close_file(Handle handle) { CloseHandle(as_handle(handle)); }
 
+namespace {
+
+// Windows locks stop other handles' reads and writes of the bytes they
+// cover, so the lock covers one byte far beyond the end of any file.
+OVERLAPPED lock_place() {
+  OVERLAPPED place{};
+  place.Offset = 0xFFFFFFF0u;
+  place.OffsetHigh = 0x7FFFFFFFu;
+  return place;
+}
+
+}  // namespace
+
+bool try_lock(Handle handle) {
+  OVERLAPPED place = lock_place();
+  if (LockFileEx(as_handle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                 &place)) {
+    return true;
+  }
+  // A file system without locks keeps no run off; only a lock held
+  // elsewhere says no.
+  return GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
+void unlock(Handle handle) {
+  OVERLAPPED place = lock_place();
+  UnlockFileEx(as_handle(handle), 0, 1, 0, &place);
+}
+
+void pause_milliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
 int exit_status(int number) { return static_cast<int>(0xC0000000u + static_cast<unsigned>(number)); }
 
 }  // namespace metclust::records::platform
@@ -233,6 +289,97 @@ std::string name_of_path(const std::filesystem::path& path) {
   WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, bytes.data(), count,
                       nullptr, nullptr);
   return bytes;
+}
+
+namespace {
+
+// The system's text for an error, without the full stop and line end that
+// Windows puts after it.
+std::string reason(DWORD error) {
+  std::string text = std::system_category().message(static_cast<int>(error));
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.' ||
+                           text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+}  // namespace
+
+// The lock is the file itself, opened shared with nobody and deleted when
+// closed, which Windows does for a process that ends without closing it too.
+LockFile::LockFile(const std::filesystem::path& path, std::chrono::milliseconds patience)
+    : path_(path) {
+  constexpr unsigned kStep = 25;  // milliseconds between two tries
+  for (std::int64_t waited = 0;;) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                    OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE |
+                                        FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      handle_ = reinterpret_cast<std::intptr_t>(file);
+      held_ = true;
+      return;
+    }
+    const DWORD error = GetLastError();
+    // Held by another process, or still being deleted by the one before;
+    // "access denied" to a file that is not there is a folder we may not
+    // write.
+    const bool busy = error == ERROR_SHARING_VIOLATION ||
+                      (error == ERROR_ACCESS_DENIED &&
+                       GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    if (!busy) {
+      failure_ = reason(error);
+      return;
+    }
+    if (waited >= patience.count()) return;
+    platform::pause_milliseconds(kStep);
+    waited += kStep;
+  }
+}
+
+LockFile::~LockFile() {
+  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::string write_new_file(const std::filesystem::path& path, std::string_view bytes) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return reason(GetLastError());
+  DWORD error = 0;
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+      error = GetLastError();
+      break;
+    }
+    bytes.remove_prefix(written);
+  }
+  if (!CloseHandle(file) && error == 0) error = GetLastError();
+  if (error == 0) return {};
+  DeleteFileW(path.c_str());
+  return reason(error);
+}
+
+std::string unwritable_reason(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return {};
+  }
+  // Replacing the file needs the right to delete it as well: a program that
+  // holds it open without sharing that (a spreadsheet, say) is found here.
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? std::string() : reason(error);
+  }
+  CloseHandle(file);
+  return {};
 }
 
 }  // namespace metclust::records

@@ -55,6 +55,10 @@ std::string catalog_text(int number, std::span<const std::int64_t> values) {
     case kYearBeyondPlotRecords:
       return "year " + year_text() + " gives NL " + value(1) + ", more locations than the " + value(2) +
              " a year's plot records can number";
+    case kOutputInUse:
+      return "output file in use by another run";
+    case kOutputIsLink:
+      return "output file is a symbolic link, which is not written through";
     default:
       throw std::logic_error("report number outside the catalogue");
   }

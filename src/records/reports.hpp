@@ -28,6 +28,9 @@ inline constexpr int kLocationsOutOfRange = 91;  // a year's NL outside 1..MAXL
 inline constexpr int kNoPairBelowCeiling = 92;   // a fusion found no pair to join
 inline constexpr int kWorkSpaceTooSmall = 93;    // MAXL beyond the work arrays, from the command line
 inline constexpr int kYearBeyondPlotRecords = 94;  // a year's NL beyond what the plot records number
+// Refusals of an output file that another run, or a link, would make unsafe.
+inline constexpr int kOutputInUse = 95;   // another run holds the file's lock beyond the wait
+inline constexpr int kOutputIsLink = 96;  // a symbolic link stands at the output's name
 
 // The report's text before ", unit N, file NAME". `values` are the numbers
 // the text names: the year of a year's refusal (91, 92); the run header's

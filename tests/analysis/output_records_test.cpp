@@ -8,16 +8,17 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/pcl_channel.hpp"
 #include "cluster/agglom.hpp"
 #include "cluster/dendro.hpp"
+#include "support/channels.hpp"
 #include "support/records_of.hpp"
 
 namespace metclust::analysis {
 namespace {
 
 TEST(FusionListing, EachFusionGoesToSclAndClsAlike) {
-  test_support::OutputFiles files;
+  testing::ChannelRig files;
+  files.open_outputs();
   FusionListing listing(files.writer());
   std::vector<double> pii = {1.0, 4.0, 2.0};  // d(1,2) = 1, d(1,3) = 4, d(2,3) = 2
   std::vector<std::int32_t> g(3), label(3), hist(4);
@@ -32,7 +33,8 @@ TEST(FusionListing, EachFusionGoesToSclAndClsAlike) {
 }
 
 TEST(FusionListing, NegativeAndSmallLevels) {
-  test_support::OutputFiles files;
+  testing::ChannelRig files;
+  files.open_outputs();
   FusionListing listing(files.writer());
   listing.fusion(12, 7, 130, -0.001);
   listing.fusion(1, 2, 3, -0.0);
@@ -81,7 +83,8 @@ std::string plot_group(Year& year, std::int32_t maxl) {
   const WorkSegments work = year.segments();
   cluster::DENDRO(work.XNODE, work.YNODE, work.NAMES, work.NODNAM, work.LABEL, work.NODLAB,
                   work.G, work.ORDER, work.HIST, maxl, nl);
-  test_support::OutputFiles files;
+  testing::ChannelRig files;
+  files.open_outputs();
   records::RecordWriter& out = files.writer();
   OutputRecords groups(out);
   std::string title = "TRIAL SERIES";

@@ -33,9 +33,15 @@ TEST(CheckCli, StatusAndOutput) {
   const std::string dir = folder.path().string() + "/";
   folder.put("GOOD.EMA", kGood);
   folder.put("GOOD.NAQ", "");
-  folder.put("WARN.EMA", kGood + "\r\n");
+  std::string long_title = kGood;
+  long_title.replace(long_title.find("Two sites"), 9, std::string(50, 'T') + "  cut");
+  folder.put("WARN.EMA", long_title);
   folder.put("WARN.NAQ", "");
+  folder.put("EMPTY.EMA", kGood + "\r\n");
+  folder.put("EMPTY.NAQ", "");
   folder.put("LONE.EMA", kGood);
+  folder.put("FOLD.EMA", kGood);
+  std::filesystem::create_directory(folder.path() / "FOLD.NAQ");
 
   struct Case {
     std::vector<std::string> arguments;
@@ -47,18 +53,29 @@ TEST(CheckCli, StatusAndOutput) {
       {{dir + "GOOD"}, 0, dir + "GOOD.EMA: 1 year, 0 errors, 0 warnings\n", ""},
       {{"--strict", dir + "GOOD.EMA"}, 0, dir + "GOOD.EMA: 1 year, 0 errors, 0 warnings\n", ""},
       {{dir + "WARN"}, 0,
-       dir + "WARN.EMA:9: warning: an empty line at the end: metclust reads it as the year record of "
-             "year 0 and then ends with report 24 (end-of-file during read) after clustering every year\n" +
+       dir + "WARN.EMA:2:53: warning: the title is cut at 50 characters: text from column 51 on is "
+             "not read\n" +
            dir + "WARN.EMA: 1 year, 0 errors, 1 warning\n",
        ""},
       {{"--strict", dir + "WARN"}, 1,
-       dir + "WARN.EMA:9: warning: an empty line at the end: metclust reads it as the year record of "
-             "year 0 and then ends with report 24 (end-of-file during read) after clustering every year\n" +
+       dir + "WARN.EMA:2:53: warning: the title is cut at 50 characters: text from column 51 on is "
+             "not read\n" +
            dir + "WARN.EMA: 1 year, 0 errors, 1 warning\n",
+       ""},
+      // What metclust refuses is an error, with or without --strict.
+      {{dir + "EMPTY"}, 1,
+       dir + "EMPTY.EMA:9: error: an empty line at the end: metclust reads it as the year record of "
+             "year 0 and then ends with report 24 (end-of-file during read) after clustering every "
+             "year; remove the empty line\n" +
+           dir + "EMPTY.EMA: 1 year, 1 error, 0 warnings\n",
        ""},
       {{dir + "LONE"}, 1,
        dir + "LONE.NAQ: error: no such file: metclust needs it (it never reads it) and ends with report 29\n" +
            dir + "LONE.EMA: 1 year, 1 error, 0 warnings\n",
+       ""},
+      {{dir + "FOLD"}, 1,
+       dir + "FOLD.NAQ: error: a folder has this name: metclust ends with report 30 (open failure)\n" +
+           dir + "FOLD.EMA: 1 year, 1 error, 0 warnings\n",
        ""},
       {{dir + "NONE"}, 1, "", "metclust-check: " + dir + "NONE.EMA: no such file\n"},
       {{}, 2, "",

@@ -1,7 +1,7 @@
 // metclust-check on damaged .EMA files: the exact report for each, and, for
-// every one of them, the real metclust run with each strategy: it must end
-// with the status the checker says, so that the checker finds exactly what a
-// run finds.
+// every one of them, metclust's run with each strategy: it must end with the
+// status the checker says, so that the checker finds exactly what a run
+// finds.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "check/ema_check.hpp"
+#include "entry_points.hpp"
 #include "formats/capacity.hpp"
-#include "support/programs.hpp"
-#include "support/scratch_folder.hpp"
 
 namespace metclust::check {
 namespace {
@@ -107,6 +106,14 @@ std::vector<Case> cases() {
         "JOB.EMA:4:1: warning: year 123456 shows as ***** in .PCL (five columns), with report 63",
         "JOB.EMA:4:19: warning: text after the year label (columns 11-18) is not read"},
        all(0)},
+      // A negative number takes a column for its sign: -99 fits three
+      // columns, -100 does not; -9999 fits five, -10000 does not.
+      {"negative years at the edge of their fields",
+       ema({{1, "3 3 0 -100 -99"}, {4, "-10000    1990"}, {10, " -9999    1991"}}),
+       {"JOB.EMA:1: warning: IYS -100 shows as *** on the sequence line of .SCL and the console (three "
+        "columns), with report 63; years of four digits are written as year - 1900 there, 95 for 1995",
+        "JOB.EMA:4:1: warning: year -10000 shows as ***** in .PCL (five columns), with report 63"},
+       all(0)},
       {"a letter in the year field", ema({{10, "  19x1    1991"}}),
        {"JOB.EMA:10:1: error: the year record: expected a whole number in columns 1-6, found \"  19x1\"" +
         kEnds + "64 (input conversion error)"},
@@ -150,12 +157,14 @@ std::vector<Case> cases() {
         "1990 has no pair at or below the search ceiling)"},
        {0, 92, 92, 92, 92, 92, 92, 92}},
       {"an empty line at the end", ema({}, kBase.size(), "\r\n"),
-       {"JOB.EMA:15: warning: an empty line at the end: metclust reads it as the year record of year 0 "
-        "and then ends with report 24 (end-of-file during read) after clustering every year"},
+       {"JOB.EMA:15: error: an empty line at the end: metclust reads it as the year record of year 0 "
+        "and then ends with report 24 (end-of-file during read) after clustering every year; remove "
+        "the empty line"},
        all(24)},
       {"blanks after the last year are read as year 0 too", ema({}, kBase.size(), "   \r\n \t\r\n"),
-       {"JOB.EMA:15: warning: an empty line at the end: metclust reads it as the year record of year 0 "
-        "and then ends with report 24 (end-of-file during read) after clustering every year"},
+       {"JOB.EMA:15: error: an empty line at the end: metclust reads it as the year record of year 0 "
+        "and then ends with report 24 (end-of-file during read) after clustering every year; remove "
+        "the empty line"},
        all(24)},
       {"a value without a decimal point, a negative one",
        ema({{8, "     2 B       " + std::string(16, ' ') + "5  0.00000000E+00"}, {14, "     2 C         -0.30000000E+01  0"}}),
@@ -193,19 +202,19 @@ TEST(EmaCheck, ReportsWhatARunMeets) {
   }
 }
 
+// Each job run by metclust's own run loop in this process (as the fuzz
+// targets run it), with each strategy.
 TEST(EmaCheck, MetclustEndsAsTheCheckerSays) {
-  testing::ScratchFolder folder;
-  folder.put("JOB.NAQ", "");
+  const fuzz::Workspace space;
   for (const Case& c : cases()) {
-    folder.put("JOB.EMA", c.bytes);
     Diagnostics diagnostics;
     const EmaSummary summary = check_ema(c.bytes, "JOB.EMA", diagnostics);
     for (int strategy = 1; strategy <= 8; ++strategy) {
-      const testing::RunOutcome run = testing::run_metclust_job(folder.path(), "JOB", strategy);
+      const fuzz::JobOutcome run = fuzz::run_job_in(space, c.bytes, std::to_string(strategy));
       EXPECT_EQ(run.status, summary.status[static_cast<std::size_t>(strategy - 1)])
-          << c.what << ", strategy " << strategy << "\n" << run.err;
+          << c.what << ", strategy " << strategy << "\n" << run.reports;
       if (summary.refused) {
-        EXPECT_NE(run.out.find("INCREASE DIMENSION OF"), std::string::npos) << c.what;
+        EXPECT_NE(run.console.find("INCREASE DIMENSION OF"), std::string::npos) << c.what;
       }
     }
   }

@@ -14,15 +14,15 @@
 #include <utility>
 #include <vector>
 
-#include "cluster/fusion_capture.hpp"
+#include "support/fusion_capture.hpp"
 #include "cluster/search_ceiling.hpp"
 #include "records/packed.hpp"
 
 namespace metclust::cluster {
 namespace {
 
-using test_support::Fusion;
-using test_support::FusionCapture;
+using testing::Fusion;
+using testing::FusionCapture;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::int32_t kUntouched = -77;

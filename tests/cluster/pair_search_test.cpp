@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "cluster/agglom.hpp"
-#include "cluster/fusion_capture.hpp"
+#include "support/fusion_capture.hpp"
 #include "cluster/search_ceiling.hpp"
 #include "records/packed.hpp"
 
 namespace metclust::cluster {
 namespace {
 
-using test_support::FusionCapture;
+using testing::FusionCapture;
 
 enum class Kind { Real, SmallIntegers, FewValues, Specials, AllEqual };
 

@@ -10,7 +10,8 @@
 #include "compare/across_years.hpp"
 #include "compare/consensus.hpp"
 #include "compare/tables.hpp"
-#include "plot/plot_support.hpp"
+#include "support/job_files.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace metclust::compare {
 namespace {
@@ -70,6 +71,25 @@ TEST(CompareYears, HandWorkedJob) {
   EXPECT_NEAR(*two_three.cophenetic_correlation, -0.5, 1e-15);
 }
 
+// Year 1 cuts A B C | D; year 2 cuts A B D | C E. Group A B D overlaps
+// number 1 (A, B) twice and number 2 (D) once, group C E number 1 (C) once.
+// Taken largest overlap first, A B D keeps 1, and C E, whose only number is
+// taken, gets the new number 3; taken smallest first, C E would take 1 and
+// A B D 2.
+TEST(CompareYears, AGroupKeepsTheNumberItOverlapsMost) {
+  const auto year = [](std::string column, std::vector<std::string> names,
+                       std::vector<trees::Fusion> fusions) {
+    trees::Tree tree(static_cast<std::int32_t>(names.size()), std::move(fusions));
+    trees::Partition cut = trees::cut_into_groups(tree, 2);
+    return YearCut{std::move(column), std::move(names), std::move(tree), std::move(cut)};
+  };
+  std::vector<YearCut> years;
+  years.push_back(year("1", {"A", "B", "C", "D"}, {{1, 2, 1.0}, {5, 3, 2.0}, {6, 4, 5.0}}));
+  years.push_back(year("2", {"A", "B", "D", "C", "E"}, {{1, 2, 1.0}, {6, 3, 2.0}, {4, 5, 3.0}, {7, 8, 6.0}}));
+  EXPECT_EQ(groups_by_year_csv(compare_years(years)),
+            "location,1,2\r\nA,1,1\r\nB,1,1\r\nC,1,3\r\nD,2,1\r\nE,,3\r\n");
+}
+
 TEST(CompareYears, ConsensusByGroupAverage) {
   const Comparison comparison = compare_years(three_years());
   ConsensusCut cut;
@@ -112,58 +132,50 @@ TEST(CompareYears, FewSharedLocationsLeaveTheIndicesEmpty) {
 // Jobs run through metclust, then metclust-compare.
 class CompareProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("metclust-compare-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  plot::testing::Outcome run_job(std::vector<std::vector<std::string>> names) {
-    std::vector<plot::testing::YearInput> years;
+  testing::RunOutcome run_job(std::vector<std::vector<std::string>> names) {
+    std::vector<testing::YearInput> years;
     int number = 90;
     for (auto& list : names) {
       years.push_back({number++, std::move(list), [](std::size_t i, std::size_t j) {
                          return static_cast<double>((i + 1) * (j + 2) % 7 + 1);
                        }});
     }
-    return plot::testing::run_job(folder_, "COMPARE TEST", years, 3);
+    return testing::run_job(folder_.path(), "COMPARE TEST", years, 3);
   }
-  plot::testing::Outcome compare(std::vector<std::string> arguments) {
-    return plot::testing::run_program(fs::path(METCLUST_BINARY).parent_path() / "metclust-compare",
-                                      arguments, folder_);
+  testing::RunOutcome compare(std::vector<std::string> arguments) {
+    return testing::run_program(testing::compare_program(), arguments, folder_.path());
   }
-  fs::path folder_;
+  testing::ScratchFolder folder_;
 };
 
 TEST_F(CompareProgram, WritesTheFourFiles) {
   ASSERT_EQ(run_job({{"A", "B", "C", "D"}, {"B", "C", "D", "E", "A"}}).status, 0);
   // Full names for two of the locations, as metclust-import lists them.
-  plot::testing::write_bytes(folder_ / "JOB-names.csv",
+  testing::write_bytes(folder_ / "JOB-names.csv",
                              "number,location,name\r\n1,Ames,A\r\n2,Crookston,C\r\n");
-  const plot::testing::Outcome outcome = compare({"--groups", "2", "JOB"});
+  const testing::RunOutcome outcome = compare({"--groups", "2", "JOB"});
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   for (const char* file : {"JOB-groups-by-year.csv", "JOB-comembership.csv", "JOB-agreement.csv",
                            "JOB-years.html"}) {
     EXPECT_TRUE(fs::exists(folder_ / file)) << file;
   }
   const std::vector<std::string> groups =
-      plot::testing::lines(plot::testing::read_bytes(folder_ / "JOB-groups-by-year.csv"));
+      testing::lines(testing::read_bytes(folder_ / "JOB-groups-by-year.csv"));
   ASSERT_EQ(groups.size(), 6u);
   EXPECT_EQ(groups[0], "location,full_name,90,91");
   EXPECT_EQ(groups[1].substr(0, 7), "A,Ames,");
   EXPECT_EQ(groups[2].substr(0, 3), "B,,");
   EXPECT_EQ(groups[3].substr(0, 12), "C,Crookston,");
-  const std::string pairs = plot::testing::read_bytes(folder_ / "JOB-comembership.csv");
+  const std::string pairs = testing::read_bytes(folder_ / "JOB-comembership.csv");
   EXPECT_NE(pairs.find("\r\nA,C,Ames,Crookston,2,"), std::string::npos) << pairs;
   EXPECT_NE(pairs.find("\r\nB,C,,Crookston,2,"), std::string::npos) << pairs;
-  const std::string page = plot::testing::read_bytes(folder_ / "JOB-years.html");
+  const std::string page = testing::read_bytes(folder_ / "JOB-years.html");
   EXPECT_NE(page.find("A <span class=\"full\">(Ames)</span>"), std::string::npos);
 }
 
 TEST_F(CompareProgram, FaultsAreOneLineNamingFileAndLine) {
   ASSERT_EQ(run_job({{"A", "B", "C"}, {"B", "A", "B", "C"}}).status, 0);
-  plot::testing::Outcome outcome = compare({"--groups", "2", "JOB"});
+  testing::RunOutcome outcome = compare({"--groups", "2", "JOB"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
   EXPECT_NE(outcome.err.find("metclust-compare: JOB.PCL:"), std::string::npos) << outcome.err;
@@ -172,10 +184,10 @@ TEST_F(CompareProgram, FaultsAreOneLineNamingFileAndLine) {
 
   // A .CLS that lost a fusion record no longer matches the plot data.
   ASSERT_EQ(run_job({{"A", "B", "C"}, {"B", "A", "C"}}).status, 0);
-  std::string cls = plot::testing::read_bytes(folder_ / "JOB.CLS");
+  std::string cls = testing::read_bytes(folder_ / "JOB.CLS");
   const std::size_t last = cls.rfind('\n', cls.size() - 2);
   cls.erase(last + 1);
-  plot::testing::write_bytes(folder_ / "JOB.CLS", cls);
+  testing::write_bytes(folder_ / "JOB.CLS", cls);
   outcome = compare({"--groups", "2", "JOB"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;

@@ -55,6 +55,9 @@ TEST(CommandLineOptions, StrategiesQuietAndSeveralJobs) {
   EXPECT_EQ(one.strategies, std::vector<std::int32_t>{2});
   EXPECT_FALSE(one.every_strategy);
   EXPECT_FALSE(one.quiet);
+  // Jobs of one name in two folders write their outputs beside their inputs.
+  const std::vector<std::string> apart = {"-s", "1", "a/T", "b/T.EMA"};
+  EXPECT_EQ(parse_command_line(apart).jobs, (std::vector<std::string>{"a/T", "b/T"}));
   // Options stand before the jobs: whatever follows the first job is a job.
   const std::vector<std::string> late = {"-s", "1", "a", "-q"};
   EXPECT_EQ(parse_command_line(late).jobs, (std::vector<std::string>{"a", "-q"}));
@@ -84,6 +87,17 @@ TEST(CommandLineOptions, WrongCommandLinesSayWhatIsWrong) {
       {{"-s", "3", "-x", "JOB"}, "unknown option '-x'"},
       {{"-s", "3", "trials/"}, "'trials/' names no job"},
       {{"-s", "3", "trials/.EMA"}, "'trials/.EMA' names no job"},
+      // Two jobs whose outputs would carry the same names: the later run
+      // would replace the earlier one's results.
+      {{"-s", "3", "-o", "results", "a/TRIAL.EMA", "b/TRIAL.EMA"},
+       "jobs 'a/TRIAL.EMA' and 'b/TRIAL.EMA' would both write results/TRIAL.SCL, .CLS and .PCL; "
+       "run them into different output folders (-o)"},
+      {{"-s", "all", "-o", "r", "x", "a/T", "./b/T.pcl"},
+       "jobs 'a/T' and './b/T.pcl' would both write r/T-s1.SCL, .CLS and .PCL; run them into "
+       "different output folders (-o)"},
+      {{"-s", "3", "-o", "r", "b/T", "a/../b/T"}, "'a/../b/T' names the job of 'b/T' again"},
+      {{"-s", "3", "T", "T.ema"}, "'T.ema' names the job of 'T' again"},
+      {{"-s", "3", "d/T", "d/./T"}, "'d/./T' names the job of 'd/T' again"},
   };
   for (const Case& c : cases) {
     std::string what = "(no error)";

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_support.hpp"
+#include "support/job_files.hpp"
+#include "support/pictures.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace metclust::exporting {
@@ -22,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using metclust::testing::ScratchFolder;
-namespace support = metclust::plot::testing;
+namespace support = metclust::testing;
 
 bool works(const std::string& command) {
   return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
@@ -275,7 +276,7 @@ void for_each_exported_job(const ScratchFolder& folder, Client client) {
   }
 }
 
-void expect_clean(const support::Outcome& run, const std::string& client) {
+void expect_clean(const support::RunOutcome& run, const std::string& client) {
   EXPECT_EQ(run.status, 0) << client << ": " << run.err << run.out;
   EXPECT_EQ(run.out.find("FAIL"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("checked 3 years, 0 failures"), std::string::npos)

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_support.hpp"
+#include "support/job_files.hpp"
+#include "support/pictures.hpp"
 #include "support/scratch_folder.hpp"
 #include "text/csv.hpp"
 
@@ -21,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using metclust::testing::ScratchFolder;
-namespace support = metclust::plot::testing;
+namespace support = metclust::testing;
 
 // The rows of a CSV file as texts, header first.
 std::vector<std::vector<std::string>> csv_rows(const fs::path& file) {

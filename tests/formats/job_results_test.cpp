@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_support.hpp"
+#include "support/job_files.hpp"
 #include "records/located_error.hpp"
 
 namespace metclust::formats {
 namespace {
 
-using plot::testing::joined_records;
-using plot::testing::padded;
-using plot::testing::three_site_cluster_records;
-using plot::testing::three_site_plot_records;
+using testing::joined_records;
+using testing::padded;
+using testing::three_site_cluster_records;
+using testing::three_site_plot_records;
 
 using Records = std::vector<std::string>;
 
@@ -119,6 +119,12 @@ TEST(ReadPlotRecords, MalformedRecordsNameTheirLine) {
       {"group joined before it is made",
        [](Records& r) { r[1] = "  2.000  1.000   5 A          2 B       "; }, 2,
        "fusion 1 joins node 5, which is neither a location nor an earlier group"},
+      {"letters in a point's node number",
+       [](Records& r) { r[3] = "  1.500  2.000  x4 LGp__4     3 C"; }, 4,
+       "expected the node number of point 3 of fusion 1 in columns 16-18, found \" x4\""},
+      {"letters in a listing entry's node number",
+       [](Records& r) { r[2] = "  2.000  2.000               x1 A       "; }, 3,
+       "expected a node number in columns 29-31, found \" x1\""},
       {"point without its number",
        [](Records& r) { r[5] = "  1.000  1.000     B          5 LGp__5  "; }, 6,
        "point 5 of fusion 1 carries no node number"},
@@ -191,6 +197,9 @@ TEST(ReadClusterRecords, FaultsAndMismatchesNameTheirLine) {
        "expected a number in columns 21-36, found \"****************\""},
       {"fusion of other groups", [](Records& r) { r[8] = "      2 +   1 =   4   0.10000000E+01"; },
        9, "fusion 2 + 1 = 4 does not match J.PCL:2 (1 + 2 = 4)"},
+      {"fusion with another second group",
+       [](Records& r) { r[9] = "      4 +   2 =   5   0.20000000E+01"; }, 10,
+       "fusion 4 + 2 = 5 does not match J.PCL:8 (4 + 3 = 5)"},
       {"another year", [](Records& r) { r[4] = "  1993    YR1993  "; }, 5,
        "year 1993 with 3 locations does not match year 1992 with 3 locations at J.PCL:1"},
       {"file cut inside a year", [](Records& r) { r.pop_back(); }, 10,

@@ -182,6 +182,32 @@ TEST(BadSources, OneLocatedLineAndNothingWritten) {
   }
 }
 
+// The search ceiling, 1E20, is the largest proximity taken: a pair at it is
+// joined by a run; the next real above it never is.
+TEST(BadSources, TheSearchCeilingIsTheLargestProximityTaken) {
+  testing::ScratchFolder folder;
+  const struct {
+    const char* text;
+    bool taken;
+  } cases[] = {{"1E20", true}, {"100000000000000000000", true}, {"1.0000000000000002E20", false}};
+  for (const auto& c : cases) {
+    folder.put("source.csv", std::string(",A,B\nA,0,") + c.text + "\nB,,0\n");
+    std::ostringstream out, err;
+    const std::vector<std::string> arguments = {"--force", "--matrix", "1995=" + folder.file("source.csv"),
+                                                folder.file("JOB")};
+    const int status = run_import(arguments, out, err);
+    if (c.taken) {
+      EXPECT_EQ(status, 0) << c.text << ": " << err.str();
+      EXPECT_NE(folder.take("JOB.EMA").find("  0.10000000E+21  0.00000000E+00"), std::string::npos) << c.text;
+    } else {
+      EXPECT_EQ(status, 1) << c.text;
+      EXPECT_EQ(err.str(), "metclust-import: " + folder.file("source.csv") +
+                               ":2:5: expected a proximity of at most 1E20 (the largest metclust joins), found \"" +
+                               c.text + "\"\n");
+    }
+  }
+}
+
 // Three years of 300 locations, 700 locations in all, in a build that holds
 // fewer: every year fits, the job does not, as MAXL is its number of
 // locations. Refused where the first location too many is named, with the

@@ -2,6 +2,8 @@
 // for byte; files that exist already; wrong command lines.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -117,6 +119,22 @@ TEST(ImportCli, OneNameTypedTwoWaysIsOneLocation) {
   const Outcome matrix = import({"--matrix", "1995=" + folder.file("m.csv"), folder.file("M")});
   EXPECT_EQ(matrix.status, 0) << matrix.err;
   EXPECT_EQ(folder.take("M-names.csv"), "number,location,name\r\n1," + composed + ",Cafe\r\n2,B,B\r\n");
+}
+
+// The job may be given as its .EMA file, in any case: J.EMA is the job J,
+// not J.EMA.EMA.
+TEST(ImportCli, AJobGivenAsItsEmaFileIsThatJob) {
+  testing::ScratchFolder folder;
+  folder.put("pairs.csv", kPairs);
+  const Outcome r = import({"--long", folder.file("pairs.csv"), folder.file("J.ema")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, folder.file("J.EMA") + "\n" + folder.file("J.NAQ") + "\n" +
+                       folder.file("J-names.csv") + "\n");
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    names.insert(entry.path().filename());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"J-names.csv", "J.EMA", "J.NAQ", "pairs.csv"}));
 }
 
 TEST(ImportCli, WrongCommandLines) {

@@ -17,6 +17,7 @@
 #include "formats/job_results.hpp"
 #include "import/import_cli.hpp"
 #include "records/packed.hpp"
+#include "support/fusion_capture.hpp"
 #include "support/programs.hpp"
 #include "support/scratch_folder.hpp"
 #include "text/csv.hpp"
@@ -24,18 +25,9 @@
 namespace metclust::import {
 namespace {
 
-struct Fusion {
-  std::int32_t first, second, node;
-  double level;
-};
-
-std::vector<Fusion> plain_agglomeration(std::vector<double> matrix, std::int32_t n, std::int32_t strategy) {
-  struct Sink : cluster::FusionSink {
-    std::vector<Fusion> fusions;
-    void fusion(std::int32_t i, std::int32_t j, std::int32_t made, double level) override {
-      fusions.push_back({i, j, made, level});
-    }
-  } sink;
+std::vector<testing::Fusion> plain_agglomeration(std::vector<double> matrix, std::int32_t n,
+                                                 std::int32_t strategy) {
+  testing::FusionCapture sink;
   const auto size = static_cast<std::size_t>(n);
   std::vector<std::int32_t> G(size), LABEL(size), HIST(2 * (size - 1));
   EXPECT_TRUE(cluster::AGGLOM(matrix, G, LABEL, HIST, n, 0.0, strategy, sink, cluster::PairSearch::Plain));
@@ -158,19 +150,19 @@ TEST(RoundTrip, MetclustFusesTheCsvMatrixAsPlainAgglomerationDoes) {
         EXPECT_EQ(cls.years[y].year, year.year);
         EXPECT_EQ(cls.years[y].label, std::to_string(year.year));
         const auto n = static_cast<std::int32_t>(year.names.size());
-        const std::vector<Fusion> expected = plain_agglomeration(job_matrix(year, master), n, strategy);
+        const std::vector<testing::Fusion> expected = plain_agglomeration(job_matrix(year, master), n, strategy);
         ASSERT_EQ(cls.years[y].fusions.size(), expected.size());
         for (std::size_t s = 0; s < expected.size(); ++s) {
           const formats::FusionLevel& got = cls.years[y].fusions[s];
           const std::string where = source[0] + ", strategy " + std::to_string(strategy) + ", year " +
                                     std::to_string(year.year) + ", fusion " + std::to_string(s + 1);
-          EXPECT_EQ(got.first, expected[s].first) << where;
-          EXPECT_EQ(got.second, expected[s].second) << where;
-          EXPECT_EQ(got.node, expected[s].node) << where;
+          EXPECT_EQ(got.first, expected[s].label_i) << where;
+          EXPECT_EQ(got.second, expected[s].label_j) << where;
+          EXPECT_EQ(got.node, expected[s].label_new) << where;
           // Eight significant digits in the matrix (a relative error of up
           // to 5e-8, carried into a level with weights whose magnitudes sum
           // to at most 3) and in the level written.
-          EXPECT_NEAR(got.level, expected[s].level, 5e-8 * (3 * kLargest + std::abs(expected[s].level)))
+          EXPECT_NEAR(got.level, expected[s].dmin, 5e-8 * (3 * kLargest + std::abs(expected[s].dmin)))
               << where;
         }
       }

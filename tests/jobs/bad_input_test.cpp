@@ -1,16 +1,25 @@
 // Jobs whose files cannot be read or written as the job asks: files the user
 // may not read, a folder where a file should be, an output file on a full
-// device and an output file that reaches the largest size the system allows.
+// device, an output file that reaches the largest size the system allows, a
+// symbolic link planted at an output's name, an output folder that cannot be
+// made, and two runs that write the same outputs at once.
 // Each runs the built program in a job folder of its own and checks the
 // report, the exit status and every file left behind.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "support/job_runner.hpp"
 #include "support/programs.hpp"
@@ -86,7 +95,13 @@ class JobFolder {
     }
   }
 
-  Outcome run(std::string_view answers, const RunLimits& limits = {}) const {
+  Outcome run(std::string_view answers, const RunOptions& limits = {}) const {
+    return run_with({}, answers, limits);
+  }
+
+  // A run with command-line arguments (and answers, should it ask).
+  Outcome run_with(const std::vector<std::string>& arguments, std::string_view answers = {},
+                   const RunOptions& limits = {}) const {
     fs::path program = metclust_program();
     if (limits.as_other_user && ::geteuid() == 0) {
       program = scratch_.path() / "metclust";
@@ -95,7 +110,7 @@ class JobFolder {
                                    fs::perms::group_exec | fs::perms::others_read |
                                    fs::perms::others_exec);
     }
-    const RunOutcome run = run_program(program, {}, dir_, answers, limits);
+    const RunOutcome run = run_program(program, arguments, dir_, answers, limits);
     Outcome result;
     result.status = run.signal == 0 ? run.status : 1000 + run.signal;
     result.stderr_text = run.err;
@@ -112,8 +127,8 @@ class JobFolder {
 
 constexpr std::string_view kDefaultJob = "Y\nJOB\n6\n";
 
-RunLimits as_other_user() {
-  RunLimits limits;
+RunOptions as_other_user() {
+  RunOptions limits;
   limits.as_other_user = true;
   return limits;
 }
@@ -170,9 +185,9 @@ TEST(UnreadableFiles, AnOutputFileItsUserMayNotWriteKeepsItsContent) {
 }
 
 // The job two_years with one of its output files on a device that is always
-// full: the run ends at the first record refused there, and every record
-// written before it to the other files is in place, byte for byte as in a
-// run that succeeds.
+// full (typed as that output's name): the run ends at the first record
+// refused there, and every record written before it to the other files is in
+// place, byte for byte as in a run that succeeds.
 TEST(FullDevice, EndsTheRunAtTheFirstRefusedRecordAndKeepsWhatWasWritten) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
   const fs::path expected = fixtures_folder() / "two_years" / "expected";
@@ -198,13 +213,16 @@ TEST(FullDevice, EndsTheRunAtTheFirstRefusedRecordAndKeepsWhatWasWritten) {
     JobFolder job;
     job.take_input("two_years");
     for (const char* output : {"JOB.SCL", "JOB.CLS", "JOB.PCL"}) write_bytes(job / output, kOld);
-    fs::remove(job / c.full);
-    fs::create_symlink("/dev/full", job / c.full);
-    const Outcome run = job.run(kDefaultJob);
+    // The names typed at the dialogue, the full device in the place of one.
+    std::string answers = "N\nJOB.EMA\nJOB.NAQ\n";
+    for (const char* output : {"JOB.SCL", "JOB.CLS", "JOB.PCL"}) {
+      answers += output == std::string_view(c.full) ? "/dev/full\n" : std::string(output) + "\n";
+    }
+    const Outcome run = job.run(answers + "6\n");
     EXPECT_EQ(run.status, 38);
     EXPECT_EQ(run.stderr_text, "forrtl: severe (38): error during write, unit " +
-                                   std::to_string(c.unit) + ", file <DIR>/" + c.full + "\r\n");
-    EXPECT_TRUE(fs::is_symlink(job / c.full));
+                                   std::to_string(c.unit) + ", file /dev/full\r\n");
+    EXPECT_EQ(read_bytes(job / c.full), kOld);  // never connected
     for (const auto& [name, bytes] :
          {std::pair{"JOB.SCL", &c.SCL}, std::pair{"JOB.CLS", &c.CLS}, std::pair{"JOB.PCL", &c.PCL}}) {
       if (name != std::string_view(c.full)) {
@@ -223,7 +241,7 @@ TEST(FileSizeLimit, LeavesNoPartOfTheRefusedRecord) {
   job.take_input("two_years");
   // 13 records (674 bytes) fit; the 14th, the first line of the option echo,
   // would end at byte 727.
-  RunLimits limits;
+  RunOptions limits;
   limits.file_size = 700;
   const Outcome run = job.run(kDefaultJob, limits);
   EXPECT_EQ(run.status, 38);
@@ -233,6 +251,137 @@ TEST(FileSizeLimit, LeavesNoPartOfTheRefusedRecord) {
   EXPECT_EQ(SCL, first_records(read_bytes(expected / "JOB.SCL"), 13));
   EXPECT_EQ(read_bytes(job / "JOB.CLS"), first_records(read_bytes(expected / "JOB.CLS"), 2));
   EXPECT_EQ(read_bytes(job / "JOB.PCL"), "");
+}
+
+// A link planted at an output's name, to a file of the user's or to none:
+// the run ends with report 96 on that channel and nothing is written through
+// it; the outputs before it are connected (made) but not written.
+TEST(PlantedLinks, AreNotWrittenThroughButRefusedWithReport96) {
+  struct Case {
+    const char* output;
+    int unit;
+    const char* target;  // in the scratch folder above the job's
+    bool target_exists;
+  };
+  const Case cases[] = {
+      {"JOB.SCL", 22, "passwd", true},
+      {"JOB.PCL", 24, "made-through-the-link", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    JobFolder job;
+    job.take_input("two_years");
+    const fs::path target = job.dir().parent_path() / c.target;
+    if (c.target_exists) write_bytes(target, "root:x:0:0:root:/root:/bin/sh\n");
+    fs::create_symlink(target, job / c.output);
+    const Outcome run = job.run(kDefaultJob);
+    EXPECT_EQ(run.status, 96);
+    EXPECT_EQ(run.stderr_text,
+              "forrtl: severe (96): output file is a symbolic link, which is not written through, unit " +
+                  std::to_string(c.unit) + ", file <DIR>/" + c.output + "\r\n");
+    EXPECT_TRUE(fs::is_symlink(job / c.output));
+    if (c.target_exists) {
+      EXPECT_EQ(read_bytes(target), "root:x:0:0:root:/root:/bin/sh\n");
+    } else {
+      EXPECT_FALSE(fs::exists(target));
+    }
+    EXPECT_EQ(read_bytes(job / "JOB.EMA"), read_bytes(fixtures_folder() / "two_years" / "input" / "JOB.EMA"));
+  }
+}
+
+// metclust -o DIR with a DIR that cannot be made: the report of the reason
+// on channel 22, naming the folder; nothing is written anywhere. A file in
+// the way gives 43 as it does for an output file's name, a folder the user
+// may not write in 9.
+TEST(OutputFolder, ThatCannotBeMadeGetsTheReportOfItsReason) {
+  struct Case {
+    const char* what;
+    const char* folder;
+    int status;
+    const char* report;
+  };
+  const Case cases[] = {
+      {"a file in the way", "plain/out", 43, "file name specification error"},
+      {"a folder the user may not write in", "locked/out", 9, "permission to access file denied"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    JobFolder job;
+    if (const auto reason = job.other_user_unavailable()) GTEST_SKIP() << *reason;
+    job.take_input("two_years");
+    write_bytes(job / "plain", "a file\n");
+    fs::create_directory(job / "locked");
+    fs::permissions(job / "locked", fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    const Outcome run = job.run_with({"-q", "-s", "3", "-o", c.folder, "JOB"}, {}, as_other_user());
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.stderr_text, "forrtl: severe (" + std::to_string(c.status) + "): " + c.report +
+                                   ", unit 22, file <DIR>/" + c.folder + "\r\n");
+    std::set<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(job.dir())) {
+      left.insert(entry.path().lexically_relative(job.dir()).string());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"JOB.EMA", "JOB.NAQ", "locked", "plain"}));
+  }
+}
+
+// Starts metclust with `arguments` in `folder`, its standard error into
+// `err`, and returns at once.
+pid_t start_metclust(const fs::path& folder, const std::vector<std::string>& arguments,
+                     const fs::path& err) {
+  std::vector<std::string> words{metclust_program().string()};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int to = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (to < 0 || ::dup2(to, 2) < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
+    ::alarm(120);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int exit_status_of(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+// Two runs of one job with two strategies, started together, over and over:
+// the second waits for the first, both end normally, and the outputs are
+// always the whole set of one of them, never records of both. (Without the
+// locks most rounds mix the two.)
+TEST(TwoRunsAtOnce, LeaveTheOutputsOfOneOfThemWhole) {
+  const fs::path examples = fs::path(METCLUST_SOURCE_DIR) / "examples";
+  JobFolder job;
+  for (const char* extension : {".EMA", ".NAQ"}) {
+    fs::copy_file(examples / (std::string("TRIAL") + extension), job / (std::string("TRIAL") + extension));
+  }
+  const std::vector<std::string> outputs = {"TRIAL.SCL", "TRIAL.CLS", "TRIAL.PCL"};
+  std::map<std::string, std::vector<std::string>> alone;
+  for (const char* strategy : {"1", "2"}) {
+    const std::string folder = std::string("alone-") + strategy;
+    ASSERT_EQ(job.run_with({"-q", "-s", strategy, "-o", folder, "TRIAL"}).status, 0);
+    for (const std::string& output : outputs) alone[strategy].push_back(read_bytes(job / folder / output));
+  }
+  const fs::path streams = job.dir().parent_path();
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const pid_t one = start_metclust(job.dir(), {"-q", "-s", "1", "TRIAL"}, streams / "err-1");
+    const pid_t two = start_metclust(job.dir(), {"-q", "-s", "2", "TRIAL"}, streams / "err-2");
+    EXPECT_EQ(exit_status_of(one), 0);
+    EXPECT_EQ(exit_status_of(two), 0);
+    EXPECT_EQ(read_bytes(streams / "err-1") + read_bytes(streams / "err-2"), "");
+    std::vector<std::string> now;
+    for (const std::string& output : outputs) now.push_back(read_bytes(job / output));
+    EXPECT_TRUE(now == alone["1"] || now == alone["2"]) << "the outputs mix the two runs";
+  }
 }
 
 }  // namespace

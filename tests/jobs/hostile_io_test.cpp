@@ -26,13 +26,13 @@ const fs::path kPrograms{METCLUST_PROGRAMS_DIR};
 // Runs `program` of the project through sh -c `script`, in which "$@" is the
 // program and its arguments.
 RunOutcome shell(const std::string& script, const std::string& program, std::vector<std::string> arguments,
-                 const fs::path& folder, const RunLimits& limits = {}) {
+                 const fs::path& folder, const RunOptions& limits = {}) {
   arguments.insert(arguments.begin(), {"-c", script, "sh", (kPrograms / program).string()});
   return run_program("/bin/sh", arguments, folder, {}, limits);
 }
 
 RunOutcome run(const std::string& program, const std::vector<std::string>& arguments, const fs::path& folder,
-               const RunLimits& limits = {}) {
+               const RunOptions& limits = {}) {
   return shell("exec \"$@\"", program, arguments, folder, limits);
 }
 
@@ -135,7 +135,7 @@ TEST(HostileIo, AnInputThatNeverEnds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.call.program);
-    RunLimits limits;
+    RunOptions limits;
     limits.seconds = 20;
     const RunOutcome outcome = run(c.call.program, c.call.arguments, job.path(), limits);
     EXPECT_EQ(outcome.signal, 0);
@@ -188,7 +188,7 @@ TEST(HostileIo, UnderASmallAddressSpaceLimit) {
 TEST(HostileIo, AnInputThatMayNotBeReadSaysWhy) {
   ScratchFolder folder;
   fs::permissions(folder.path(), fs::perms::all);
-  RunLimits limits;
+  RunOptions limits;
   if (::geteuid() == 0) {
     limits.as_other_user = true;
     for (fs::path above = folder.path(); above != above.parent_path(); above = above.parent_path()) {

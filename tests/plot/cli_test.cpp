@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_support.hpp"
+#include "support/job_files.hpp"
+#include "support/pictures.hpp"
 #include "plot/svg.hpp"
 #include "support/records_of.hpp"
 #include "support/scratch_folder.hpp"
@@ -374,6 +375,62 @@ PlotRun plot(const std::vector<std::string>& arguments) {
   std::ostringstream err;
   const int status = run_plot(arguments, out, err);
   return {status, out.str(), err.str()};
+}
+
+// Every mark of a picture lies within its width and height; where a value
+// axis is drawn, every bracket lies within the axis.
+void expect_inside(const std::string& svg) {
+  static const std::regex kSize(R"re(<svg [^>]*width="([^"]*)" height="([^"]*)")re");
+  std::smatch size;
+  ASSERT_TRUE(std::regex_search(svg, size, kSize));
+  const double width = testing::number(size[1]);
+  const double height = testing::number(size[2]);
+  static const std::regex kCoordinate(R"re( (x|x1|x2|cx|y|y1|y2|cy)="([^"]*)")re");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kCoordinate);
+       it != std::sregex_iterator(); ++it) {
+    const double value = testing::number((*it)[2]);
+    const double limit = (*it)[1].str().find('x') != std::string::npos ? width : height;
+    EXPECT_TRUE(value >= 0 && value <= limit) << (*it)[0] << " outside " << width << " x " << height;
+  }
+  static const std::regex kAxis(R"re(<line class="axis" x1="([^"]*)" y1="[^"]*" x2="([^"]*)")re");
+  std::smatch axis;
+  const bool axis_drawn = std::regex_search(svg, axis, kAxis);
+  for (const Bracket& bracket : brackets(svg)) {
+    for (const auto& [x, y] : bracket) {
+      EXPECT_TRUE(x >= 0 && x <= width && y >= 0 && y <= height) << "point " << x << "," << y;
+      if (axis_drawn) {
+        EXPECT_TRUE(x >= testing::number(axis[1]) && x <= testing::number(axis[2]))
+            << "point " << x << "," << y << " beyond the axis " << axis[1] << " to " << axis[2];
+      }
+    }
+  }
+}
+
+// Whatever the cut and the scale, nothing is drawn outside the picture: the
+// legend of 5, 6 or 7 groups takes two rows, and a scale that the years share
+// reaches down to the lowest level of every year, a year of negative levels
+// beside one without.
+TEST(PlotProgram, EverythingDrawnLiesInsideThePicture) {
+  ScratchFolder folder;
+  YearInput negative = scattered(1992, 9, 5);
+  negative.proximity = [](std::size_t i, std::size_t j) { return -10.0 + 0.5 * static_cast<double>(i + 2 * j); };
+  ASSERT_EQ(testing::run_job(folder.path(), "Trial", {negative, scattered(1993, 9, 6)}, 3).status, 0);
+  for (const std::vector<std::string>& scale :
+       {std::vector<std::string>{}, {"--order"}, {"--same-scale"}, {"--same-scale", "--order"}}) {
+    for (int groups = 0; groups <= 9; ++groups) {
+      std::vector<std::string> arguments = scale;
+      if (groups > 0) arguments.insert(arguments.end(), {"--groups", std::to_string(groups)});
+      arguments.push_back(folder.file("JOB"));
+      const PlotRun run = plot(arguments);
+      ASSERT_EQ(run.status, kExitOk) << run.err;
+      for (const char* year : {"JOB-1992.svg", "JOB-1993.svg"}) {
+        SCOPED_TRACE(::testing::Message() << year << " with " << groups << " groups"
+                                          << (scale.empty() ? "" : ", " + scale.front())
+                                          << (scale.size() > 1 ? " " + scale.back() : ""));
+        expect_inside(folder.take(year));
+      }
+    }
+  }
 }
 
 TEST(PlotCommandLine, HelpVersionAndWrongUse) {

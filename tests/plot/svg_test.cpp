@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_support.hpp"
+#include "support/job_files.hpp"
+#include "support/pictures.hpp"
 #include "records/number_text.hpp"
 #include "support/scratch_folder.hpp"
 #include "text/csv.hpp"

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "support/scratch_folder.hpp"
 
@@ -134,7 +136,7 @@ TEST_F(ChannelTest, FailureCausesMapToTheirReports) {
 
 TEST_F(ChannelTest, TheSameFileUnderTwoNamesIsRefusedForAnOutput) {
   folder_.put("JOB.EMA", "header\r\n");
-  std::filesystem::create_symlink(folder_.file("JOB.EMA"), folder_.file("alias"));
+  std::filesystem::create_hard_link(folder_.file("JOB.EMA"), folder_.file("alias"));
   ChannelTable channels(console());
   channels.open(kEma, folder_.file("JOB.EMA"), ChannelTable::Status::Old);
   channels.open(kNaq, folder_.file("alias"), ChannelTable::Status::Old);  // two inputs may share
@@ -142,6 +144,94 @@ TEST_F(ChannelTest, TheSameFileUnderTwoNamesIsRefusedForAnOutput) {
   EXPECT_EQ(reports(),
             "forrtl: severe (30): open failure, unit 22, file " + folder_.file("alias") + "\r\n");
   EXPECT_EQ(folder_.take("JOB.EMA"), "header\r\n");
+}
+
+// A symbolic link at an output's name is never written through, whether it
+// leads to a file, nowhere, or an input of the run; an input may be a link.
+TEST_F(ChannelTest, ALinkAtAnOutputNameIsRefusedWithReport96) {
+  // The system's own links are followed: /dev/stdout is a stream to write
+  // to, and no user can plant a link there.
+  if (std::filesystem::is_symlink("/dev/stdout")) {
+    ChannelTable channels(console());
+    channels.open(kScl, "/dev/stdout", ChannelTable::Status::Unknown);
+    channels.stop();
+  }
+  folder_.put("JOB.EMA", "header\r\n");
+  folder_.put("precious", "keep me\r\n");
+  std::filesystem::create_symlink(folder_.file("precious"), folder_.file("JOB.SCL"));
+  std::filesystem::create_symlink(folder_.file("nowhere"), folder_.file("JOB.CLS"));
+  std::filesystem::create_symlink(folder_.file("JOB.EMA"), folder_.file("JOB.PCL"));
+  std::filesystem::create_symlink(folder_.file("JOB.EMA"), folder_.file("link.EMA"));
+  for (const auto& [unit, name] : {std::pair{kScl, "JOB.SCL"}, std::pair{kCls, "JOB.CLS"},
+                                   std::pair{kPcl, "JOB.PCL"}}) {
+    ChannelTable channels(console());
+    channels.open(kEma, folder_.file("link.EMA"), ChannelTable::Status::Old);
+    expect_run_end(96, [&] { channels.open(unit, folder_.file(name), ChannelTable::Status::Unknown); });
+  }
+  EXPECT_EQ(reports(),
+            "forrtl: severe (96): output file is a symbolic link, which is not written through, "
+            "unit 22, file " + folder_.file("JOB.SCL") + "\r\n" +
+            "forrtl: severe (96): output file is a symbolic link, which is not written through, "
+            "unit 23, file " + folder_.file("JOB.CLS") + "\r\n" +
+            "forrtl: severe (96): output file is a symbolic link, which is not written through, "
+            "unit 24, file " + folder_.file("JOB.PCL") + "\r\n");
+  EXPECT_EQ(folder_.take("precious"), "keep me\r\n");
+  EXPECT_FALSE(folder_.exists("nowhere"));
+  EXPECT_EQ(folder_.take("JOB.EMA"), "header\r\n");
+}
+
+// Two tables that want one output file: the second waits for the first to
+// close it, and when it waits longer than it may, ends with report 95 and
+// leaves the file as the first one writes it.
+TEST_F(ChannelTest, AnOutputInUseByAnotherRunIsWaitedForThenReport95) {
+  using namespace std::chrono_literals;
+  ChannelTable first(console());
+  first.open(kScl, folder_.file("JOB.SCL"), ChannelTable::Status::Unknown);
+  first.open(kCls, folder_.file("JOB.CLS"), ChannelTable::Status::Unknown);
+  first.lock_outputs(0ms);
+  first.put_record(kScl, "first run");
+  {
+    ChannelTable second(console());
+    // Its own file first: the lock it takes there is let go again while it
+    // waits for the one that the first table holds.
+    second.open(kPcl, folder_.file("JOB.PCL"), ChannelTable::Status::Unknown);
+    second.open(kCls, folder_.file("JOB.CLS"), ChannelTable::Status::Unknown);
+    const auto start = std::chrono::steady_clock::now();
+    expect_run_end(95, [&] { second.lock_outputs(200ms); });
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+  }
+  EXPECT_EQ(reports(), "forrtl: severe (95): output file in use by another run, unit 23, file " +
+                           folder_.file("JOB.CLS") + "\r\n");
+  {
+    // The second table's own file was not kept locked while it waited.
+    ChannelTable third(console());
+    third.open(kPcl, folder_.file("JOB.PCL"), ChannelTable::Status::Unknown);
+    third.lock_outputs(0ms);
+  }
+  first.put_record(kCls, "first run");
+  first.stop();
+  ChannelTable later(console());
+  later.open(kScl, folder_.file("JOB.SCL"), ChannelTable::Status::Unknown);
+  later.open(kCls, folder_.file("JOB.CLS"), ChannelTable::Status::Unknown);
+  later.lock_outputs(0ms);
+  EXPECT_EQ(folder_.take("JOB.SCL"), "first run\r\n");
+  EXPECT_EQ(folder_.take("JOB.CLS"), "first run\r\n");
+}
+
+// The folder of the outputs is made with the folders above it; one that
+// cannot be made ends the run with the report of the reason, naming it.
+TEST_F(ChannelTest, AnOutputFolderIsMadeOrReportedAsItsReasonGives) {
+  folder_.put("plain", "x");
+  {
+    ChannelTable channels(console());
+    channels.make_folder(kScl, folder_.file("out/deeper"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder_.path() / "out" / "deeper"));
+    channels.make_folder(kScl, folder_.file("out/deeper"));  // there already
+  }
+  ChannelTable channels(console());
+  expect_run_end(43, [&] { channels.make_folder(kScl, folder_.file("plain/out")); });
+  EXPECT_EQ(reports(), "forrtl: severe (43): file name specification error, unit 22, file " +
+                           folder_.file("plain/out") + "\r\n");
 }
 
 TEST_F(ChannelTest, RefusedWriteIsReport38AndEarlierRecordsStay) {

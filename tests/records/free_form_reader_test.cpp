@@ -1,7 +1,6 @@
 #include "records/free_form_reader.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -9,65 +8,33 @@
 #include <string>
 #include <vector>
 
-#include "support/scratch_folder.hpp"
+#include "support/channels.hpp"
 
 namespace metclust::records {
 namespace {
-
-using testing::ScratchFolder;
 
 constexpr std::int32_t kOld = -99;  // a target's value before the read
 
 // A .EMA file with the given bytes on channel 20 and console input with the
 // given bytes, through a real channel table whose error stream goes to a file.
-class Rig {
+class Rig : public testing::ChannelRig {
  public:
-  explicit Rig(const std::string& ema, const std::string& console = "") {
-    folder_.put("JOB.EMA", ema);
-    folder_.put("console", console);
-    in_ = folder_.open_for_console("console", false);
-    err_ = folder_.open_for_console("stderr", true);
-    channels_.emplace(ConsoleStreams{in_, 1, err_});
-    channels_->open(kEma, folder_.file("JOB.EMA"), ChannelTable::Status::Old);
-  }
-  ~Rig() {
-    channels_.reset();
-    ::close(in_);
-    ::close(err_);
+  explicit Rig(const std::string& ema, const std::string& console = "") : ChannelRig(console) {
+    open_ema(ema);
   }
 
   // Reads `count` integers, each starting as kOld.
   std::vector<std::int32_t> read(std::size_t count, int unit = kEma) {
     std::vector<std::int32_t> targets(count, kOld);
-    FreeFormReader(*channels_).read(unit, targets);
+    FreeFormReader(channels()).read(unit, targets);
     return targets;
   }
   bool read_or_end(std::span<std::int32_t> targets) {
-    return FreeFormReader(*channels_).read(kEma, targets, AtEnd::Return);
+    return FreeFormReader(channels()).read(kEma, targets, AtEnd::Return);
   }
-  std::string reports() const { return folder_.take("stderr"); }
-  std::string severe_line(int number, const std::string& text) const {
-    return "forrtl: severe (" + std::to_string(number) + "): " + text + ", unit 20, file " +
-           folder_.file("JOB.EMA") + "\r\n";
-  }
-
- private:
-  ScratchFolder folder_;
-  int in_ = -1;
-  int err_ = -1;
-  std::optional<ChannelTable> channels_;
 };
 
-template <typename Body>
-int exit_status_of_run(Body body) {
-  try {
-    body();
-  } catch (const RunEnded& end) {
-    return end.exit_status();
-  }
-  ADD_FAILURE() << "the run did not end";
-  return -1;
-}
+using testing::exit_status_of_run;
 
 using Ints = std::vector<std::int32_t>;
 

@@ -1,7 +1,6 @@
 #include "records/record_reader.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -13,7 +12,7 @@
 #include <vector>
 
 #include "records/record_writer.hpp"
-#include "support/scratch_folder.hpp"
+#include "support/channels.hpp"
 
 namespace metclust::records {
 namespace {
@@ -22,47 +21,17 @@ using testing::ScratchFolder;
 
 // A .EMA file with the given bytes on channel 20 of a real channel table,
 // whose error stream goes to a file of the scratch folder.
-class Rig {
+class Rig : public testing::ChannelRig {
  public:
-  explicit Rig(const std::string& bytes) : err_(folder_.open_for_console("stderr", true)) {
-    folder_.put("JOB.EMA", bytes);
-    channels_.emplace(ConsoleStreams{0, 1, err_});
-    channels_->open(kEma, folder_.file("JOB.EMA"), ChannelTable::Status::Old);
-  }
-  ~Rig() {
-    channels_.reset();
-    ::close(err_);
-  }
+  explicit Rig(const std::string& bytes) { open_ema(bytes); }
 
   bool read(const char* notation, std::initializer_list<Target> targets,
             AtEnd at_end = AtEnd::Report) {
-    return RecordReader(*channels_).read(kEma, Layout(notation), targets, at_end);
+    return RecordReader(channels()).read(kEma, Layout(notation), targets, at_end);
   }
-  std::string reports() const { return folder_.take("stderr"); }
-  std::string severe_line(int number, const std::string& text) const {
-    return "forrtl: severe (" + std::to_string(number) + "): " + text + ", unit 20, file " +
-           folder_.file("JOB.EMA") + "\r\n";
-  }
-  ChannelTable& channels() { return *channels_; }
-  const ScratchFolder& folder() const { return folder_; }
-
- private:
-  ScratchFolder folder_;
-  int err_;
-  std::optional<ChannelTable> channels_;
 };
 
-// Runs `body`, which must end the run, and gives the exit status.
-template <typename Body>
-int exit_status_of_run(Body body) {
-  try {
-    body();
-  } catch (const RunEnded& end) {
-    return end.exit_status();
-  }
-  ADD_FAILURE() << "the run did not end";
-  return -1;
-}
+using testing::exit_status_of_run;
 
 template <std::size_t N>
 std::string text_of(const std::array<char, N>& text) {

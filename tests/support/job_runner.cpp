@@ -52,7 +52,7 @@ std::string RunOutcome::status_line() const {
 RunOutcome run_program(const std::filesystem::path& program,
                        const std::vector<std::string>& arguments,
                        const std::filesystem::path& folder, std::string_view input,
-                       const RunLimits& limits) {
+                       const RunOptions& options) {
   // Standard input comes from a file, so that the program meets its end of
   // file exactly where the bytes end, however it reads them.
   const ScratchFolder own;
@@ -66,7 +66,8 @@ RunOutcome run_program(const std::filesystem::path& program,
     throw std::runtime_error("pipe failed");
   }
 
-  std::vector<std::string> words{program.string()};
+  std::vector<std::string> words = options.launcher;
+  words.push_back(program.string());
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -80,20 +81,24 @@ RunOutcome run_program(const std::filesystem::path& program,
         ::chdir(folder.c_str()) != 0) {
       ::_exit(127);
     }
-    if (limits.file_size) {
+    if (options.file_size) {
       // As a user's shell starts it after `ulimit -f`: the signal of a write
       // past the limit in its default action, which ends the process unless
       // the program itself ignores it.
       ::signal(SIGXFSZ, SIG_DFL);
-      const rlimit limit{*limits.file_size, *limits.file_size};
+      const rlimit limit{*options.file_size, *options.file_size};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
     }
-    if (limits.as_other_user && ::geteuid() == 0) {
+    if (options.as_other_user && ::geteuid() == 0) {
       constexpr uid_t kNobody = 65534;
       if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(127);
     }
-    ::alarm(limits.seconds);
-    ::execv(argv[0], argv.data());
+    ::alarm(options.seconds);
+    if (options.launcher.empty()) {
+      ::execv(argv[0], argv.data());
+    } else {
+      ::execvp(argv[0], argv.data());
+    }
     ::_exit(127);
   }
   ::close(out_pipe[1]);

@@ -11,6 +11,12 @@ namespace metclust::testing {
 
 inline std::filesystem::path metclust_program() { return METCLUST_BINARY; }
 inline std::filesystem::path plot_program() { return METCLUST_PLOT_BINARY; }
+// The other companion programs, built beside metclust.
+inline std::filesystem::path companion_program(const std::string& name) {
+  return metclust_program().parent_path() / name;
+}
+inline std::filesystem::path export_program() { return companion_program("metclust-export"); }
+inline std::filesystem::path compare_program() { return companion_program("metclust-compare"); }
 
 // metclust run on the job JOB in `folder` through its dialogue: default file
 // names and the strategy answer given.

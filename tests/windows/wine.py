@@ -23,7 +23,7 @@ def wine_command():
     for name in ('wine', 'wine64'):
         if shutil.which(name):
             return [name]
-    sys.exit('run_fixtures: neither wine nor wine64 is installed')
+    sys.exit('wine_session: neither wine nor wine64 is installed')
 
 
 def wine_environment():
@@ -34,8 +34,12 @@ def wine_environment():
 
 
 def start_server(env):
-    """Starts a Wine server that stays until it is stopped; its path, None when there is none."""
+    """Starts a Wine server that stays until it is stopped; its path, None when there is none.
+    A prefix that does not exist yet is made as an empty folder first, which Wine fills on its
+    first start: the server runs in the prefix's folder and does not start without it."""
     server = shutil.which('wineserver') or shutil.which('wineserver64')
+    if env.get('WINEPREFIX'):
+        os.makedirs(env['WINEPREFIX'], exist_ok=True)
     if server:
         subprocess.run([server, '-p'], check=False, env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -54,7 +58,7 @@ def warm_up(wine, env):
             status = 'no end within 300 s'
         if status != 0:
             messages.seek(0)
-            sys.exit('run_fixtures: Wine does not start (%s):\n%s'
+            sys.exit('wine_session: Wine does not start (%s):\n%s'
                      % (status, messages.read().decode(errors='replace')))
 
 

@@ -1,12 +1,26 @@
-// Writing a program's outputs whole or not
-// at all: every output is first written under a temporary name beside its
-// final one, and only when all of them are written are they renamed into
-// place; a failure removes the temporary files and leaves every existing
-// file as it was. Names are made into paths and paths into names only
-// through records/file_names.hpp, so that a name outside ASCII names the
-// same file on every system.
+// Writing a program's outputs whole or not at all (reading the inputs is in
+// cli/input_files.hpp). A program's outputs all go into one folder, and are put in place
+// there as a set:
+// - one run at a time: a run takes the folder's lock file (.metclust.lock,
+//   removed again at the end) and waits up to records::kLockPatience while
+//   another run holds it; then it gives up, writing nothing;
+// - every output is first written whole into a folder of the run's own
+//   (.metclust.tmp, under short names, so that an output's name may be as
+//   long as the system allows), and then renamed over its final name: each
+//   name holds the old file or the new one, never a part, and never nothing;
+// - a failure before the last rename puts every file back as it was;
+// - what a killed run left (that folder, and the NAME.tmp-N and
+//   NAME.tmp-N.old files of earlier versions of the programs) is removed by
+//   the next run into the folder.
+// An existing output that this process may not write (a read-only file) is
+// not replaced: the run is refused before anything is written. A symbolic
+// link at an output's name is replaced by the new file, and what it points to
+// is left alone. Names are made into paths and paths into names only through
+// records/file_names.hpp, so that a name outside ASCII names the same file
+// on every system.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,6 +29,7 @@
 
 #include "cli/command_line.hpp"
 #include "cli/input_files.hpp"  // what reads the inputs, beside what writes the outputs
+#include "records/output_guard.hpp"
 
 namespace metclust::cli {
 
@@ -44,17 +59,19 @@ std::string text_of_name(std::string_view name);
 
 class OutputFiles {
  public:
-  // Makes the folder (and its parents) when missing; a FileError otherwise.
+  // Makes the folder (and its parents) when missing; a FileError with the
+  // system's reason otherwise.
   static void make_folder(const std::filesystem::path& folder);
 
-  // Adds an output; the same path twice is a logic error.
+  // Adds an output; the same path twice, or an output in another folder
+  // than the first, is a logic error.
   void add(std::filesystem::path path, std::string bytes);
-  // True when one of the outputs exists already.
+  // The outputs that exist already.
   std::vector<std::filesystem::path> existing() const;
-  // Writes every output under a temporary name, then renames each into
-  // place. Throws FileError naming the file that failed; then none of the
+  // Puts the outputs in place as the set described above. Throws FileError
+  // naming the file (or the folder) and the reason; then none of the
   // outputs has been put in place.
-  void commit();
+  void commit(std::chrono::milliseconds patience = records::kLockPatience);
   const std::vector<std::filesystem::path>& paths() const { return paths_; }
   // The outputs' names, one to a line, as the programs list what they wrote.
   std::string listing() const;

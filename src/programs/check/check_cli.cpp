@@ -1,6 +1,7 @@
 #include "check/check_cli.hpp"
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "check/ema_check.hpp"
@@ -54,10 +55,19 @@ int check_job(std::span<const std::string> arguments, std::ostream& out) {
 
   const std::string bytes = cli::read_file(ema);
   Diagnostics diagnostics;
-  // metclust connects .NAQ before it reads a byte of .EMA.
+  // metclust connects .NAQ before it reads a byte of .EMA, and ends when it
+  // cannot.
   std::error_code ec;
-  if (!std::filesystem::exists(records::path_of_name(naq), ec)) {
+  const std::filesystem::path naq_path = records::path_of_name(naq);
+  const std::filesystem::file_status naq_status = std::filesystem::status(naq_path, ec);
+  if (!std::filesystem::exists(naq_status)) {
     diagnostics.error(naq, 0, 0, "no such file: metclust needs it (it never reads it) and ends with report 29");
+  } else if (std::filesystem::is_directory(naq_status)) {
+    diagnostics.error(naq, 0, 0, "a folder has this name: metclust ends with report 30 (open failure)");
+  } else if (!std::ifstream(naq_path, std::ios::binary)) {
+    diagnostics.error(naq, 0, 0,
+                      "cannot be opened for reading: metclust ends with report 9 (permission to "
+                      "access file denied)");
   }
   const EmaSummary summary = check_ema(bytes, ema, diagnostics);
   for (const Diagnostic& d : diagnostics.all()) out << format(d) << '\n';

@@ -238,9 +238,10 @@ class Checker {
       blank_tail = only_blanks(record(l), " \t");
     }
     if (blank_tail) {
-      out_.warning(file_, year_line, 0,
-                   "an empty line at the end: metclust reads it as the year record of year 0 and "
-                   "then ends with report 24 (end-of-file during read) after clustering every year");
+      out_.error(file_, year_line, 0,
+                 "an empty line at the end: metclust reads it as the year record of year 0 and "
+                 "then ends with report 24 (end-of-file during read) after clustering every year; "
+                 "remove the empty line");
       end_all(records::report::kEndOfFile);
       return false;
     }

@@ -69,12 +69,6 @@ std::vector<std::int32_t> strategies_of(const std::string& value) {
 // Runs every job with every strategy asked for; the exit status of the
 // first failed run, or 0.
 int run_jobs(const CommandLine& line) {
-  // A folder that cannot be made is reported by the first run that opens an
-  // output file in it, naming that file.
-  if (line.output) {
-    std::error_code ignored;
-    fs::create_directories(*line.output, ignored);
-  }
   records::ConsoleStreams console;
   console.in = records::ConsoleStreams::kNowhere;  // nothing is asked
   if (line.quiet) console.out = records::ConsoleStreams::kNowhere;
@@ -82,13 +76,54 @@ int run_jobs(const CommandLine& line) {
   for (const std::string& job : line.jobs) {
     for (const std::int32_t strategy : line.strategies) {
       records::ChannelTable channels(console);
-      const int status = run_given_job(channels, {command_line_names(line, job, strategy), strategy});
+      const int status =
+          run_given_job(channels, {command_line_names(line, job, strategy), strategy, line.output});
       if (status == 0) continue;
       if (first_failure == 0) first_failure = status;
       break;  // the job's later strategies would fail the same way
     }
   }
   return first_failure;
+}
+
+// A file's path as one name for any spelling of it: its folder as the
+// system resolves it (links and ".." followed as far as it exists) and its
+// name, the letters in one case where the system ignores case.
+std::string file_key(const fs::path& file) {
+  std::error_code ec;
+  fs::path folder = fs::weakly_canonical(fs::absolute(file.parent_path(), ec), ec);
+  if (ec) folder = file.parent_path().lexically_normal();
+  std::string key = (folder / file.filename()).string();
+#if defined(_WIN32)
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+#endif
+  return key;
+}
+
+// Two jobs of one command line whose outputs would have the same names
+// (a/TRIAL and b/TRIAL into one -o folder, or one job given twice): the
+// later run would replace the earlier one's results. Nothing is run then.
+void refuse_shared_outputs(const CommandLine& line, std::span<const std::string> given) {
+  const auto outputs_of = [&](const std::string& job) {
+    return command_line_names(line, job, line.strategies.front())[2];
+  };
+  for (std::size_t later = 1; later < line.jobs.size(); ++later) {
+    const std::string job = file_key(line.jobs[later]);
+    const std::string outputs = file_key(outputs_of(line.jobs[later]));
+    for (std::size_t earlier = 0; earlier < later; ++earlier) {
+      if (file_key(outputs_of(line.jobs[earlier])) != outputs) continue;
+      if (file_key(line.jobs[earlier]) == job) {
+        throw cli::UsageError("'" + given[later] + "' names the job of '" + given[earlier] +
+                              "' again");
+      }
+      const std::string scl = outputs_of(line.jobs[later]);
+      throw cli::UsageError("jobs '" + given[earlier] + "' and '" + given[later] +
+                            "' would both write " + scl.substr(0, scl.size() - 4) +
+                            ".SCL, .CLS and .PCL; run them into different output folders (-o)");
+    }
+  }
 }
 
 }  // namespace
@@ -117,6 +152,7 @@ CommandLine parse_command_line(std::span<const std::string> arguments) {
     throw cli::UsageError("no strategy given: add --strategy N (1 to 8) or --strategy all");
   }
   for (const std::string& given : jobs) line.jobs.push_back(cli::job_name(given));
+  refuse_shared_outputs(line, jobs);
   return line;
 }
 

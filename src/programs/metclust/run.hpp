@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "records/channel_table.hpp"
@@ -22,6 +23,9 @@ int run_job(records::ChannelTable& channels);
 struct GivenJob {
   std::array<std::string, 5> names;
   std::int32_t strategy = 1;
+  // The folder of the outputs, made (with the folders above it) when
+  // missing; a folder that cannot be made ends the run with its report.
+  std::optional<std::string> output_folder;
 };
 
 // The dialogue run with these answers, without asking for them: the same

@@ -1,34 +1,25 @@
-// Helpers of the metclust-plot tests: the three-location year of the
-// dendrogram records written out by hand, jobs built and run through the real
-// metclust program, and a reader of the parts of a picture the tests look at.
+// Jobs for the tests of metclust's outputs and of the programs that read
+// them: the three-location year of the dendrogram and cluster records written
+// out by hand, years of locations written as an .EMA file and run through the
+// real metclust program, and readers of the records such a run leaves.
 #pragma once
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "support/job_runner.hpp"
 #include "support/programs.hpp"
 #include "support/records_of.hpp"
 #include "support/scratch_folder.hpp"
 
-namespace metclust::plot::testing {
+namespace metclust::testing {
 
-namespace fs = std::filesystem;
-using metclust::testing::metclust_program;
-using metclust::testing::plot_program;
-using metclust::testing::read_bytes;
-using metclust::testing::run_program;
-using metclust::testing::RunOutcome;
-using metclust::testing::write_bytes;
 
 inline std::string padded(std::string_view text, std::size_t width) {
   std::string out(text);
@@ -101,12 +92,6 @@ inline std::string right(std::string_view text, std::size_t width) {
   return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
 }
 
-// The programs under test.
-using Outcome = metclust::testing::RunOutcome;
-using metclust::testing::metclust_program;
-using metclust::testing::plot_program;
-inline fs::path export_program() { return fs::path(METCLUST_BINARY).parent_path() / "metclust-export"; }
-
 // One year group of a job: the names of its locations and the proximity of
 // locations i < j (0-based).
 struct YearInput {
@@ -118,7 +103,7 @@ struct YearInput {
 // Writes JOB.EMA and JOB.NAQ for the years in `folder`, each proximity with
 // `decimals` decimals, and runs metclust on them with `strategy`; returns
 // its outcome.
-inline RunOutcome run_job(const fs::path& folder, const std::string& title,
+inline RunOutcome run_job(const std::filesystem::path& folder, const std::string& title,
                        const std::vector<YearInput>& years, int strategy, int decimals = 6) {
   std::size_t maxl = 1;
   for (const YearInput& year : years) maxl = std::max(maxl, year.names.size());
@@ -141,8 +126,7 @@ inline RunOutcome run_job(const fs::path& folder, const std::string& title,
   }
   write_bytes(folder / "JOB.EMA", ema);
   write_bytes(folder / "JOB.NAQ", "not used\n");
-  return run_program(metclust_program(), {}, folder,
-                     "Y\nJOB\n" + decimal(static_cast<std::size_t>(strategy)) + "\n");
+  return run_metclust_job(folder, "JOB", strategy);
 }
 
 inline double number(const std::string& text) {
@@ -244,55 +228,4 @@ inline std::vector<std::vector<ListedFusion>> listed_fusions(const std::string& 
   return years;
 }
 
-// What a test reads back from a picture.
-struct Leaf {
-  double x = 0;
-  double y = 0;
-  std::string name;
-};
-using Bracket = std::vector<std::pair<double, double>>;
-
-
-inline std::vector<Leaf> leaves(const std::string& svg) {
-  static const std::regex kLeaf(
-      R"re(<g class="leaf"><title>[^<]*</title><text x="([^"]*)" y="([^"]*)"[^>]*>([^<]*)</text>)re");
-  std::vector<Leaf> out;
-  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLeaf); it != std::sregex_iterator();
-       ++it) {
-    out.push_back({number((*it)[1]), number((*it)[2]), (*it)[3]});
-  }
-  return out;
-}
-
-inline std::vector<Bracket> brackets(const std::string& svg) {
-  static const std::regex kBracket(R"re(<polyline class="bracket[^"]*" points="([^"]*)")re");
-  static const std::regex kPoint(R"re(([-0-9.]+),([-0-9.]+))re");
-  std::vector<Bracket> out;
-  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kBracket);
-       it != std::sregex_iterator(); ++it) {
-    const std::string points = (*it)[1];
-    Bracket bracket;
-    for (auto p = std::sregex_iterator(points.begin(), points.end(), kPoint);
-         p != std::sregex_iterator(); ++p) {
-      bracket.emplace_back(number((*p)[1]), number((*p)[2]));
-    }
-    out.push_back(bracket);
-  }
-  return out;
-}
-
-inline std::size_t count(std::string_view text, std::string_view what) {
-  std::size_t n = 0;
-  for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
-inline bool xmllint_available() { return std::system("command -v xmllint >/dev/null 2>&1") == 0; }
-
-// True when xmllint finds the file well-formed.
-inline bool well_formed(const fs::path& file) {
-  const std::string command = "xmllint --noout '" + file.string() + "' 2>/dev/null";
-  return std::system(command.c_str()) == 0;
-}
-
-}  // namespace metclust::plot::testing
+}  // namespace metclust::testing

@@ -1,4 +1,4 @@
-// A FusionSink that keeps every fusion it is handed.
+// A fusion sink of the clustering engine that keeps every fusion it is handed.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include "cluster/fusion_sink.hpp"
 
-namespace metclust::cluster::test_support {
+namespace metclust::testing {
 
 struct Fusion {
   std::int32_t label_i;
@@ -15,7 +15,7 @@ struct Fusion {
   double dmin;
 };
 
-struct FusionCapture : FusionSink {
+struct FusionCapture : cluster::FusionSink {
   std::vector<Fusion> fusions;
   void fusion(std::int32_t label_i, std::int32_t label_j, std::int32_t label_new,
               double dmin) override {
@@ -23,4 +23,4 @@ struct FusionCapture : FusionSink {
   }
 };
 
-}  // namespace metclust::cluster::test_support
+}  // namespace metclust::testing
