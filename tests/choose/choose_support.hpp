@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_support.hpp"
+#include "support/job_files.hpp"
 
 namespace metclust::choose::testing {
 
 namespace fs = std::filesystem;
-using plot::testing::YearInput;
+using metclust::testing::YearInput;
 using Outcome = metclust::testing::RunOutcome;
 
 inline fs::path program(const std::string& name) { return fs::path(METCLUST_BINARY).parent_path() / name; }
@@ -20,7 +20,7 @@ inline fs::path program(const std::string& name) { return fs::path(METCLUST_BINA
 // every strategy (JOB-s1 ... JOB-s8), or with the one strategy given
 // (JOB.*).
 inline Outcome run_job(const fs::path& folder, const std::vector<YearInput>& years, int strategy = 0) {
-  Outcome outcome = plot::testing::run_job(folder, "CHOOSE TEST", years, strategy == 0 ? 3 : strategy);
+  Outcome outcome = metclust::testing::run_job(folder, "CHOOSE TEST", years, strategy == 0 ? 3 : strategy);
   if (outcome.status != 0 || strategy != 0) return outcome;
   for (const char* extension : {".SCL", ".CLS", ".PCL"}) fs::remove(folder / ("JOB" + std::string(extension)));
   return metclust::testing::run_program(metclust::testing::metclust_program(),
@@ -35,7 +35,7 @@ inline Outcome choose(const fs::path& folder, const std::vector<std::string>& ar
 // first.
 inline std::vector<std::vector<std::string>> rows(const std::string& csv) {
   std::vector<std::vector<std::string>> out;
-  for (const std::string& line : plot::testing::lines(csv)) {
+  for (const std::string& line : metclust::testing::lines(csv)) {
     if (line.empty()) continue;
     std::vector<std::string> fields(1);
     for (const char c : line) {

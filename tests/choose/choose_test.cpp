@@ -16,7 +16,7 @@ namespace {
 
 using namespace metclust::choose::testing;
 using metclust::testing::ScratchFolder;
-using plot::testing::number;
+using metclust::testing::number;
 
 // Five locations on a line at 0, 1, 3, 6 and 16, twice, the second year
 // with its rows in another order. Nearest neighbour joins them at 1, 2, 3

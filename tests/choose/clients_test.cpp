@@ -28,7 +28,7 @@ bool works(const std::string& command) { return std::system((command + " >/dev/n
 // negative proximities beside positive ones, and years of three and two
 // locations; names shared between years in part.
 std::vector<YearInput> years() {
-  using plot::testing::scattered;
+  using metclust::testing::scattered;
   std::vector<YearInput> list = {scattered(1992, 24, 13), scattered(1993, 9, 21), scattered(1993, 16, 5),
                                  scattered(1994, 12, 8), scattered(1995, 3, 2), scattered(1996, 2, 3)};
   list[1].names[0] = "NEW YORK";
@@ -180,7 +180,7 @@ TEST(ChooseClients, EveryFigureAgreesWithR) {
     for (std::size_t i = 0; i < n; ++i) {
       for (std::size_t j = 0; j < n; ++j) {
         if (j > 0) csv += ",";
-        csv += i == j ? "0" : plot::testing::fixed(job[y].proximity(std::min(i, j), std::max(i, j)), 6);
+        csv += i == j ? "0" : metclust::testing::fixed(job[y].proximity(std::min(i, j), std::max(i, j)), 6);
       }
       csv += "\n";
     }

@@ -9,18 +9,18 @@
 #include <vector>
 
 #include "cluster/agglom.hpp"
-#include "cluster/fusion_capture.hpp"
+#include "support/fusion_capture.hpp"
 #include "cluster/tie_watch.hpp"
 #include "records/packed.hpp"
 
 namespace metclust::cluster {
 namespace {
 
-using test_support::FusionCapture;
+using metclust::testing::FusionCapture;
 
 struct Watched {
   std::vector<bool> ties;
-  std::vector<test_support::Fusion> fusions;
+  std::vector<metclust::testing::Fusion> fusions;
   std::vector<double> matrix;  // as AGGLOM left it
 };
 

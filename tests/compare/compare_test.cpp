@@ -87,7 +87,7 @@ TEST(CompareYears, AGroupKeepsTheNumberItOverlapsMost) {
   years.push_back(year("1", {"A", "B", "C", "D"}, {{1, 2, 1.0}, {5, 3, 2.0}, {6, 4, 5.0}}));
   years.push_back(year("2", {"A", "B", "D", "C", "E"}, {{1, 2, 1.0}, {6, 3, 2.0}, {4, 5, 3.0}, {7, 8, 6.0}}));
   EXPECT_EQ(groups_by_year_csv(compare_years(years)),
-            "location,1,2\r\nA,1,1\r\nB,1,1\r\nC,1,3\r\nD,2,1\r\nE,,3\r\n");
+            "location,full_name,1,2\r\nA,,1,1\r\nB,,1,1\r\nC,,1,3\r\nD,,2,1\r\nE,,,3\r\n");
 }
 
 TEST(CompareYears, ConsensusByGroupAverage) {
