@@ -24,6 +24,14 @@ bool take_cut_option(const std::string& option, Arguments& walker, CutRule& rule
   return false;
 }
 
+bool take_ema_option(const std::string& option, Arguments& walker, std::optional<std::string>& file) {
+  if (option != "--ema") return false;
+  std::string text = walker.value();
+  if (text.empty()) throw UsageError("--ema takes the name of the job's .EMA file");
+  file = std::move(text);
+  return true;
+}
+
 void check_cut_rule(const CutRule& rule, bool required) {
   if (rule.groups && rule.height) {
     throw UsageError("--groups and --height are two ways to cut; give one");

@@ -23,6 +23,11 @@ struct CutRule {
 // number is a UsageError.
 bool take_cut_option(const std::string& option, Arguments& walker, CutRule& rule);
 
+// Takes the file of --ema FILE (the job's .EMA file, where it is not beside
+// the job's outputs) into `file` when `option` is that option; false for any
+// other option. An empty name is a UsageError.
+bool take_ema_option(const std::string& option, Arguments& walker, std::optional<std::string>& file);
+
 // Refuses both ways to cut at once, and no way when one is `required`.
 void check_cut_rule(const CutRule& rule, bool required);
 

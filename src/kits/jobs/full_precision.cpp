@@ -207,12 +207,14 @@ PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
   return outcome;
 }
 
-PrecisionOutcome job_full_precision_levels(JobFiles& files, const std::string& job) {
-  std::string ema_file = job + ".EMA";
+PrecisionOutcome job_full_precision_levels(JobFiles& files, const std::string& job,
+                                           const std::optional<std::string>& given) {
+  std::string ema_file = given.value_or(job + ".EMA");
   const std::string cluster_file = job + ".CLS";
   std::optional<EmaYears> ema;
   try {
     ema = read_ema_file(ema_file, files.years);
+    if (!ema && given) throw cli::FileError(ema_file, "no such file");
     // JOB-s1 ... JOB-s8, the runs of metclust --strategy all, share JOB.EMA.
     if (!ema && job.size() > 3 && job[job.size() - 3] == '-' && job[job.size() - 2] == 's' &&
         job.back() >= '1' && job.back() <= '8') {
@@ -226,6 +228,7 @@ PrecisionOutcome job_full_precision_levels(JobFiles& files, const std::string& j
                                 ", to 8 significant digits");
     return outcome;
   } catch (const cli::FileError& error) {
+    if (given) throw;
     PrecisionOutcome outcome = full_precision_levels(files, nullptr, ema_file, cluster_file);
     outcome.notes.assign(1, std::string(error.what()) + "; the fusion levels are those of " +
                                 cluster_file + ", to 8 significant digits");

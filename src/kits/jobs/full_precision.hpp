@@ -76,10 +76,12 @@ PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
                                        const std::string& cluster_file);
 
 // The same for the job `job` (as given on the command line, without
-// extension) that `files` was read from: its .EMA is JOB.EMA, or for a run
-// of `metclust --strategy all` (JOB-s1 ... JOB-s8) without one, that of
-// JOB. A damaged .EMA file, or one that cannot be read, is a note like a
-// missing one: the job's own outputs are all a companion program needs.
-PrecisionOutcome job_full_precision_levels(JobFiles& files, const std::string& job);
+// extension) that `files` was read from: its .EMA is `ema_file` when given
+// (a missing one is then a cli::FileError), else JOB.EMA, or for a run of
+// `metclust --strategy all` (JOB-s1 ... JOB-s8) without one, that of JOB.
+// A damaged .EMA file, or one that cannot be found or read, is a note: the
+// job's own outputs are all a companion program needs.
+PrecisionOutcome job_full_precision_levels(JobFiles& files, const std::string& job,
+                                           const std::optional<std::string>& ema_file = {});
 
 }  // namespace metclust::jobs

@@ -85,12 +85,19 @@ std::optional<FullNames> read_full_names(const std::string& file, std::vector<st
 }
 
 std::optional<FullNames> read_job_full_names(const std::string& job,
-                                             std::vector<std::string>& notes) {
+                                             std::vector<std::string>& notes,
+                                             const std::optional<std::string>& ema_file) {
   if (std::optional<FullNames> names = read_full_names(job + "-names.csv", notes)) return names;
   // JOB-s1 ... JOB-s8, the runs of metclust --strategy all.
   if (job.size() > 3 && job[job.size() - 3] == '-' && job[job.size() - 2] == 's' &&
       job.back() >= '1' && job.back() <= '8') {
-    return read_full_names(job.substr(0, job.size() - 3) + "-names.csv", notes);
+    if (std::optional<FullNames> names =
+            read_full_names(job.substr(0, job.size() - 3) + "-names.csv", notes)) {
+      return names;
+    }
+  }
+  if (ema_file && ema_file->size() > 4 && same_word(ema_file->substr(ema_file->size() - 4), ".EMA")) {
+    return read_full_names(ema_file->substr(0, ema_file->size() - 4) + "-names.csv", notes);
   }
   return std::nullopt;
 }

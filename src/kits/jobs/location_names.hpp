@@ -49,9 +49,12 @@ std::optional<FullNames> read_full_names(const std::string& file,
 
 // The full names of the job `job` (as given on the command line, without
 // extension): JOB-names.csv, or for a run of `metclust --strategy all`
-// (JOB-s1 ... JOB-s8) without one, JOB's. nullopt when neither is there.
+// (JOB-s1 ... JOB-s8) without one, JOB's, or else the one beside the job's
+// .EMA file `ema_file` when given (trials/WHEAT-names.csv beside
+// trials/WHEAT.EMA). nullopt when none is there.
 std::optional<FullNames> read_job_full_names(const std::string& job,
-                                             std::vector<std::string>& notes);
+                                             std::vector<std::string>& notes,
+                                             const std::optional<std::string>& ema_file = {});
 
 // The locations of one year, by location number (index k - 1 for location k).
 struct YearNames {

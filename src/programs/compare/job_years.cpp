@@ -14,7 +14,8 @@
 
 namespace metclust::compare {
 
-JobYears read_job_years(const std::string& job, const CutRule& rule) {
+JobYears read_job_years(const std::string& job, const CutRule& rule,
+                        const std::optional<std::string>& ema_file) {
   jobs::JobFiles files = jobs::read_job(
       job, jobs::Cluster::Required, "metclust-compare takes the fusion levels from it");
   const std::string plot_file = job + ".PCL";
@@ -23,8 +24,8 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
 
   JobYears result;
   result.title = files.title;
-  result.notes = jobs::job_full_precision_levels(files, job).notes;
-  result.full_names = jobs::read_job_full_names(job, result.notes);
+  result.notes = jobs::job_full_precision_levels(files, job, ema_file).notes;
+  result.full_names = jobs::read_job_full_names(job, result.notes, ema_file);
   for (std::size_t y = 0; y < files.years.size(); ++y) {
     const formats::YearPlot& year = files.years[y];
     std::optional<trees::Tree> tree(jobs::checked_year_tree(year, plot_file));

@@ -31,6 +31,7 @@ struct JobYears {
 // the comparison knows a location across years by its name alone. A year of
 // fewer than two locations has no node listing, so its location has no
 // name: the year keeps its column but holds no location (a note says so).
-JobYears read_job_years(const std::string& job, const CutRule& rule);
+JobYears read_job_years(const std::string& job, const CutRule& rule,
+                        const std::optional<std::string>& ema_file = {});
 
 }  // namespace metclust::compare

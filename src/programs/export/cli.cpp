@@ -27,9 +27,9 @@ namespace {
 using formats::YearPlot;
 
 constexpr std::string_view kUsage =
-    "Usage: metclust-export [--groups K | --height H] [--full-names] [-o DIR] JOB\n";
+    "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n";
 constexpr std::string_view kHelp =
-    "Usage: metclust-export [--groups K | --height H] [--full-names] [-o DIR] JOB\n"
+    "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n"
     "Write the trees of a finished metclust job in the forms R, Python and tree\n"
     "viewers read.\n"
     "\n"
@@ -55,6 +55,9 @@ constexpr std::string_view kHelp =
     "                    higher one count at its level)\n"
     "      --full-names  name the Newick leaves by their full names where\n"
     "                    JOB-names.csv gives them\n"
+    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
+    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
+    "                    for beside it\n"
     "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
     "                    job's folder\n"
     "  -h, --help        show this help and exit\n"
@@ -66,12 +69,16 @@ constexpr std::string_view kHelp =
 struct Settings {
   cli::CutJobSettings job;
   bool full_names = false;
+  std::optional<std::string> ema;  // --ema FILE
 };
 
 Settings parse_arguments(std::span<const std::string> arguments) {
   Settings settings;
   settings.job = cli::parse_cut_job(arguments, false,
                                     [&](const std::string& option, cli::Arguments& walker) {
+                                      if (cli::take_ema_option(option, walker, settings.ema)) {
+                                        return true;
+                                      }
                                       if (option != "--full-names") return false;
                                       walker.no_value();
                                       settings.full_names = true;
@@ -123,7 +130,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   jobs::JobFiles job = jobs::read_job(job_settings.job, jobs::Cluster::Required,
                                         "metclust-export takes the fusion levels from it");
   const std::string plot_file = job_settings.job + ".PCL";
-  const jobs::PrecisionOutcome precision = jobs::job_full_precision_levels(job, job_settings.job);
+  const jobs::PrecisionOutcome precision = jobs::job_full_precision_levels(job, job_settings.job, settings.ema);
   std::vector<std::string> notes = precision.notes;
   if (std::find(precision.engine.begin(), precision.engine.end(), false) !=
       precision.engine.end()) {
@@ -133,7 +140,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
                     "clustering the year again");
   }
   const std::optional<jobs::FullNames> full_names =
-      jobs::read_job_full_names(job_settings.job, notes);
+      jobs::read_job_full_names(job_settings.job, notes, settings.ema);
   if (settings.full_names && !full_names) {
     notes.push_back(job_settings.job +
                     "-names.csv: no such file; the Newick leaves keep the names in the job");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/command_line.hpp"
+#include "cli/cut_rule.hpp"
 #include "cli/job_operand.hpp"
 #include "cli/output_files.hpp"
 #include "cli/version.hpp"
@@ -39,7 +40,10 @@ constexpr std::string_view kHelp =
     "year group, JOB-<year>.svg, and JOB.html, a page that shows every year in\n"
     "file order under the job title. The job's own files are only read.\n"
     "With JOB.CLS each fusion stands at its fusion level D(ij) on a value axis;\n"
-    "without it, in the order the fusions were made.\n"
+    "without it, in the order the fusions were made. The levels are the\n"
+    "engine's, to full precision, when JOB.EMA is there and gives the same\n"
+    "fusions; otherwise those of JOB.CLS, with a note. Full names from\n"
+    "JOB-names.csv, when it is there, stand at the end of each row.\n"
     "\n"
     "Options:\n"
     "  -o, --output DIR  write the pictures and the page into DIR (made when\n"
@@ -54,7 +58,9 @@ constexpr std::string_view kHelp =
     "                    compared by eye\n"
     "      --linear      draw the fusion levels on a linear scale also where most\n"
     "                    of them lie low (in the lowest twentieth), which are\n"
-    "                    otherwise drawn on a square-root scale that spreads them\n"
+    "                    otherwise drawn on a square-root scale that spreads them\n"    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
+    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
+    "                    for beside it\n"
     "  -h, --help        show this help and exit\n"
     "  -V, --version     show the version and exit\n"
     "\n"
@@ -69,6 +75,7 @@ struct Settings {
   bool same_scale = false;
   bool linear = false;
   std::int64_t groups = 0;
+  std::optional<std::string> ema;  // --ema FILE
 };
 
 Settings parse_arguments(std::span<const std::string> arguments) {
@@ -76,6 +83,7 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   cli::Arguments walker(arguments);
   while (const std::optional<std::string> option = walker.next_option()) {
     if (cli::take_output_option(*option, walker, settings.output)) continue;
+    if (cli::take_ema_option(*option, walker, settings.ema)) continue;
     if (*option == "-g" || *option == "--groups") {
       const std::string text = walker.value();
       const std::optional<std::int64_t> groups = records::parse_integer(text);
@@ -112,8 +120,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
       settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
       "--heights takes the fusion levels from it");
   std::vector<std::string> notes;
-  if (job.cluster) notes = jobs::job_full_precision_levels(job, settings.job).notes;
-  const std::optional<jobs::FullNames> full_names = jobs::read_job_full_names(settings.job, notes);
+  if (job.cluster) notes = jobs::job_full_precision_levels(job, settings.job, settings.ema).notes;
+  const std::optional<jobs::FullNames> full_names =
+      jobs::read_job_full_names(settings.job, notes, settings.ema);
 
   PictureOptions options;
   options.heights = job.cluster.has_value() && !settings.order;
