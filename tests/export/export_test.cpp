@@ -297,6 +297,24 @@ TEST(ExportProgram, LevelsAtFullPrecisionWhereTheEmaAllows) {
   const auto run = support::run_program(support::export_program(), {"JOB-s2"}, folder.path());
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(folder.take("JOB-s2-1992-merges.csv"), "merge1,merge2,height,tie\r\n-1,-2,1.23456789,0\r\n");
+
+  // Outputs in a folder of their own: --ema names the .EMA, and the names
+  // file beside it is found too.
+  folder.put("JOB-names.csv", "number,location,name\r\n1,Ames,A\r\n");
+  ASSERT_EQ(support::run_program(support::metclust_program(),
+                                 {"--quiet", "--strategy", "1", "-o", "out", "JOB"}, folder.path())
+                .status,
+            0);
+  const auto elsewhere = support::run_program(
+      support::export_program(), {"--ema", "JOB.EMA", "-o", "x", "out/JOB"}, folder.path());
+  EXPECT_EQ(elsewhere.status, 0);
+  EXPECT_EQ(elsewhere.err, "");
+  EXPECT_EQ(folder.take("x/JOB-1992-merges.csv"), "merge1,merge2,height,tie\r\n-1,-2,1.23456789,0\r\n");
+  EXPECT_EQ(support::lines(folder.take("x/JOB-1992-locations.csv"))[1], "1,A,Ames,2");
+  const auto missing = support::run_program(support::export_program(),
+                                            {"--ema", "NONE.EMA", "out/JOB"}, folder.path());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "metclust-export: NONE.EMA: no such file\n");
 }
 
 // One rule of names in export, plot and compare: blanks at either end do
@@ -511,7 +529,7 @@ TEST(ExportProgram, HelpAndVersion) {
   const auto help = support::run_program(support::export_program(), {"--help"}, folder.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind(
-                "Usage: metclust-export [--groups K | --height H] [--full-names] [-o DIR] JOB\n", 0),
+                "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n", 0),
             0u);
   const auto version = support::run_program(support::export_program(), {"-V"}, folder.path());
   EXPECT_EQ(version.out, "metclust-export 1.0.0\n");
