@@ -341,9 +341,7 @@ TEST(ExportClients, RCutsAtLevelsCloserThanEightDigits) {
 // most years have ties, and R makes another tree of those (at least three
 // years without ties and five with them are asked for). Nearest and furthest neighbour, whose levels are the
 // matrix's own values in R too.
-TEST(ExportClients, RTreesDifferOnlyWhereTheTieColumnSaysSo) {
-  if (!works("Rscript -e 'invisible(0)'")) GTEST_SKIP() << "R is not installed";
-  ScratchFolder folder;
+std::vector<support::YearInput> tie_heavy_years() {
   std::vector<support::YearInput> years;
   years.push_back({1900, {"A", "B", "C"}, [](std::size_t, std::size_t) { return 1.0; }});
   for (int y = 1; y <= 40; ++y) {
@@ -355,6 +353,13 @@ TEST(ExportClients, RTreesDifferOnlyWhereTheTieColumnSaysSo) {
     };
     years.push_back(year);
   }
+  return years;
+}
+
+TEST(ExportClients, RTreesDifferOnlyWhereTheTieColumnSaysSo) {
+  if (!works("Rscript -e 'invisible(0)'")) GTEST_SKIP() << "R is not installed";
+  ScratchFolder folder;
+  const std::vector<support::YearInput> years = tie_heavy_years();
   for (const auto& [strategy, method] :
        std::vector<std::pair<int, std::string>>{{1, "single"}, {2, "complete"}}) {
     SCOPED_TRACE(method);
@@ -408,6 +413,48 @@ std::optional<std::string> python_with_scipy() {
     if (works(std::string(python) + " -c 'import scipy.cluster, Bio.Phylo'")) return python;
   }
   return std::nullopt;
+}
+
+// The page's scipy line for K groups on the tie-heavy years, with
+// nearest neighbour, group average and centroid (inversions): the groups of
+// JOB-groups.csv in every year. (maxclust, which the page advises against,
+// is counted for the record.)
+TEST(ExportClients, ScipyCutsTieHeavyYearsByFusionOrder) {
+  const std::optional<std::string> python = python_with_scipy();
+  if (!python) GTEST_SKIP() << "python3 with scipy and Biopython is not installed";
+  ScratchFolder folder;
+  const std::vector<support::YearInput> years = tie_heavy_years();
+  for (const int strategy : {1, 3, 5}) {
+    SCOPED_TRACE(strategy);
+    const fs::path at = folder.path() / std::to_string(strategy);
+    fs::create_directories(at);
+    ASSERT_EQ(support::run_job(at, "Ties", years, strategy).status, 0);
+    const auto run = support::run_program(support::export_program(), {"--groups", "4", "JOB"}, at);
+    ASSERT_EQ(run.status, 0) << run.err;
+    support::write_bytes(at / "cut.py",
+                         "import csv\n"
+                         "with open('JOB-groups.csv', newline='', encoding='utf-8') as f:\n"
+                         "    rows = list(csv.DictReader(f))\n"
+                         "def numbered(labels):\n"
+                         "    seen = {}\n"
+                         "    return [seen.setdefault(label, len(seen) + 1) for label in labels]\n"
+                         "fails = 0\n"
+                         "maxclust = 0\n"
+                         "for year in range(1900, 1941):\n"
+                         "    stem = 'JOB-%d' % year\n" +
+                             indented(page_block("python")) +
+                         "    mine = [int(r['group']) for r in rows if r['year'] == str(year)]\n"
+                         "    if numbered(groups) != mine:\n"
+                         "        print('FAIL', year)\n"
+                         "        fails += 1\n"
+                         "    if len(Z) >= 4 and numbered(fcluster(Z, 4, criterion='maxclust')) != mine:\n"
+                         "        maxclust += 1\n"
+                         "print(fails, 'failures;', maxclust, 'years where maxclust differs')\n");
+    const auto py = support::run_program("/bin/sh", {"-c", *python + " cut.py"}, at);
+    EXPECT_EQ(py.status, 0) << py.err;
+    EXPECT_EQ(py.out.rfind("0 failures;", 0), 0u) << py.out << py.err;
+    std::cout << "strategy " << strategy << ": " << py.out;
+  }
 }
 
 TEST(ExportClients, ScipyReadsLinkageAndBiopythonNewick) {
