@@ -11,16 +11,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "export/year_tables.hpp"
 #include "formats/job_results.hpp"
-#include "jobs/year_tree.hpp"
+#include "jobs/years.hpp"
 #include "plot/svg.hpp"
 #include "records/located_error.hpp"
 #include "trees/newick.hpp"
@@ -38,49 +36,58 @@ inline std::string read_job_results(std::span<const std::uint8_t> data) {
   const std::string_view plot_bytes = bytes.substr(0, split);
   const std::string_view cluster_bytes = bytes.substr(split);
 
-  std::vector<formats::YearPlot> years;
-  try {
-    years = formats::read_plot_records(plot_bytes, "J.PCL");
-    const formats::ClusterValues values = formats::read_cluster_records(cluster_bytes, "J.CLS");
-    formats::attach_cluster_values(years, values, "J.CLS", "J.PCL");
-  } catch (const records::LocatedError& error) {
+  // The readers, then the years as every companion program takes them;
+  // with a .CLS fault, the plot data alone, as metclust-plot draws a job
+  // without .CLS. A fault must be a located error of one of the two files;
+  // a year the readers accept must make a tree (anything else escapes).
+  const auto fault = [](const records::LocatedError& error) -> std::string {
     if (error.file() != "J.PCL" && error.file() != "J.CLS") return "an error names no input file";
     if (std::string_view(error.what()).empty()) return "an error without a message";
-    if (!years.empty() && error.file() == "J.PCL") return "a .PCL error after the .PCL was read";
-    // The plot data alone, as metclust-plot draws a job without .CLS.
-    if (years.empty()) return {};
-    for (formats::YearPlot& year : years) year.levels.clear();
+    return {};
+  };
+  std::vector<formats::PlotYear> plot;
+  try {
+    plot = formats::read_plot_records(plot_bytes, "J.PCL");
+  } catch (const records::LocatedError& error) {
+    return fault(error);
+  }
+  std::vector<jobs::Year> years;
+  try {
+    const formats::ClusterValues values = formats::read_cluster_records(cluster_bytes, "J.CLS");
+    years = jobs::job_years(plot, &values, "J.PCL", "J.CLS");
+  } catch (const records::LocatedError& error) {
+    if (const std::string broken = fault(error); !broken.empty()) return broken;
+    try {
+      years = jobs::job_years(plot, nullptr, "J.PCL", "J.CLS");
+    } catch (const records::LocatedError& plot_error) {
+      if (plot_error.file() != "J.PCL") return "a fault of the plot data alone names the .CLS";
+      return fault(plot_error);
+    }
   }
 
-  for (const formats::YearPlot& year : years) {
-    // The readers let through only fusions that make a tree.
-    std::optional<trees::Tree> tree;
-    try {
-      tree.emplace(jobs::year_tree(year));
-    } catch (const std::invalid_argument& error) {
-      return std::string("a year the readers accept makes no tree: ") + error.what();
-    }
-    const auto n = static_cast<std::size_t>(tree->locations());
-    std::vector<std::int32_t> order = tree->order();
+  for (const jobs::Year& year : years) {
+    const trees::Tree& tree = year.tree;
+    const auto n = static_cast<std::size_t>(tree.locations());
+    std::vector<std::int32_t> order = tree.order();
     std::sort(order.begin(), order.end());
     for (std::size_t k = 0; k < order.size(); ++k) {
       if (order[k] != static_cast<std::int32_t>(k + 1)) return "the order is no permutation";
     }
-    const trees::Partition cut = trees::cut_into_groups(*tree, groups);
+    const trees::Partition cut = trees::cut_into_groups(tree, groups);
     if (cut.count != std::min<std::int64_t>(groups, static_cast<std::int64_t>(n)) && n > 0) {
       return "a cut into K groups does not give min(K, n) groups";
     }
-    const double level = tree->fusions().empty() ? 0.0 : tree->level(tree->fusions().size() / 2);
-    const trees::Partition at_level = trees::cut_at_level(*tree, level);
+    const double level = tree.fusions().empty() ? 0.0 : tree.level(tree.fusions().size() / 2);
+    const trees::Partition at_level = trees::cut_at_level(tree, level);
     if (at_level.group.size() != n) return "a cut at a level misses locations";
     std::vector<std::string> names(n, "N");
-    (void)trees::newick(*tree, names);
-    (void)exporting::merges_csv(*tree, nullptr);
-    (void)exporting::linkage_csv(*tree);
-    (void)exporting::locations_csv(*tree, names, std::vector<std::string>(n));
-    if (n <= 64) (void)trees::cophenetic_levels(*tree);
+    (void)trees::newick(tree, names);
+    (void)exporting::merges_csv(tree, nullptr);
+    (void)exporting::linkage_csv(tree);
+    (void)exporting::locations_csv(tree, names, std::vector<std::string>(n));
+    if (n <= 64) (void)trees::cophenetic_levels(tree);
     plot::PictureOptions options;
-    options.heights = !year.levels.empty();
+    options.heights = year.at_levels;
     options.groups = groups;
     (void)plot::year_svg_document(year, options);
   }

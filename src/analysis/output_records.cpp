@@ -78,23 +78,20 @@ void OutputRecords::plot_group(const WorkSegments& work, std::int32_t IYEAR, std
   for (std::int64_t k = NL + 1; k <= 2 * static_cast<std::int64_t>(NL) - 1; ++k) {
     cluster::at1(work.NODNAM, k) = formats::GRPNAM(static_cast<std::int32_t>(k));
   }
-  listing_.clear();
+  // The node table, slot by slot, is the year's node listing.
+  nodes_.clear();
   if (NL >= 2) {
     for (std::int64_t c = 1; c <= 2 * static_cast<std::int64_t>(NL) - 1; ++c) {
-      listing_.push_back({formats::NUM3(cluster::at1(work.NODLAB, c)), cluster::at1(work.NODNAM, c)});
+      nodes_.push_back({cluster::at1(work.XNODE, c), cluster::at1(work.YNODE, c),
+                        cluster::at1(work.NODLAB, c), cluster::at1(work.NODNAM, c)});
     }
   }
-  group.header(IYEAR, NL, TITLE, listing_);
+  group.header(IYEAR, NL, TITLE, nodes_);
   for (std::int32_t s = 1; s <= NL - 1; ++s) {
-    const auto bracket = cluster::BRACKET(work.XNODE, work.YNODE, work.NODNAM, work.NODLAB,
-                                          work.HIST, NL, s);
-    std::array<formats::pcl::Point, 5> points;
-    for (std::size_t p = 0; p < points.size(); ++p) {
-      const std::array<char, 3> number =
-          bracket[p].node == 0 ? std::array<char, 3>{' ', ' ', ' '} : formats::NUM3(bracket[p].node);
-      points[p] = {bracket[p].x, bracket[p].y, number, bracket[p].name};
-    }
-    group.bracket(points);
+    const auto [a, b] = cluster::JOINED(work.NODLAB, work.HIST, NL, s);
+    group.fusion(nodes_.at(static_cast<std::size_t>(a) - 1),
+                 nodes_.at(static_cast<std::size_t>(NL + s) - 1),
+                 nodes_.at(static_cast<std::size_t>(b) - 1));
   }
 }
 

@@ -43,7 +43,7 @@ class OutputRecords {
   records::RecordWriter& out_;
   std::vector<records::Value> values_;             // the values of one statement, reused
   std::vector<double> row_;                        // one row of the matrix echo, reused
-  std::vector<formats::pcl::ListingEntry> listing_;  // the node listing of a year, reused
+  std::vector<formats::pcl::Node> nodes_;  // the node table of a year, reused
 };
 
 // The fusion listing: each fusion as one record on .SCL and the same record

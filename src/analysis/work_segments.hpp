@@ -1,11 +1,10 @@
 // The work arrays of a run cut into the named segments the analysis works
-// on, and the run-header values handed on with them.
+// on.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
-#include "formats/scl.hpp"
 #include "records/text.hpp"
 
 namespace metclust::analysis {
@@ -23,8 +22,5 @@ struct WorkSegments {
   std::span<records::Name> NAMES;
   std::span<records::Name> NODNAM;
 };
-
-// The run header and the counts derived from it.
-using RunHeader = formats::RunSummary;
 
 }  // namespace metclust::analysis

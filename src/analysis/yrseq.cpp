@@ -17,7 +17,7 @@ constexpr double BETA = 0.0;
 
 }  // namespace
 
-void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunHeader& header,
+void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const formats::RunSummary& header,
            std::optional<std::int32_t> strategy) {
   records::RecordWriter out(channels);
   OutputRecords groups(out);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "analysis/work_segments.hpp"
+#include "formats/scl.hpp"
 #include "records/channel_table.hpp"
 
 namespace metclust::analysis {
@@ -15,7 +16,7 @@ namespace metclust::analysis {
 // year record would begin. The segments must hold what the storage plan gives
 // them for header.MAXL >= 1. A strategy given beforehand (the command line)
 // is taken as the answer, without the question and its menu.
-void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const RunHeader& header,
+void YRSEQ(records::ChannelTable& channels, const WorkSegments& work, const formats::RunSummary& header,
            std::optional<std::int32_t> strategy = std::nullopt);
 
 }  // namespace metclust::analysis

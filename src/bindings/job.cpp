@@ -152,14 +152,15 @@ EmaJob cluster_ema(std::string bytes, const std::string& file, std::int32_t stra
 
 // Why the clustered .EMA does not give the fusions of the finished job;
 // nullopt when it does, every level within the 8 digits of the .CLS.
-std::optional<std::string> mismatch(const EmaJob& ema, const std::vector<formats::YearPlot>& plots) {
+std::optional<std::string> mismatch(const EmaJob& ema, const std::vector<formats::PlotYear>& plots,
+                                    const formats::ClusterValues& values) {
   if (ema.years.size() != plots.size()) {
     return "it holds " + decimal(static_cast<std::int64_t>(ema.years.size())) + " year groups, the results " +
            decimal(static_cast<std::int64_t>(plots.size()));
   }
   for (std::size_t k = 0; k < plots.size(); ++k) {
     const EmaYear& year = ema.years[k];
-    const formats::YearPlot& plot = plots[k];
+    const formats::PlotYear& plot = plots[k];
     const std::string which = "year group " + decimal(static_cast<std::int64_t>(k) + 1) + " (year " +
                               decimal(plot.year) + ")";
     if (year.year != plot.year || static_cast<std::int64_t>(year.names.size()) != plot.locations) {
@@ -168,12 +169,12 @@ std::optional<std::string> mismatch(const EmaJob& ema, const std::vector<formats
     }
     for (std::size_t s = 0; s < year.fusions.size(); ++s) {
       const trees::Fusion& fusion = year.fusions[s];
-      const double written = plot.levels.at(s);
-      if (fusion.first != plot.fusions[s].first() || fusion.second != plot.fusions[s].second()) {
+      const double written = values.years.at(k).fusions.at(s).level;
+      const auto [first, second] = plot.joins.at(s);
+      if (fusion.first != first || fusion.second != second) {
         return which + ", fusion " + decimal(static_cast<std::int64_t>(s) + 1) + " joins " +
                decimal(fusion.first) + " and " + decimal(fusion.second) + " there, " +
-               decimal(plot.fusions[s].first()) + " and " + decimal(plot.fusions[s].second()) +
-               " in the results";
+               decimal(first) + " and " + decimal(second) + " in the results";
       }
       // E16.8 keeps 8 significant digits: within 5e-8 of the level.
       if (std::abs(written - fusion.level) > 1e-7 * std::abs(fusion.level)) {
@@ -185,18 +186,12 @@ std::optional<std::string> mismatch(const EmaJob& ema, const std::vector<formats
   return std::nullopt;
 }
 
-std::string job_name(const std::string& stem) {
-  return records::name_of_path(records::path_of_name(stem).filename());
-}
-
-// The year's name among the job's files, as formats::year_file_stems makes it.
-std::vector<std::string> columns(const std::string& stem, const std::vector<formats::YearPlot>& years) {
-  const std::string name = job_name(stem);
-  std::vector<std::string> out;
-  for (const std::string& file_stem : formats::year_file_stems(name, years)) {
-    out.push_back(file_stem.substr(name.size() + 1));
-  }
-  return out;
+// The year's name among the job's files (formats::year_columns).
+template <class Year>
+std::vector<std::string> columns(const std::vector<Year>& years) {
+  std::vector<std::int32_t> numbers;
+  for (const Year& year : years) numbers.push_back(year.year);
+  return formats::year_columns(numbers);
 }
 
 void note_small_year(JobTrees& job, const std::string& column, std::int64_t locations) {
@@ -229,12 +224,12 @@ JobTrees read_job(std::string_view job) {
   const std::string ema_file = result.stem + ".EMA";
   const std::string plot_bytes = required_bytes(plot_file, "a finished job has its plot data");
   const std::string cluster_bytes = required_bytes(cluster_file, "a finished job has its fusion levels");
-  std::vector<formats::YearPlot> plots;
+  std::vector<formats::PlotYear> plots;
   formats::ClusterValues values;
   try {
     plots = formats::read_plot_records(plot_bytes, plot_file);
     values = formats::read_cluster_records(cluster_bytes, cluster_file);
-    formats::attach_cluster_values(plots, values, cluster_file, plot_file);
+    formats::check_same_fusions(plots, values, plot_file, cluster_file);
   } catch (const records::LocatedError& error) {
     throw std::runtime_error(error.message());
   }
@@ -251,7 +246,7 @@ JobTrees read_job(std::string_view job) {
                                decimal(values.strategy) + "; the levels are the 8 digits of " + cluster_file);
       } else {
         ema = cluster_ema(std::move(*bytes), ema_file, values.strategy);
-        if (const std::optional<std::string> why = mismatch(*ema, plots)) {
+        if (const std::optional<std::string> why = mismatch(*ema, plots, values)) {
           result.notes.push_back(ema_file + " does not give the fusions of " + cluster_file + ": " + *why +
                                  "; the levels are the 8 digits of " + cluster_file);
           ema.reset();
@@ -265,9 +260,10 @@ JobTrees read_job(std::string_view job) {
   }
   result.full_precision = ema.has_value();
 
-  const std::vector<std::string> names = columns(result.stem, plots);
+  const std::vector<std::string> names = columns(plots);
   for (std::size_t k = 0; k < plots.size(); ++k) {
-    const formats::YearPlot& plot = plots[k];
+    const formats::PlotYear& plot = plots[k];
+    const formats::ClusterYear& levels = values.years.at(k);
     if (plot.locations < 2) {
       note_small_year(result, names[k], plot.locations);
       continue;
@@ -275,18 +271,18 @@ JobTrees read_job(std::string_view job) {
     YearTree year;
     year.column = names[k];
     year.year = plot.year;
-    year.label = plot.label;
+    year.label = levels.label;
     year.names.assign(static_cast<std::size_t>(plot.locations), std::string());
     for (std::int32_t slot = 0; slot < plot.locations; ++slot) {
-      const formats::ListedNode& entry = plot.listing.at(static_cast<std::size_t>(slot));
-      year.names.at(static_cast<std::size_t>(entry.number) - 1) = trimmed(entry.name);
+      const formats::pcl::Node& entry = plot.nodes.at(static_cast<std::size_t>(slot));
+      year.names.at(static_cast<std::size_t>(entry.number) - 1) = trimmed(records::view(entry.name));
     }
     std::vector<trees::Fusion> fusions;
     if (ema) {
       fusions = ema->years[k].fusions;
     } else {
-      for (std::size_t s = 0; s < plot.fusions.size(); ++s) {
-        fusions.push_back({plot.fusions[s].first(), plot.fusions[s].second(), plot.levels.at(s)});
+      for (std::size_t s = 0; s < plot.joins.size(); ++s) {
+        fusions.push_back({plot.joins[s][0], plot.joins[s][1], levels.fusions.at(s).level});
       }
     }
     try {
@@ -316,9 +312,7 @@ JobTrees run_job(std::string_view job, std::int32_t strategy) {
   result.title = ema.title;
   result.strategy = strategy;
   result.full_precision = true;
-  std::vector<formats::YearPlot> plots(ema.years.size());
-  for (std::size_t k = 0; k < plots.size(); ++k) plots[k].year = ema.years[k].year;
-  const std::vector<std::string> names = columns(result.stem, plots);
+  const std::vector<std::string> names = columns(ema.years);
   for (std::size_t k = 0; k < ema.years.size(); ++k) {
     EmaYear& source = ema.years[k];
     const auto locations = static_cast<std::int32_t>(source.names.size());

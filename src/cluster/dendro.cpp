@@ -77,23 +77,13 @@ void DENDRO(std::span<float> XNODE, std::span<float> YNODE,
   }
 }
 
-std::array<BracketPoint, 5> BRACKET(std::span<const float> XNODE, std::span<const float> YNODE,
-                                    std::span<const records::Name> NODNAM,
-                                    std::span<const std::int32_t> NODLAB,
-                                    std::span<const std::int32_t> HIST, std::int32_t NL,
-                                    std::int32_t s) {
+std::array<std::int32_t, 2> JOINED(std::span<const std::int32_t> NODLAB,
+                                   std::span<const std::int32_t> HIST, std::int32_t NL,
+                                   std::int32_t s) {
   if (s < 1 || s > NL - 1) throw std::out_of_range("no such fusion");
-  std::int32_t a = 0;
-  std::int32_t b = 0;
-  joined_slots(NODLAB, HIST, NL, s, a, b);
-  const std::int32_t n = NL + s;
-  return {{
-      {at1(XNODE, a), at1(YNODE, a), at1(NODLAB, a), at1(NODNAM, a)},
-      {at1(XNODE, a), at1(YNODE, n), 0, records::kBlankName},
-      {at1(XNODE, n), at1(YNODE, n), n, at1(NODNAM, n)},
-      {at1(XNODE, b), at1(YNODE, n), 0, records::kBlankName},
-      {at1(XNODE, b), at1(YNODE, b), at1(NODLAB, b), at1(NODNAM, b)},
-  }};
+  std::array<std::int32_t, 2> slots{};
+  joined_slots(NODLAB, HIST, NL, s, slots[0], slots[1]);
+  return slots;
 }
 
 }  // namespace metclust::cluster

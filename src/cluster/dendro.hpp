@@ -1,6 +1,6 @@
 // The dendrogram of a year: its node table (abscissa, ordinate, number and
-// name of every node) and the bracket of every fusion, computed from the
-// fusion history; writing them is left to the caller.
+// name of every node), computed from the fusion history, and the nodes each
+// fusion joins there; writing them is left to the caller.
 #pragma once
 
 #include <array>
@@ -25,22 +25,11 @@ void DENDRO(std::span<float> XNODE, std::span<float> YNODE,
             std::span<std::int32_t> POSSIZ, std::span<std::int32_t> ORDER,
             std::span<const std::int32_t> HIST, std::int32_t MAXL, std::int32_t NL);
 
-// One point of a fusion bracket: where it lies, and the number and name of
-// the node it marks (0 and blank for the two corners).
-struct BracketPoint {
-  float x = 0.0f;
-  float y = 0.0f;
-  std::int32_t node = 0;
-  records::Name name = records::kBlankName;
-};
-
-// The bracket of fusion s (1..NL-1) over the node table DENDRO filled: up
-// from the first group joined, across at the new group's level through the
-// new group, and down to the second group.
-std::array<BracketPoint, 5> BRACKET(std::span<const float> XNODE, std::span<const float> YNODE,
-                                    std::span<const records::Name> NODNAM,
-                                    std::span<const std::int32_t> NODLAB,
-                                    std::span<const std::int32_t> HIST, std::int32_t NL,
-                                    std::int32_t s);
+// The node table slots of the two groups fusion s (1..NL-1) joins, in the
+// order HIST gives them, over the table DENDRO filled; the group the fusion
+// makes stands in slot NL + s.
+std::array<std::int32_t, 2> JOINED(std::span<const std::int32_t> NODLAB,
+                                   std::span<const std::int32_t> HIST, std::int32_t NL,
+                                   std::int32_t s);
 
 }  // namespace metclust::cluster

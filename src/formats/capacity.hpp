@@ -16,10 +16,6 @@
 
 namespace metclust::formats {
 
-// NTM: the elements of the L x L location matrix's upper triangle, diagonal
-// included.
-constexpr std::int64_t elements_in_triangle(std::int64_t L) { return L * (L + 1) / 2; }
-
 // What a run header with MAXL = L needs of each array: DZ holds the packed
 // matrix (NTM + 1), Z the dendrogram coordinates (2L - 1 + 2L), MZ the seven
 // integer segments (L + 2L - 1 + L + L + 2L - 2 + L + 1) and AZ the location

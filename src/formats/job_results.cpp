@@ -30,11 +30,6 @@ std::string trimmed(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-std::string trailing_trimmed(std::string_view text) {
-  const auto last = text.find_last_not_of(' ');
-  return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
-}
-
 template <std::size_t N>
 std::string_view view(const std::array<char, N>& text) {
   return {text.data(), text.size()};
@@ -82,9 +77,16 @@ float coordinate(const FileReader& file, const std::optional<float>& value, std:
   return *value;
 }
 
+// Where the brackets of a year put each node, by node number, while its
+// fusions are read.
+struct Places {
+  std::vector<std::optional<std::array<float, 2>>> at;  // x, y
+  std::vector<std::int64_t> line;                       // the record that placed it
+};
+
 // The node listing entry that record `slot` after the header carries.
 void listing_entry(const FileReader& file, const pcl::ReadRecord& record, std::int32_t slot,
-                   std::int32_t locations, std::vector<bool>& seen, YearPlot& year) {
+                   std::int32_t locations, std::vector<bool>& seen, PlotYear& year) {
   const std::int32_t number =
       node_number(file, record.entry_number, pcl::kColumnEntry, "a node number");
   if (slot <= locations) {
@@ -102,18 +104,25 @@ void listing_entry(const FileReader& file, const pcl::ReadRecord& record, std::i
               "node listing entry " + decimal(slot) + " should be node " + decimal(slot) +
                   ", found " + decimal(number));
   }
-  year.listing.push_back({number, trailing_trimmed(view(record.entry_name))});
+  year.nodes.push_back({0.0F, 0.0F, number, record.entry_name});
+}
+
+// A place as its fields show it (F7.3).
+std::string place_text(const std::array<float, 2>& place) {
+  return "(" + records::fixed_text(place[0], 3) + ", " + records::fixed_text(place[1], 3) + ")";
 }
 
 // The six records of fusion s: five points and a record without a point.
 // `state` tracks each node: 0 not made yet, 1 free to be joined, 2 joined.
-void read_fusion_records(FileReader& file, YearPlot& year, std::int32_t s,
-                         std::vector<std::uint8_t>& state, std::vector<bool>& seen) {
+void read_fusion_records(FileReader& file, PlotYear& year, std::int32_t s,
+                         std::vector<std::uint8_t>& state, std::vector<bool>& seen,
+                         Places& places) {
   static constexpr const char* kWhich[] = {"point 1", "point 2", "point 3", "point 4", "point 5"};
   const std::int32_t locations = year.locations;
   const std::int32_t slots = 2 * locations - 1;
   const std::string of_fusion = " of fusion " + decimal(s);
-  PlotFusion fusion;
+  std::array<std::array<float, 2>, 5> at{};
+  std::array<std::int32_t, 5> nodes{};
   std::array<std::int64_t, 5> lines{};
   pcl::ReadRecord record;
   for (std::size_t p = 0; p < 6; ++p) {
@@ -129,26 +138,23 @@ void read_fusion_records(FileReader& file, YearPlot& year, std::int32_t s,
       break;
     }
     const std::string which = kWhich[p] + of_fusion;
-    PlotPoint& point = fusion.points[p];
     lines[p] = file.line();
-    if (p == 0) fusion.line = file.line();
-    point.x = coordinate(file, record.x, pcl::kColumnX, "abscissa of " + which);
-    point.y = coordinate(file, record.y, pcl::kColumnY, "ordinate of " + which);
-    point.node = node_number(file, record.number, pcl::kColumnNumber, "the node number of " + which);
-    point.name = trailing_trimmed(view(record.name));
-    if (p % 2 == 0 && point.node < 1) {
+    at[p][0] = coordinate(file, record.x, pcl::kColumnX, "abscissa of " + which);
+    at[p][1] = coordinate(file, record.y, pcl::kColumnY, "ordinate of " + which);
+    nodes[p] = node_number(file, record.number, pcl::kColumnNumber, "the node number of " + which);
+    if (p % 2 == 0 && nodes[p] < 1) {
       file.fail(file.line(), pcl::kColumnNumber, which + " carries no node number");
     }
   }
 
   const std::int32_t made = locations + s;
-  if (fusion.points[2].node != made) {
+  if (nodes[2] != made) {
     file.fail(lines[2], pcl::kColumnNumber,
               "point 3 of fusion " + decimal(s) + " should be node " + decimal(made) + ", found " +
-                  decimal(fusion.points[2].node));
+                  decimal(nodes[2]));
   }
   for (std::size_t p : {std::size_t{0}, std::size_t{4}}) {
-    const std::int32_t node = fusion.points[p].node;
+    const std::int32_t node = nodes[p];
     if (node >= made || state[static_cast<std::size_t>(node)] == 0) {
       file.fail(lines[p], pcl::kColumnNumber,
                 "fusion " + decimal(s) + " joins node " + decimal(node) +
@@ -161,14 +167,37 @@ void read_fusion_records(FileReader& file, YearPlot& year, std::int32_t s,
     state[static_cast<std::size_t>(node)] = 2;
   }
   state[static_cast<std::size_t>(made)] = 1;
-  year.fusions.push_back(fusion);
+
+  // The corners lie at the abscissa of the node below them and the ordinate
+  // of the new group; a group joined here stands where its fusion put it.
+  for (std::size_t p : {std::size_t{1}, std::size_t{3}}) {
+    const std::array<float, 2> corner = {at[p == 1 ? 0 : 4][0], at[2][1]};
+    if (at[p] != corner) {
+      file.fail(lines[p], 1,
+                "point " + decimal(static_cast<std::int64_t>(p) + 1) + of_fusion + " stands at " +
+                    place_text(at[p]) + ", not at the corner " + place_text(corner) +
+                    " of its bracket");
+    }
+  }
+  for (std::size_t p : {std::size_t{0}, std::size_t{4}, std::size_t{2}}) {
+    auto& known = places.at[static_cast<std::size_t>(nodes[p])];
+    if (known && *known != at[p]) {
+      file.fail(lines[p], 1,
+                "node " + decimal(nodes[p]) + " stands at " + place_text(at[p]) + " here and at " +
+                    place_text(*known) + " in line " +
+                    decimal(places.line[static_cast<std::size_t>(nodes[p])]));
+    }
+    known = at[p];
+    places.line[static_cast<std::size_t>(nodes[p])] = lines[p];
+  }
+  year.joins.push_back({nodes[0], nodes[4]});
 }
 
 }  // namespace
 
-std::vector<YearPlot> read_plot_records(std::string_view bytes, const std::string& file_name) {
+std::vector<PlotYear> read_plot_records(std::string_view bytes, const std::string& file_name) {
   FileReader file(bytes, file_name);
-  std::vector<YearPlot> years;
+  std::vector<PlotYear> years;
   for (;;) {
     std::optional<std::int32_t> IYEAR;
     std::optional<std::int32_t> NL;
@@ -179,7 +208,7 @@ std::vector<YearPlot> read_plot_records(std::string_view bytes, const std::strin
                 "expected a year header (year in columns 1-5, number of locations in "
                 "columns 6-10), found a record without them");
     }
-    YearPlot year;
+    PlotYear year;
     year.line = file.line();
     year.year = *IYEAR;
     year.locations = *NL;
@@ -189,14 +218,29 @@ std::vector<YearPlot> read_plot_records(std::string_view bytes, const std::strin
                 "year " + decimal(year.year) + " has " + decimal(year.locations) +
                     " locations; the plot records number at most " + decimal(kMaxPlotLocations));
     }
+    if (year.locations < 0) {
+      file.fail(year.line, 6,
+                "year " + decimal(year.year) + " has " + decimal(year.locations) + " locations");
+    }
     const std::int32_t fusions = std::max(0, year.locations - 1);
     if (fusions > 0) {
-      std::vector<std::uint8_t> state(2 * static_cast<std::size_t>(year.locations), 0);
+      const auto nodes = 2 * static_cast<std::size_t>(year.locations);
+      std::vector<std::uint8_t> state(nodes, 0);
       std::fill_n(state.begin() + 1, year.locations, std::uint8_t{1});
       std::vector<bool> seen(static_cast<std::size_t>(year.locations) + 1, false);
-      year.listing.reserve(2 * static_cast<std::size_t>(year.locations) - 1);
-      year.fusions.reserve(static_cast<std::size_t>(fusions));
-      for (std::int32_t s = 1; s <= fusions; ++s) read_fusion_records(file, year, s, state, seen);
+      Places places{std::vector<std::optional<std::array<float, 2>>>(nodes),
+                    std::vector<std::int64_t>(nodes, 0)};
+      year.nodes.reserve(nodes - 1);
+      year.joins.reserve(static_cast<std::size_t>(fusions));
+      for (std::int32_t s = 1; s <= fusions; ++s) {
+        read_fusion_records(file, year, s, state, seen, places);
+      }
+      // Every node has been joined or made by now.
+      for (pcl::Node& node : year.nodes) {
+        const std::array<float, 2>& at = places.at.at(static_cast<std::size_t>(node.number)).value();
+        node.x = at[0];
+        node.y = at[1];
+      }
     }
     years.push_back(std::move(year));
   }
@@ -237,69 +281,58 @@ ClusterValues read_cluster_records(std::string_view bytes, const std::string& fi
     }
     if (!ELIM.empty()) cls::read_integers(file.in(), kUnit, ELIM);
     const std::int32_t fusions = std::max(0, year.locations - 1);
-    year.fusions.reserve(static_cast<std::size_t>(fusions));
-    for (std::int32_t s = 1; s <= fusions; ++s) {
-      FusionRecord record;
-      read_fusion(file.in(), kUnit, record);
-      year.fusions.push_back({record.first, record.second, record.made, record.level, file.line()});
-    }
+    year.fusions.resize(static_cast<std::size_t>(fusions));
+    year.fusions_line = file.line() + 1;
+    for (FusionRecord& record : year.fusions) read_fusion(file.in(), kUnit, record);
     values.years.push_back(std::move(year));
   }
   return values;
 }
 
-void attach_cluster_values(std::vector<YearPlot>& years, const ClusterValues& values,
-                           const std::string& cluster_file, const std::string& plot_file) {
-  if (values.years.size() != years.size()) {
+void check_same_fusions(std::span<const PlotYear> plot, const ClusterValues& cluster,
+                        const std::string& plot_file, const std::string& cluster_file) {
+  if (cluster.years.size() != plot.size()) {
     throw LocatedError(cluster_file, 0, 0,
-                       "holds " + decimal(static_cast<std::int64_t>(values.years.size())) +
+                       "holds " + decimal(static_cast<std::int64_t>(cluster.years.size())) +
                            " year groups, " + plot_file + " " +
-                           decimal(static_cast<std::int64_t>(years.size())));
+                           decimal(static_cast<std::int64_t>(plot.size())));
   }
-  for (std::size_t k = 0; k < years.size(); ++k) {
-    YearPlot& plot = years[k];
-    const ClusterYear& cluster = values.years[k];
-    if (cluster.year != plot.year || cluster.locations != plot.locations) {
-      throw LocatedError(cluster_file, cluster.line, 0,
-                         "year " + decimal(cluster.year) + " with " + decimal(cluster.locations) +
-                             " locations does not match year " + decimal(plot.year) + " with " +
-                             decimal(plot.locations) + " locations at " + plot_file + ":" +
-                             decimal(plot.line));
+  for (std::size_t k = 0; k < plot.size(); ++k) {
+    const PlotYear& drawn = plot[k];
+    const ClusterYear& listed = cluster.years[k];
+    if (listed.year != drawn.year || listed.locations != drawn.locations) {
+      throw LocatedError(cluster_file, listed.line, 0,
+                         "year " + decimal(listed.year) + " with " + decimal(listed.locations) +
+                             " locations does not match year " + decimal(drawn.year) + " with " +
+                             decimal(drawn.locations) + " locations at " + plot_file + ":" +
+                             decimal(drawn.line));
     }
     // Equal location counts give equal numbers of fusions.
-    std::vector<double> levels;
-    levels.reserve(cluster.fusions.size());
-    for (std::size_t s = 0; s < cluster.fusions.size(); ++s) {
-      const FusionLevel& level = cluster.fusions[s];
-      const PlotFusion& fusion = plot.fusions[s];
-      if (level.first != fusion.first() || level.second != fusion.second() ||
-          level.node != fusion.points[2].node) {
+    for (std::size_t s = 0; s < listed.fusions.size(); ++s) {
+      const FusionRecord& record = listed.fusions[s];
+      const auto [first, second] = drawn.joins[s];
+      const std::int32_t made = drawn.locations + static_cast<std::int32_t>(s) + 1;
+      if (record.first != first || record.second != second || record.made != made) {
         throw LocatedError(
-            cluster_file, level.line, 0,
-            "fusion " + decimal(level.first) + " + " + decimal(level.second) + " = " +
-                decimal(level.node) + " does not match " + plot_file + ":" + decimal(fusion.line) +
-                " (" + decimal(fusion.first()) + " + " + decimal(fusion.second()) + " = " +
-                decimal(fusion.points[2].node) + ")");
+            cluster_file, listed.fusions_line + static_cast<std::int64_t>(s), 0,
+            "fusion " + decimal(record.first) + " + " + decimal(record.second) + " = " +
+                decimal(record.made) + " does not match " + plot_file + ":" +
+                decimal(drawn.fusion_line(s)) + " (" + decimal(first) + " + " + decimal(second) +
+                " = " + decimal(made) + ")");
       }
-      levels.push_back(level.level);
     }
-    plot.label = cluster.label;
-    plot.levels = std::move(levels);
   }
 }
 
-std::vector<std::string> year_file_stems(const std::string& job,
-                                         const std::vector<YearPlot>& years) {
-  std::map<std::int32_t, int> seen;
-  std::vector<std::string> stems;
-  stems.reserve(years.size());
-  for (const YearPlot& year : years) {
-    const int count = ++seen[year.year];
-    std::string stem = job + "-" + decimal(year.year);
-    if (count > 1) stem += "-" + decimal(count);
-    stems.push_back(std::move(stem));
+std::vector<std::string> year_columns(std::span<const std::int32_t> years) {
+  std::map<std::int32_t, std::int64_t> seen;
+  std::vector<std::string> columns;
+  columns.reserve(years.size());
+  for (const std::int32_t year : years) {
+    const std::int64_t occurrence = ++seen[year];
+    columns.push_back(occurrence > 1 ? decimal(year) + "-" + decimal(occurrence) : decimal(year));
   }
-  return stems;
+  return columns;
 }
 
 }  // namespace metclust::formats

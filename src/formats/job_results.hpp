@@ -1,79 +1,60 @@
-// A finished job as the companion programs read it: the dendrogram records
-// of its .PCL file and the fusion records of its .CLS file, read through the
-// same record layouts and readers that wrote them, over the bytes of each
-// file. Every record they rely on is checked; a fault is a
-// records::LocatedError naming the file, the line and, where it lies in one
-// field, the column.
+// A finished job as the companion programs read it: the plot groups of its
+// .PCL file and the fusion records of its .CLS file, read through the same
+// record layouts and readers that wrote them, over the bytes of each file.
+// Every record they rely on is checked; a fault is a records::LocatedError
+// naming the file, the line and, where it lies in one field, the column.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "formats/pcl.hpp"
+#include "formats/scl.hpp"
+
 namespace metclust::formats {
 
-// One point of a fusion bracket, as its record holds it.
-struct PlotPoint {
-  float x = 0.0F;         // abscissa: position along the dendrogram order
-  float y = 0.0F;         // ordinate: level of the point in fusion order
-  std::int32_t node = 0;  // node number; 0 when the record leaves it blank
-  std::string name;       // node name, trailing blanks removed
-};
-
-// Fusion s of a year: its five bracket points (up from the first group,
-// across, down to the second group). Point 3 is the new group.
-struct PlotFusion {
-  std::array<PlotPoint, 5> points;
-  std::int64_t line = 0;  // record number of point 1
-  std::int32_t first() const { return points[0].node; }
-  std::int32_t second() const { return points[4].node; }
-};
-
-// One entry of the node listing: a location in dendrogram order, or a group.
-struct ListedNode {
-  std::int32_t number = 0;
-  std::string name;  // trailing blanks removed
-};
-
-struct YearPlot {
+// One year group of a .PCL file.
+struct PlotYear {
   std::int32_t year = 0;
-  std::int32_t locations = 0;  // NL as the header gives it
+  std::int32_t locations = 0;  // NL as the header gives it, 0 or more
   std::string title;           // the job title, blanks at both ends removed
   std::int64_t line = 0;       // record number of the header
-  // Slots 1..2NL-1: the locations in dendrogram order, then the groups in
-  // fusion order. Empty when the year has fewer than two locations.
-  std::vector<ListedNode> listing;
-  std::vector<PlotFusion> fusions;  // NL-1 of them, in fusion order
+  // The node listing, slot c (1..2NL-1) in nodes[c - 1]: the locations in
+  // dendrogram order, then the groups in fusion order, each with its number
+  // and name field, and where the fusions' brackets put it. Empty for fewer
+  // than two locations.
+  std::vector<pcl::Node> nodes;
+  // The two nodes each fusion joins, in fusion order: those of its points 1
+  // and 5. Fusion s (1-based) makes node NL + s.
+  std::vector<std::array<std::int32_t, 2>> joins;
 
-  // Taken from the .CLS file when the job has one.
-  std::string label;           // year label, blanks at both ends removed
-  std::vector<double> levels;  // fusion level D(ij) of each fusion
+  // Record number of point 1 of fusion s (0-based), and of listing slot c.
+  std::int64_t fusion_line(std::size_t s) const { return line + 6 * static_cast<std::int64_t>(s) + 1; }
+  std::int64_t slot_line(std::size_t c) const { return line + static_cast<std::int64_t>(c); }
 };
 
 // Node numbers stand in three columns, so a year numbers at most 999 nodes:
 // 2NL-1 <= 999.
 inline constexpr std::int32_t kMaxPlotLocations = 500;
 
-// Reads every year group of a .PCL file. `file` names it in errors.
-std::vector<YearPlot> read_plot_records(std::string_view bytes, const std::string& file);
-
-// The fusion record of a .CLS file: Gpi + Gpj = Gpij and D(ij).
-struct FusionLevel {
-  std::int32_t first = 0;
-  std::int32_t second = 0;
-  std::int32_t node = 0;
-  double level = 0.0;
-  std::int64_t line = 0;
-};
+// Reads every year group of a .PCL file. Beyond each record's fields it
+// checks that the brackets make one tree over the listed nodes: point 3 of
+// fusion s is node NL + s, points 1 and 5 join a location or an earlier
+// group not joined yet, points 2 and 4 are the corners of the bracket, and a
+// group joined later stands where it was made. `file` names it in errors.
+std::vector<PlotYear> read_plot_records(std::string_view bytes, const std::string& file);
 
 struct ClusterYear {
   std::int32_t year = 0;
   std::string label;  // blanks at both ends removed
   std::int32_t locations = 0;
-  std::int64_t line = 0;  // record number of the year record
-  std::vector<FusionLevel> fusions;
+  std::int64_t line = 0;          // record number of the year record
+  std::int64_t fusions_line = 0;  // record number of its first fusion record
+  std::vector<FusionRecord> fusions;
 };
 
 struct ClusterValues {
@@ -85,15 +66,15 @@ struct ClusterValues {
 // Reads the whole .CLS file. `file` names it in errors.
 ClusterValues read_cluster_records(std::string_view bytes, const std::string& file);
 
-// Gives each year of `years` its label and fusion levels from `values`,
-// after checking that both files describe the same years, the same location
-// counts and the same fusions; a mismatch is an error of `cluster_file`.
-void attach_cluster_values(std::vector<YearPlot>& years, const ClusterValues& values,
-                           const std::string& cluster_file, const std::string& plot_file);
+// Checks that the two files of a job describe the same years, location
+// counts and fusions; a mismatch is an error of `cluster_file`.
+void check_same_fusions(std::span<const PlotYear> plot, const ClusterValues& cluster,
+                        const std::string& plot_file, const std::string& cluster_file);
 
-// The name a program gives the files of a year group: "JOB-<year>", and
-// "JOB-<year>-2", "-3", ... for a year that the job holds again; one name
-// per year of `years`, in file order.
-std::vector<std::string> year_file_stems(const std::string& job, const std::vector<YearPlot>& years);
+// The name of each year group of a job in tables and file names, one for
+// each entry of `years` (the year of every group, in file order): the year,
+// and "<year>-2", "<year>-3", ... for the second, third, ... group of a year
+// that the job holds again.
+std::vector<std::string> year_columns(std::span<const std::int32_t> years);
 
 }  // namespace metclust::formats

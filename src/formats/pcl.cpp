@@ -1,5 +1,6 @@
 #include "formats/pcl.hpp"
 
+#include "formats/node_names.hpp"
 #include "records/layout.hpp"
 
 namespace metclust::formats::pcl {
@@ -21,34 +22,40 @@ const Layout& point_and_entry() {
 }  // namespace
 
 void GroupWriter::header(std::int32_t IYEAR, std::int32_t NL, std::string_view TITLE,
-                         std::span<const ListingEntry> listing) {
+                         std::span<const Node> listing) {
   out_.write(unit_, header_record(), {IYEAR, NL, TITLE});
   listing_ = listing;
   next_ = 0;
 }
 
-void GroupWriter::entry_record(const Point* point) {
+void GroupWriter::entry_record(const Node* point) {
   static const Layout point_alone("(2F7.3,1X,A3,1X,A8)");
   static const Layout entry_alone("(28X,A3,1X,A8)");
   static const Layout empty("()");
-  const ListingEntry* entry = next_ < listing_.size() ? &listing_[next_] : nullptr;
+  const Node* entry = next_ < listing_.size() ? &listing_[next_] : nullptr;
   ++next_;
+  const NodeNumber number = point == nullptr || point->number == 0 ? NodeNumber{' ', ' ', ' '}
+                                                                    : NUM3(point->number);
+  const NodeNumber entry_number = entry == nullptr ? NodeNumber{} : NUM3(entry->number);
   if (point != nullptr && entry != nullptr) {
     out_.write(unit_, point_and_entry(),
-               {point->x, point->y, text(point->number), records::view(point->name),
-                text(entry->number), records::view(entry->name)});
+               {point->x, point->y, text(number), records::view(point->name), text(entry_number),
+                records::view(entry->name)});
   } else if (point != nullptr) {
-    out_.write(unit_, point_alone,
-               {point->x, point->y, text(point->number), records::view(point->name)});
+    out_.write(unit_, point_alone, {point->x, point->y, text(number), records::view(point->name)});
   } else if (entry != nullptr) {
-    out_.write(unit_, entry_alone, {text(entry->number), records::view(entry->name)});
+    out_.write(unit_, entry_alone, {text(entry_number), records::view(entry->name)});
   } else {
     out_.write(unit_, empty, {});
   }
 }
 
-void GroupWriter::bracket(const std::array<Point, 5>& points) {
-  for (const Point& point : points) entry_record(&point);
+void GroupWriter::fusion(const Node& first, const Node& made, const Node& second) {
+  const Node corner_first{first.x, made.y, 0, records::kBlankName};
+  const Node corner_second{second.x, made.y, 0, records::kBlankName};
+  for (const Node* point : {&first, &corner_first, &made, &corner_second, &second}) {
+    entry_record(point);
+  }
   entry_record(nullptr);
 }
 

@@ -24,34 +24,36 @@ namespace metclust::formats::pcl {
 
 using NodeNumber = std::array<char, 3>;  // right-aligned, blank for no node
 
-struct Point {
+// A node of the year's dendrogram as the records show it: where it stands
+// (abscissa and ordinate), its number and its name.
+struct Node {
   float x = 0.0f;
   float y = 0.0f;
-  NodeNumber number = {' ', ' ', ' '};
+  std::int32_t number = 0;
   records::Name name = records::kBlankName;
 };
 
-struct ListingEntry {
-  NodeNumber number = {' ', ' ', ' '};
-  records::Name name = records::kBlankName;
-};
-
-// Writes one year's plot group: the header, then bracket() once per fusion.
+// Writes one year's plot group: the header, then fusion() once per fusion.
 class GroupWriter {
  public:
   GroupWriter(records::RecordWriter& out, int unit) : out_(out), unit_(unit) {}
 
-  // The listing (2NL-1 entries, or none) must outlive the group's brackets.
+  // The listing (2NL-1 nodes, or none) gives the number and name of each
+  // entry; it must outlive the group's fusions.
   void header(std::int32_t IYEAR, std::int32_t NL, std::string_view TITLE,
-              std::span<const ListingEntry> listing);
-  void bracket(const std::array<Point, 5>& points);
+              std::span<const Node> listing);
+  // The bracket of a fusion, five points: up from `first` (point 1), across
+  // at the ordinate of `made` (points 2 to 4, point 3 being `made`), down to
+  // `second` (point 5); then a record without a point. Points 2 and 4 carry
+  // no node.
+  void fusion(const Node& first, const Node& made, const Node& second);
 
  private:
-  void entry_record(const Point* point);
+  void entry_record(const Node* point);
 
   records::RecordWriter& out_;
   int unit_;
-  std::span<const ListingEntry> listing_;
+  std::span<const Node> listing_;
   std::size_t next_ = 0;  // the listing entry the next record carries
 };
 

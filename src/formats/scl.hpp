@@ -32,17 +32,21 @@
 
 namespace metclust::formats {
 
-// The run header and the counts derived from it, held in 8 bytes so that no
-// header value can overflow them.
-struct RunSummary {
-  std::int32_t MAXY = 0;
-  std::int32_t MAXL = 0;
-  std::int32_t MAXG = 0;
-  std::int32_t IYS = 0;
-  std::int32_t IYF = 0;
+// NTM: the elements of the L x L location matrix's upper triangle, diagonal
+// included.
+constexpr std::int64_t elements_in_triangle(std::int64_t L) { return L * (L + 1) / 2; }
+
+// The run header and the counts derived from it: NYA, the years of the
+// sequence, and NTM for MAXL locations, held in 8 bytes so that no header
+// value can overflow them.
+struct RunSummary : RunHeaderValues {
   std::int64_t NYA = 0;
   std::int64_t NTM = 0;
 };
+
+constexpr RunSummary run_summary(const RunHeaderValues& header) {
+  return {header, std::int64_t{header.IYF} - header.IYS + 1, elements_in_triangle(header.MAXL)};
+}
 
 // The element counts of the four work arrays.
 struct ArrayCounts {

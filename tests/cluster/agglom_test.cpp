@@ -68,10 +68,10 @@ TEST_P(Agglom, ThreeLocationsNearestNeighbour) {
   ASSERT_EQ(y.sink.fusions.size(), 2u);
   const Fusion& f1 = y.sink.fusions[0];
   const Fusion& f2 = y.sink.fusions[1];
-  EXPECT_EQ((std::vector{f1.label_i, f1.label_j, f1.label_new}), (std::vector{1, 2, 4}));
-  EXPECT_EQ(f1.dmin, 1.0);
-  EXPECT_EQ((std::vector{f2.label_i, f2.label_j, f2.label_new}), (std::vector{4, 3, 5}));
-  EXPECT_EQ(f2.dmin, 2.0);
+  EXPECT_EQ((std::vector{f1.first, f1.second, f1.made}), (std::vector{1, 2, 4}));
+  EXPECT_EQ(f1.level, 1.0);
+  EXPECT_EQ((std::vector{f2.first, f2.second, f2.made}), (std::vector{4, 3, 5}));
+  EXPECT_EQ(f2.level, 2.0);
   EXPECT_EQ(y.hist, (std::vector{1, 2, 4, 3}));
   EXPECT_EQ(y.g, (std::vector{3, 0, 0}));
   EXPECT_EQ(y.label[0], 5);
@@ -82,8 +82,8 @@ TEST_P(Agglom, TwoLocationsAndFewer) {
   two.d(1, 2) = -2.5;
   ASSERT_TRUE(two.run(4, GetParam()));
   ASSERT_EQ(two.sink.fusions.size(), 1u);
-  EXPECT_EQ(two.sink.fusions[0].label_new, 3);
-  EXPECT_EQ(two.sink.fusions[0].dmin, -2.5);
+  EXPECT_EQ(two.sink.fusions[0].made, 3);
+  EXPECT_EQ(two.sink.fusions[0].level, -2.5);
   EXPECT_EQ(two.hist, (std::vector{1, 2}));
 
   for (const std::int32_t n : {1, 0, -4}) {
@@ -102,7 +102,7 @@ TEST_P(Agglom, AllEqualProximitiesFuseTheLastPairFirst) {
   ASSERT_TRUE(y.run(1, GetParam()));
   const std::vector<std::int32_t> expected = {5, 6, 4, 7, 3, 8, 2, 9, 1, 10};
   EXPECT_EQ(y.hist, expected);
-  for (const Fusion& f : y.sink.fusions) EXPECT_EQ(f.dmin, 7.0);
+  for (const Fusion& f : y.sink.fusions) EXPECT_EQ(f.level, 7.0);
 }
 
 TEST_P(Agglom, TiesGoToThePairMetLastInTheScan) {
@@ -129,9 +129,9 @@ TEST_P(Agglom, TiesGoToThePairMetLastInTheScan) {
     y.run(1, GetParam());
     ASSERT_FALSE(y.sink.fusions.empty()) << c.what;
     const Fusion& f = y.sink.fusions[0];
-    EXPECT_EQ(f.label_i, c.first_i) << c.what;
-    EXPECT_EQ(f.label_j, c.first_j) << c.what;
-    EXPECT_EQ(bits(f.dmin), bits(c.dmin)) << c.what;
+    EXPECT_EQ(f.first, c.first_i) << c.what;
+    EXPECT_EQ(f.second, c.first_j) << c.what;
+    EXPECT_EQ(bits(f.level), bits(c.dmin)) << c.what;
   }
 }
 
@@ -153,7 +153,7 @@ TEST_P(Agglom, NoPairAtOrBelowTheCeilingStopsTheYear) {
   y.d(2, 3) = 5;
   EXPECT_FALSE(y.run(1, GetParam()));
   ASSERT_EQ(y.sink.fusions.size(), 1u);
-  EXPECT_EQ(y.sink.fusions[0].label_new, 4);
+  EXPECT_EQ(y.sink.fusions[0].made, 4);
   EXPECT_EQ(y.hist, (std::vector{1, 2, kUntouched, kUntouched}));
 }
 
@@ -260,24 +260,24 @@ TEST(AgglomDefinitions, LevelsAreMinMaxMeanAndWpgmaOfTheOriginalProximities) {
         current.push_back(k);
       }
       for (const Fusion& f : y.sink.fusions) {
-        const double level = def.of(istrat, f.label_i, f.label_j);
+        const double level = def.of(istrat, f.first, f.second);
         const double tolerance = 1e-12 * std::max(1.0, std::fabs(level));
-        EXPECT_NEAR(f.dmin, level, tolerance) << "fusion " << f.label_new;
+        EXPECT_NEAR(f.level, level, tolerance) << "fusion " << f.made;
         // No pair of current groups is closer by the definition.
         for (std::size_t a = 0; a < current.size(); ++a) {
           for (std::size_t b = a + 1; b < current.size(); ++b) {
-            EXPECT_GE(def.of(istrat, current[a], current[b]) + tolerance, f.dmin)
+            EXPECT_GE(def.of(istrat, current[a], current[b]) + tolerance, f.level)
                 << "groups " << current[a] << " and " << current[b] << " at fusion "
-                << f.label_new;
+                << f.made;
           }
         }
-        std::vector<std::int32_t> joined = def.members[f.label_i];
-        joined.insert(joined.end(), def.members[f.label_j].begin(), def.members[f.label_j].end());
-        def.members[f.label_new] = joined;
-        def.parts[f.label_new] = {f.label_i, f.label_j};
-        std::erase(current, f.label_i);
-        std::erase(current, f.label_j);
-        current.push_back(f.label_new);
+        std::vector<std::int32_t> joined = def.members[f.first];
+        joined.insert(joined.end(), def.members[f.second].begin(), def.members[f.second].end());
+        def.members[f.made] = joined;
+        def.parts[f.made] = {f.first, f.second};
+        std::erase(current, f.first);
+        std::erase(current, f.second);
+        current.push_back(f.made);
       }
       EXPECT_EQ(y.g[0], nl);
       EXPECT_EQ(y.label[0], 2 * nl - 1);

@@ -103,18 +103,14 @@ TEST(Dendro, NodeTableOfFourLocationsAndTheRestCleared) {
   // The groups' names are the caller's.
   for (std::size_t k = 4; k < 11; ++k) EXPECT_EQ(str(s.nodnam[k]), "        ") << k;
 
-  // Fusion 3 joins slot 5 (group 5) and slot 6 (group 6) at level 4.
-  const auto bracket = BRACKET(s.xnode, s.ynode, s.nodnam, s.nodlab,
-                               std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}, 4, 3);
-  EXPECT_EQ(bracket[0].x, 3.5f);
-  EXPECT_EQ(bracket[0].y, 2.0f);
-  EXPECT_EQ(bracket[0].node, 5);
-  EXPECT_EQ(bracket[1].y, 4.0f);
-  EXPECT_EQ(bracket[1].node, 0);
-  EXPECT_EQ(bracket[2].x, 2.5f);
-  EXPECT_EQ(bracket[2].node, 7);
-  EXPECT_EQ(bracket[4].x, 1.5f);
-  EXPECT_EQ(bracket[4].y, 3.0f);
+  // The slots of the nodes each fusion joins: 1 + 2 are the leaves in
+  // slots 4 and 3, 3 + 4 those in slots 2 and 1, then groups 5 and 6.
+  const std::vector<std::int32_t> hist = {1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(JOINED(s.nodlab, hist, 4, 1), (std::array<std::int32_t, 2>{4, 3}));
+  EXPECT_EQ(JOINED(s.nodlab, hist, 4, 2), (std::array<std::int32_t, 2>{2, 1}));
+  EXPECT_EQ(JOINED(s.nodlab, hist, 4, 3), (std::array<std::int32_t, 2>{5, 6}));
+  EXPECT_THROW(JOINED(s.nodlab, hist, 4, 4), std::out_of_range);
+  EXPECT_THROW(JOINED(s.nodlab, hist, 4, 0), std::out_of_range);
 }
 
 TEST(Dendro, OneLocationClearsTheNodeTableOnly) {

@@ -120,11 +120,11 @@ void expect_same(const Year& a, const Year& b) {
   for (std::size_t s = 0; s < a.sink.fusions.size(); ++s) {
     const auto& x = a.sink.fusions[s];
     const auto& y = b.sink.fusions[s];
-    ASSERT_TRUE(x.label_i == y.label_i && x.label_j == y.label_j &&
-                x.label_new == y.label_new &&
-                std::bit_cast<std::uint64_t>(x.dmin) == std::bit_cast<std::uint64_t>(y.dmin))
-        << "fusion " << s + 1 << ": " << x.label_i << "+" << x.label_j << " at " << x.dmin
-        << " against " << y.label_i << "+" << y.label_j << " at " << y.dmin;
+    ASSERT_TRUE(x.first == y.first && x.second == y.second &&
+                x.made == y.made &&
+                std::bit_cast<std::uint64_t>(x.level) == std::bit_cast<std::uint64_t>(y.level))
+        << "fusion " << s + 1 << ": " << x.first << "+" << x.second << " at " << x.level
+        << " against " << y.first << "+" << y.second << " at " << y.level;
   }
   ASSERT_EQ(a.hist, b.hist);
   ASSERT_EQ(a.g, b.g);

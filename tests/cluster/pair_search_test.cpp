@@ -92,10 +92,10 @@ void expect_same(const Outcome& fast, const Outcome& plain) {
   for (std::size_t s = 0; s < plain.sink.fusions.size(); ++s) {
     const auto& f = fast.sink.fusions[s];
     const auto& p = plain.sink.fusions[s];
-    ASSERT_EQ(f.label_i, p.label_i) << "fusion " << s + 1;
-    ASSERT_EQ(f.label_j, p.label_j) << "fusion " << s + 1;
-    ASSERT_EQ(f.label_new, p.label_new) << "fusion " << s + 1;
-    ASSERT_EQ(std::bit_cast<std::uint64_t>(f.dmin), std::bit_cast<std::uint64_t>(p.dmin))
+    ASSERT_EQ(f.first, p.first) << "fusion " << s + 1;
+    ASSERT_EQ(f.second, p.second) << "fusion " << s + 1;
+    ASSERT_EQ(f.made, p.made) << "fusion " << s + 1;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(f.level), std::bit_cast<std::uint64_t>(p.level))
         << "fusion " << s + 1;
   }
   ASSERT_EQ(fast.g, plain.g);

@@ -76,8 +76,8 @@ TEST(TieWatch, ThreeLocationsAtOneProximity) {
   const Watched result = watched({1.0, 1.0, 1.0}, 3, 3, PairSearch::Fast);
   EXPECT_EQ(result.ties, (std::vector<bool>{true, false}));
   ASSERT_EQ(result.fusions.size(), 2u);
-  EXPECT_EQ(result.fusions[0].label_i, 2);
-  EXPECT_EQ(result.fusions[0].label_j, 3);
+  EXPECT_EQ(result.fusions[0].first, 2);
+  EXPECT_EQ(result.fusions[0].second, 3);
 }
 
 TEST(TieWatch, AgreesWithAPlainAgglomeration) {
@@ -121,9 +121,9 @@ TEST(TieWatch, LeavesTheClusteringAsItIs) {
     const Watched fast = watched(matrix, n, strategy, PairSearch::Fast);
     ASSERT_EQ(fast.fusions.size(), capture.fusions.size());
     for (std::size_t s = 0; s < capture.fusions.size(); ++s) {
-      EXPECT_EQ(fast.fusions[s].label_i, capture.fusions[s].label_i);
-      EXPECT_EQ(fast.fusions[s].label_j, capture.fusions[s].label_j);
-      EXPECT_EQ(fast.fusions[s].dmin, capture.fusions[s].dmin);
+      EXPECT_EQ(fast.fusions[s].first, capture.fusions[s].first);
+      EXPECT_EQ(fast.fusions[s].second, capture.fusions[s].second);
+      EXPECT_EQ(fast.fusions[s].level, capture.fusions[s].level);
     }
     EXPECT_EQ(fast.matrix, plain) << "strategy " << strategy;
     EXPECT_EQ(watched(matrix, n, strategy, PairSearch::Plain).ties, fast.ties)

@@ -23,13 +23,19 @@ namespace fs = std::filesystem;
 //   year 2: B C A E   (B,A) at 1, (C,E) at 3, both at 4
 //   year 3: C D A B   (C,A) at 1, (D,B) at 2, both at 3
 // each cut into two groups.
+// A year as the comparison takes it, cut into two groups.
+YearCut year_cut(std::string column, std::vector<std::string> names,
+                 std::vector<trees::Fusion> fusions) {
+  jobs::Year year;
+  year.column = std::move(column);
+  year.tree = trees::Tree(static_cast<std::int32_t>(names.size()), std::move(fusions));
+  year.names = std::move(names);
+  trees::Partition cut = trees::cut_into_groups(year.tree, 2);
+  return YearCut{std::move(year), std::move(cut)};
+}
+
 std::vector<YearCut> three_years() {
-  const auto year = [](std::string column, std::vector<std::string> names,
-                       std::vector<trees::Fusion> fusions) {
-    trees::Tree tree(4, std::move(fusions));
-    trees::Partition cut = trees::cut_into_groups(tree, 2);
-    return YearCut{std::move(column), std::move(names), std::move(tree), std::move(cut)};
-  };
+  const auto year = year_cut;
   std::vector<YearCut> years;
   years.push_back(year("1", {"A", "B", "C", "D"}, {{1, 2, 1.0}, {3, 4, 2.0}, {5, 6, 5.0}}));
   years.push_back(year("2", {"B", "C", "A", "E"}, {{1, 3, 1.0}, {2, 4, 3.0}, {5, 6, 4.0}}));
@@ -77,12 +83,7 @@ TEST(CompareYears, HandWorkedJob) {
 // taken, gets the new number 3; taken smallest first, C E would take 1 and
 // A B D 2.
 TEST(CompareYears, AGroupKeepsTheNumberItOverlapsMost) {
-  const auto year = [](std::string column, std::vector<std::string> names,
-                       std::vector<trees::Fusion> fusions) {
-    trees::Tree tree(static_cast<std::int32_t>(names.size()), std::move(fusions));
-    trees::Partition cut = trees::cut_into_groups(tree, 2);
-    return YearCut{std::move(column), std::move(names), std::move(tree), std::move(cut)};
-  };
+  const auto year = year_cut;
   std::vector<YearCut> years;
   years.push_back(year("1", {"A", "B", "C", "D"}, {{1, 2, 1.0}, {5, 3, 2.0}, {6, 4, 5.0}}));
   years.push_back(year("2", {"A", "B", "D", "C", "E"}, {{1, 2, 1.0}, {6, 3, 2.0}, {4, 5, 3.0}, {7, 8, 6.0}}));
@@ -117,9 +118,7 @@ TEST(CompareYears, FewSharedLocationsLeaveTheIndicesEmpty) {
   std::vector<YearCut> years = three_years();
   // A fourth year holding only A and E, which also shows a location missing
   // from most years.
-  trees::Tree tree(2, {{1, 2, 1.0}});
-  trees::Partition cut = trees::cut_into_groups(tree, 2);
-  years.push_back(YearCut{"3-2", {"E", "A"}, std::move(tree), std::move(cut)});
+  years.push_back(year_cut("3-2", {"E", "A"}, {{1, 2, 1.0}}));
   const Comparison comparison = compare_years(years);
   const std::string csv = agreement_csv(comparison);
   for (const char* row : {"\r\n1,3-2,1,,\r\n", "\r\n2,3-2,2,,\r\n", "\r\n3,3-2,1,,\r\n"}) {

@@ -209,6 +209,7 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
     EXPECT_EQ(groups[k][0], "1994-2");
     EXPECT_EQ(groups[k][4], integer(static_cast<long>(k) - 6));
   }
+  // Its plot data names no location: "(location 1)" as in the Newick file.
   EXPECT_EQ(groups[10], (std::vector<std::string>{"1995", "1", "(location 1)", "", "1"}));
 
   // At a level between two fusion levels of the first year: groups split

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "support/job_files.hpp"
-#include "support/programs.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace metclust::exporting {

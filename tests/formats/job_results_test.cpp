@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,43 +22,43 @@ using testing::three_site_plot_records;
 
 using Records = std::vector<std::string>;
 
+// A name field without its padding, for comparing.
+std::string name_of(const pcl::Node& node) {
+  std::string name(node.name.begin(), node.name.end());
+  name.erase(name.find_last_not_of(' ') + 1);
+  return name;
+}
+
 TEST(ReadPlotRecords, ThreeLocationsWithEitherRecordEnd) {
   for (const char* end : {"\r\n", "\n"}) {
     const auto years = read_plot_records(joined_records(three_site_plot_records(), end), "J.PCL");
     ASSERT_EQ(years.size(), 1u);
-    const YearPlot& year = years[0];
+    const PlotYear& year = years[0];
     EXPECT_EQ(year.year, 1992);
     EXPECT_EQ(year.locations, 3);
     EXPECT_EQ(year.title, "THREE SITES");
     EXPECT_EQ(year.line, 1);
+    EXPECT_EQ(year.fusion_line(1), 8);
 
+    // The listing, each node where the brackets put it.
     std::vector<std::int32_t> numbers;
     std::vector<std::string> names;
-    for (const ListedNode& node : year.listing) {
+    std::vector<float> xs;
+    std::vector<float> ys;
+    for (const pcl::Node& node : year.nodes) {
       numbers.push_back(node.number);
-      names.push_back(node.name);
+      names.push_back(name_of(node));
+      xs.push_back(node.x);
+      ys.push_back(node.y);
     }
     EXPECT_EQ(numbers, (std::vector<std::int32_t>{2, 1, 3, 4, 5}));
     EXPECT_EQ(names, (std::vector<std::string>{"B", "A", "C", "LGp__4", "LGp__5"}));
+    EXPECT_EQ(xs, (std::vector<float>{1.0F, 2.0F, 3.0F, 1.5F, 2.25F}));
+    EXPECT_EQ(ys, (std::vector<float>{1.0F, 1.0F, 1.0F, 2.0F, 3.0F}));
 
-    ASSERT_EQ(year.fusions.size(), 2u);
-    const PlotFusion& first = year.fusions[0];
-    EXPECT_EQ(first.line, 2);
-    EXPECT_EQ(first.first(), 1);
-    EXPECT_EQ(first.second(), 2);
-    EXPECT_EQ(first.points[2].node, 4);
-    EXPECT_EQ(first.points[2].name, "LGp__4");
-    EXPECT_FLOAT_EQ(first.points[2].x, 1.5F);
-    EXPECT_FLOAT_EQ(first.points[2].y, 2.0F);
-    EXPECT_EQ(first.points[1].node, 0);
-    const PlotFusion& second = year.fusions[1];
-    EXPECT_EQ(second.line, 8);
-    EXPECT_EQ(second.first(), 4);
-    EXPECT_EQ(second.second(), 3);
-    EXPECT_FLOAT_EQ(second.points[2].x, 2.25F);
-    EXPECT_FLOAT_EQ(second.points[2].y, 3.0F);
-    EXPECT_FLOAT_EQ(second.points[4].x, 3.0F);
-    EXPECT_FLOAT_EQ(second.points[4].y, 1.0F);
+    ASSERT_EQ(year.joins.size(), 2u);
+    EXPECT_EQ(year.joins[0], (std::array<std::int32_t, 2>{1, 2}));
+    EXPECT_EQ(year.joins[1], (std::array<std::int32_t, 2>{4, 3}));
   }
 }
 
@@ -79,15 +80,15 @@ TEST(ReadPlotRecords, YearGroupsFollowEachOther) {
   ASSERT_EQ(years.size(), 3u);
   EXPECT_EQ(years[1].year, 1993);
   EXPECT_EQ(years[1].locations, 1);
-  EXPECT_TRUE(years[1].fusions.empty());
-  EXPECT_TRUE(years[1].listing.empty());
+  EXPECT_TRUE(years[1].joins.empty());
+  EXPECT_TRUE(years[1].nodes.empty());
   EXPECT_EQ(years[2].year, 1994);
   EXPECT_EQ(years[2].line, 15);
-  ASSERT_EQ(years[2].listing.size(), 3u);
-  EXPECT_EQ(years[2].listing[0].name, "Y");
-  EXPECT_EQ(years[2].listing[1].name, "X");
-  ASSERT_EQ(years[2].fusions.size(), 1u);
-  EXPECT_EQ(years[2].fusions[0].second(), 2);
+  ASSERT_EQ(years[2].nodes.size(), 3u);
+  EXPECT_EQ(name_of(years[2].nodes[0]), "Y");
+  EXPECT_EQ(name_of(years[2].nodes[1]), "X");
+  ASSERT_EQ(years[2].joins.size(), 1u);
+  EXPECT_EQ(years[2].joins[0][1], 2);
 }
 
 struct Fault {
@@ -138,6 +139,21 @@ TEST(ReadPlotRecords, MalformedRecordsNameTheirLine) {
        "expected a year header"},
       {"more locations than three columns number", [](Records& r) { r[0] = " 1992  600"; }, 1,
        "year 1992 has 600 locations; the plot records number at most 500"},
+      {"fewer than no locations", [](Records& r) { r[0] = " 1992   -3"; }, 1,
+       "year 1992 has -3 locations"},
+      // Points 2 and 4 are the corners of their bracket, and a group joins
+      // a later fusion where its own fusion put it.
+      {"corner off its bracket", [](Records& r) { r[2] = "  2.000  2.500                1 A"; }, 3,
+       "point 2 of fusion 1 stands at (2.000, 2.500), not at the corner (2.000, 2.000) of its "
+       "bracket"},
+      {"far corner off its bracket", [](Records& r) { r[10] = "  2.000  3.000"; }, 11,
+       "point 4 of fusion 2 stands at (2.000, 3.000), not at the corner (3.000, 3.000)"},
+      {"group joined away from where it was made",
+       [](Records& r) {
+         r[7] = "  1.250  2.000   4 LGp__4  ";
+         r[8] = "  1.250  3.000";
+       },
+       8, "node 4 stands at (1.250, 2.000) here and at (1.500, 2.000) in line 4"},
   };
   for (const Fault& fault : faults) {
     Records records = three_site_plot_records();
@@ -152,6 +168,14 @@ TEST(ReadPlotRecords, MalformedRecordsNameTheirLine) {
           << fault.what << ": " << error.message();
     }
   }
+}
+
+// A year the job holds again is counted from 2, wherever it comes again.
+TEST(YearColumns, RepeatedYearsCountFromTwo) {
+  const std::vector<std::int32_t> years = {1988, 1989, 1988, 92, 1988, 1989};
+  EXPECT_EQ(year_columns(years), (std::vector<std::string>{"1988", "1989", "1988-2", "92",
+                                                           "1988-3", "1989-2"}));
+  EXPECT_TRUE(year_columns({}).empty());
 }
 
 TEST(LocatedError, MessageNamesFileLineAndColumn) {
@@ -175,17 +199,16 @@ TEST(ReadClusterRecords, LevelsAfterTheEliminationRecords) {
   EXPECT_EQ(year.label, "YR1992");
   EXPECT_EQ(year.locations, 3);
   ASSERT_EQ(year.fusions.size(), 2u);
-  EXPECT_EQ(year.fusions[0].line, 9);
   EXPECT_EQ(year.fusions[1].first, 4);
   EXPECT_EQ(year.fusions[1].second, 3);
-  EXPECT_EQ(year.fusions[1].node, 5);
+  EXPECT_EQ(year.fusions[1].made, 5);
   EXPECT_DOUBLE_EQ(year.fusions[0].level, 1.0);
   EXPECT_DOUBLE_EQ(year.fusions[1].level, 2.0);
 
-  auto plots = read_plot_records(joined_records(three_site_plot_records()), "J.PCL");
-  attach_cluster_values(plots, values, "J.CLS", "J.PCL");
-  EXPECT_EQ(plots[0].label, "YR1992");
-  EXPECT_EQ(plots[0].levels, (std::vector<double>{1.0, 2.0}));
+  // Every fusion record is a line of its own after the elimination records.
+  EXPECT_EQ(year.fusions_line, 9);
+  const auto plot = read_plot_records(joined_records(three_site_plot_records()), "J.PCL");
+  EXPECT_NO_THROW(check_same_fusions(plot, values, "J.PCL", "J.CLS"));
 }
 
 TEST(ReadClusterRecords, FaultsAndMismatchesNameTheirLine) {
@@ -223,10 +246,10 @@ TEST(ReadClusterRecords, FaultsAndMismatchesNameTheirLine) {
   for (const Fault& fault : faults) {
     Records records = three_site_cluster_records();
     fault.change(records);
-    auto plots = read_plot_records(joined_records(three_site_plot_records()), "J.PCL");
+    const auto plot = read_plot_records(joined_records(three_site_plot_records()), "J.PCL");
     try {
-      attach_cluster_values(plots, read_cluster_records(joined_records(records), "J.CLS"), "J.CLS",
-                            "J.PCL");
+      check_same_fusions(plot, read_cluster_records(joined_records(records), "J.CLS"), "J.PCL",
+                         "J.CLS");
       ADD_FAILURE() << fault.what << ": no error";
     } catch (const records::LocatedError& error) {
       EXPECT_EQ(error.file(), "J.CLS") << fault.what;

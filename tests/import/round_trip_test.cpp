@@ -153,16 +153,16 @@ TEST(RoundTrip, MetclustFusesTheCsvMatrixAsPlainAgglomerationDoes) {
         const std::vector<testing::Fusion> expected = plain_agglomeration(job_matrix(year, master), n, strategy);
         ASSERT_EQ(cls.years[y].fusions.size(), expected.size());
         for (std::size_t s = 0; s < expected.size(); ++s) {
-          const formats::FusionLevel& got = cls.years[y].fusions[s];
+          const formats::FusionRecord& got = cls.years[y].fusions[s];
           const std::string where = source[0] + ", strategy " + std::to_string(strategy) + ", year " +
                                     std::to_string(year.year) + ", fusion " + std::to_string(s + 1);
-          EXPECT_EQ(got.first, expected[s].label_i) << where;
-          EXPECT_EQ(got.second, expected[s].label_j) << where;
-          EXPECT_EQ(got.node, expected[s].label_new) << where;
+          EXPECT_EQ(got.first, expected[s].first) << where;
+          EXPECT_EQ(got.second, expected[s].second) << where;
+          EXPECT_EQ(got.made, expected[s].made) << where;
           // Eight significant digits in the matrix (a relative error of up
           // to 5e-8, carried into a level with weights whose magnitudes sum
           // to at most 3) and in the level written.
-          EXPECT_NEAR(got.level, expected[s].dmin, 5e-8 * (3 * kLargest + std::abs(expected[s].dmin)))
+          EXPECT_NEAR(got.level, expected[s].level, 5e-8 * (3 * kLargest + std::abs(expected[s].level)))
               << where;
         }
       }

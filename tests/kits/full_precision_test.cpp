@@ -38,6 +38,13 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
+// A year's fusion levels, in fusion order.
+std::vector<double> levels_of(const Year& year) {
+  std::vector<double> levels;
+  for (const trees::Fusion& fusion : year.tree.fusions()) levels.push_back(fusion.level);
+  return levels;
+}
+
 struct Outcome {
   JobFiles files;
   std::vector<double> printed;  // the first year's levels as the .CLS has them
@@ -46,7 +53,7 @@ struct Outcome {
 
 Outcome run(const std::string& fixture, const std::string& ema) {
   Outcome outcome{read_job(expected_job(fixture), Cluster::Required, ""), {}, {}};
-  outcome.printed = outcome.files.years.at(0).levels;
+  outcome.printed = levels_of(outcome.files.years.at(0));
   const EmaYears years = read_ema_years(ema, "JOB.EMA", outcome.files.years);
   outcome.precision = full_precision_levels(outcome.files, &years, "JOB.EMA", "JOB.CLS");
   return outcome;
@@ -62,16 +69,12 @@ TEST(FullPrecision, TheEnginesLevelsWhereTheFusionsComeOutAgain) {
   ASSERT_EQ(outcome.precision.engine, std::vector<bool>{true});
   EXPECT_TRUE(outcome.precision.notes.empty());
 
-  const formats::YearPlot& year = outcome.files.years[0];
+  const std::vector<double> levels = levels_of(outcome.files.years[0]);
   const EmaYears matrices = read_ema_years(ema, "JOB.EMA", outcome.files.years);
   const std::vector<double>& d = matrices.years.at(0).proximities;
   EXPECT_EQ(matrices.years[0].names.front(), "ALDER");
   EXPECT_EQ(matrices.years[0].names.back(), "LARCH");
-  std::vector<trees::Fusion> fusions;
-  for (std::size_t s = 0; s < year.fusions.size(); ++s) {
-    fusions.push_back({year.fusions[s].first(), year.fusions[s].second(), year.levels[s]});
-  }
-  const trees::Partition three = trees::cut_into_groups(trees::Tree(12, fusions), 3);
+  const trees::Partition three = trees::cut_into_groups(outcome.files.years[0].tree, 3);
   const std::int32_t birch = three.group[1];
   const std::int32_t juniper = three.group[9];
   double sum = 0.0;
@@ -87,10 +90,10 @@ TEST(FullPrecision, TheEnginesLevelsWhereTheFusionsComeOutAgain) {
     }
   }
   ASSERT_EQ(pairs, 12);
-  EXPECT_NEAR(year.levels[9], sum / 12.0, 1e-14);
+  EXPECT_NEAR(levels[9], sum / 12.0, 1e-14);
   EXPECT_GT(std::fabs(outcome.printed[9] - sum / 12.0), 1e-9);
-  for (std::size_t s = 0; s < year.levels.size(); ++s) {
-    EXPECT_NEAR(year.levels[s], outcome.printed[s], 6e-8 * std::fabs(year.levels[s])) << s;
+  for (std::size_t s = 0; s < levels.size(); ++s) {
+    EXPECT_NEAR(levels[s], outcome.printed[s], 6e-8 * std::fabs(levels[s])) << s;
   }
 }
 
@@ -115,7 +118,7 @@ TEST(FullPrecision, AYearThatComesOutOtherwiseKeepsItsPrintedLevels) {
     Outcome outcome = run("twelve_locations", replaced(ema, c.from, c.to));
     EXPECT_EQ(outcome.precision.engine, std::vector<bool>{false}) << c.what;
     EXPECT_EQ(outcome.precision.notes, std::vector<std::string>{c.note}) << c.what;
-    EXPECT_EQ(outcome.files.years[0].levels, outcome.printed) << c.what;
+    EXPECT_EQ(levels_of(outcome.files.years[0]), outcome.printed) << c.what;
   }
 }
 
@@ -172,12 +175,12 @@ TEST(FullPrecision, WithoutTheFileEveryYearKeepsItsPrintedLevels) {
   folder.put("JOB.EMA", input_ema("two_years"));
   EXPECT_EQ(read_ema_file(folder.file("JOB.EMA"), files.years)->years.size(), 2U);
 
-  const std::vector<double> printed = files.years[1].levels;
+  const std::vector<double> printed = levels_of(files.years[1]);
   const PrecisionOutcome outcome = full_precision_levels(files, nullptr, "JOB.EMA", "JOB.CLS");
   EXPECT_EQ(outcome.engine, (std::vector<bool>{false, false}));
   EXPECT_EQ(outcome.notes, std::vector<std::string>{
                                "JOB.EMA: no such file; the fusion levels are those of JOB.CLS, to 8 significant digits"});
-  EXPECT_EQ(files.years[1].levels, printed);
+  EXPECT_EQ(levels_of(files.years[1]), printed);
 }
 
 }  // namespace

@@ -526,17 +526,23 @@ TEST(PlotCommandLine, FaultyFilesGiveOneLineAndNoPicture) {
   EXPECT_EQ(usage.status, kExitUsage);
 }
 
-// A year that comes again gets its own file; a job named by its .PCL file
-// is the job; a .PCL without year groups gives a page that says so.
+// A year that comes again gets its own file, and its heading and link name
+// it as the file does (1992-2); a job named by its .PCL file is the job; a
+// .PCL without year groups gives a page that says so.
 TEST(PlotCommandLine, RepeatedYearsAndEmptyPlotData) {
   ScratchFolder folder;
   const std::string year = testing::joined_records(testing::three_site_plot_records());
   folder.put("TWICE.PCL", year + year);
   PlotRun run = plot({folder.file("TWICE.PCL")});
   EXPECT_EQ(run.status, kExitOk) << run.err;
-  EXPECT_TRUE(folder.exists("TWICE-1992.svg"));
-  EXPECT_TRUE(folder.exists("TWICE-1992-2.svg"));
-  EXPECT_NE(folder.take("TWICE.html").find("href=\"TWICE-1992-2.svg\""), std::string::npos);
+  EXPECT_NE(folder.take("TWICE-1992.svg").find(">Year 1992: THREE SITES</text>"), std::string::npos);
+  EXPECT_NE(folder.take("TWICE-1992-2.svg").find(">Year 1992-2: THREE SITES</text>"),
+            std::string::npos);
+  const std::string page = folder.take("TWICE.html");
+  EXPECT_NE(page.find("href=\"TWICE-1992-2.svg\""), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"#year-1\">1992</a><a href=\"#year-2\">1992-2</a>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<h2>Year 1992-2</h2>"), std::string::npos);
 
   folder.put("NONE.PCL", "");
   run = plot({folder.file("NONE")});

@@ -31,8 +31,20 @@ using testing::Leaf;
 using testing::leaves;
 using testing::three_site_plot_records;
 
-YearPlot three_sites() {
-  return formats::read_plot_records(joined_records(three_site_plot_records()), "J.PCL").at(0);
+Year year_of(const std::vector<std::string>& records) {
+  return jobs::job_years(formats::read_plot_records(joined_records(records), "J.PCL"), nullptr,
+                         "J.PCL", "J.CLS")
+      .at(0);
+}
+
+Year three_sites() { return year_of(three_site_plot_records()); }
+
+// The three sites with fusions 1 + 2 = 4 and 4 + 3 = 5 at these levels.
+Year three_sites_at(double first, double second) {
+  Year year = three_sites();
+  year.tree = trees::Tree(3, {{1, 2, first}, {4, 3, second}});
+  year.at_levels = true;
+  return year;
 }
 
 PictureOptions heights_options(std::int32_t strategy = 0) {
@@ -87,9 +99,7 @@ TEST(YearPicture, LeavesInDendrogramOrderAndOneBracketPerFusion) {
 // Fusion 2 at 0.5 stands below fusion 1 at 1.0, the group it joins: drawn at
 // its level, marked, and still joined to that group's node.
 TEST(YearPicture, HeightsFollowTheLevelsAndShowInversions) {
-  YearPlot year = three_sites();
-  year.levels = {1.0, 0.5};
-  const std::string svg = year_svg_document(year, heights_options(4));
+  const std::string svg = year_svg_document(three_sites_at(1.0, 0.5), heights_options(4));
   expect_well_formed(svg);
   const std::vector<Bracket> drawn = brackets(svg);
   ASSERT_EQ(drawn.size(), 2u);
@@ -122,21 +132,17 @@ TEST(YearPicture, OnlyAFusionBelowAGroupItJoinsIsMarked) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::fixed(c.first, 1) + " then " + testing::fixed(c.second, 1));
-    YearPlot year = three_sites();
-    year.levels = {c.first, c.second};
     PictureOptions options;
     options.heights = true;
     options.strategy = 1;
-    const std::string svg = year_svg_document(year, options);
+    const std::string svg = year_svg_document(three_sites_at(c.first, c.second), options);
     EXPECT_EQ(testing::count(svg, "class=\"bracket inversion\""), c.inversion ? 2u : 0u);
     EXPECT_EQ(testing::count(svg, "(inversion)"), c.inversion ? 2u : 0u);
   }
 }
 
 TEST(YearPicture, NegativeLevelsKeepTheLeavesBelowEveryFusion) {
-  YearPlot year = three_sites();
-  year.levels = {-1.0, 2.0};
-  const std::string svg = year_svg_document(year, heights_options());
+  const std::string svg = year_svg_document(three_sites_at(-1.0, 2.0), heights_options());
   const std::vector<Bracket> drawn = brackets(svg);
   ASSERT_EQ(drawn.size(), 2u);
   EXPECT_LT(drawn[0][0].first, drawn[0][2].first);
@@ -166,8 +172,9 @@ TEST(LevelScale, SuitedToWhereTheLevelsLie) {
 }
 
 TEST(YearPicture, NamesAreEscaped) {
-  YearPlot year = three_sites();
-  year.listing[1].name = "A&<\xFF\x01";
+  std::vector<std::string> records = three_site_plot_records();
+  records[2] = "  2.000  2.000                1 A&<\xFF\x01   ";
+  Year year = year_of(records);
   year.title = "\"Q\" & 'R'";
   const std::string svg = year_svg_document(year, PictureOptions{});
   expect_well_formed(svg);
@@ -178,9 +185,11 @@ TEST(YearPicture, NamesAreEscaped) {
 }
 
 TEST(YearPicture, OneLocationHasNothingToDraw) {
-  YearPlot year;
+  Year year;
   year.year = 1995;
-  year.locations = 1;
+  year.column = "1995";
+  year.tree = trees::Tree(1, {});
+  year.names = {"(1)"};
   const std::string svg = year_svg_document(year, heights_options());
   expect_well_formed(svg);
   EXPECT_TRUE(leaves(svg).empty());

@@ -1,19 +1,16 @@
-// A fusion sink of the clustering engine that keeps every fusion it is handed.
+// A FusionSink that keeps every fusion it is handed, as the fusion record
+// holds it.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "cluster/fusion_sink.hpp"
+#include "formats/scl.hpp"
 
 namespace metclust::testing {
 
-struct Fusion {
-  std::int32_t label_i;
-  std::int32_t label_j;
-  std::int32_t label_new;
-  double dmin;
-};
+using Fusion = formats::FusionRecord;
 
 struct FusionCapture : cluster::FusionSink {
   std::vector<Fusion> fusions;

@@ -37,10 +37,10 @@ std::string trimmed_name(const records::Name& name) {
 }
 
 struct Collect : cluster::FusionSink {
-  std::vector<formats::FusionLevel> fusions;
+  std::vector<formats::FusionRecord> fusions;
   void fusion(std::int32_t label_i, std::int32_t label_j, std::int32_t label_new,
               double dmin) override {
-    fusions.push_back({label_i, label_j, label_new, dmin, 0});
+    fusions.push_back({label_i, label_j, label_new, dmin});
   }
 };
 
@@ -52,12 +52,12 @@ bool printed_as(double engine, double printed) {
   return std::fabs(engine - printed) <= 6e-8 * std::fmax(std::fabs(engine), std::fabs(printed));
 }
 
-// Why the year's fusions from its proximities are not the .CLS file's, or
-// an empty text when they are; `levels` then holds the engine's levels and
-// `ties` which fusions were chosen among equal minima.
-std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& printed,
-                      std::int32_t strategy, std::vector<double>& levels,
-                      std::vector<bool>& ties) {
+// Why the year's fusions from its proximities are not those of its tree at
+// the .CLS file's levels, or an empty text when they are; `fusions` then
+// holds them at the engine's levels and `ties` which were chosen among
+// equal minima.
+std::string recluster(const YearMatrix& matrix, const trees::Tree& printed, std::int32_t strategy,
+                      std::vector<trees::Fusion>& fusions, std::vector<bool>& ties) {
   const auto n = static_cast<std::int32_t>(matrix.names.size());
   std::vector<double> work = matrix.proximities;
   Collect sink;
@@ -71,16 +71,17 @@ std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& prin
     }
     ties = watch.ties();
   }
-  if (sink.fusions.size() != printed.fusions.size()) {
+  if (sink.fusions.size() != printed.fusions().size()) {
     return decimal(static_cast<std::int64_t>(sink.fusions.size())) + " fusions, the .CLS file has " +
-           decimal(static_cast<std::int64_t>(printed.fusions.size()));
+           decimal(static_cast<std::int64_t>(printed.fusions().size()));
   }
-  levels.clear();
+  fusions.clear();
   for (std::size_t s = 0; s < sink.fusions.size(); ++s) {
-    const formats::FusionLevel& mine = sink.fusions[s];
-    const formats::FusionLevel& theirs = printed.fusions[s];
+    const formats::FusionRecord& mine = sink.fusions[s];
+    const trees::Fusion& theirs = printed.fusions()[s];
     const std::string which = "fusion " + decimal(static_cast<std::int64_t>(s) + 1);
-    if (mine.first != theirs.first || mine.second != theirs.second || mine.node != theirs.node) {
+    if (mine.first != theirs.first || mine.second != theirs.second ||
+        mine.made != printed.locations() + static_cast<std::int32_t>(s) + 1) {
       return which + " joins " + decimal(mine.first) + " and " + decimal(mine.second) +
              ", the .CLS file " + decimal(theirs.first) + " and " + decimal(theirs.second);
     }
@@ -89,7 +90,7 @@ std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& prin
                                                                : std::string("no finite level")) +
              ", the .CLS file says " + records::shortest_text(theirs.level);
     }
-    levels.push_back(mine.level);
+    fusions.push_back({mine.first, mine.second, mine.level});
   }
   return {};
 }
@@ -97,7 +98,7 @@ std::string recluster(const YearMatrix& matrix, const formats::ClusterYear& prin
 }  // namespace
 
 EmaYears read_ema_years(std::string_view bytes, const std::string& file,
-                        std::span<const formats::YearPlot> job_years) {
+                        std::span<const Year> job_years) {
   EmaYears result;
   result.file = file;
   records::ChannelTable channels(
@@ -117,7 +118,8 @@ EmaYears read_ema_years(std::string_view bytes, const std::string& file,
   reader.read_options();
   std::vector<std::int32_t> elimination(static_cast<std::size_t>(header.MAXL), 0);
   std::int32_t NL = 0;  // kept from year to year, as a run keeps it
-  for (const formats::YearPlot& expected : job_years) {
+  for (const Year& expected : job_years) {
+    const std::int32_t locations = expected.tree.locations();
     std::int32_t IYEAR = 0;
     records::Name YLABEL = records::kBlankName;
     if (!reader.read_year(IYEAR, YLABEL)) {
@@ -131,9 +133,9 @@ EmaYears read_ema_years(std::string_view bytes, const std::string& file,
       return result;
     }
     reader.read_count(NL);
-    if (NL != expected.locations || NL < 1 || NL > header.MAXL) {
+    if (NL != locations || NL < 1 || NL > header.MAXL) {
       result.stop = "year " + decimal(IYEAR) + " retains " + decimal(NL) +
-                    " locations, the job's year " + decimal(expected.locations) + " (line " +
+                    " locations, the job's year " + decimal(locations) + " (line " +
                     decimal(channels.record_number(records::kEma)) + ")";
       return result;
     }
@@ -160,7 +162,7 @@ EmaYears read_ema_years(std::string_view bytes, const std::string& file,
 }
 
 std::optional<EmaYears> read_ema_file(const std::string& ema_file,
-                                      std::span<const formats::YearPlot> job_years) {
+                                      std::span<const Year> job_years) {
   const std::optional<std::string> bytes = cli::read_file_if_present(ema_file);
   if (!bytes) return std::nullopt;
   return read_ema_years(*bytes, ema_file, job_years);
@@ -169,7 +171,7 @@ std::optional<EmaYears> read_ema_file(const std::string& ema_file,
 PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
                                        const std::string& ema_file,
                                        const std::string& cluster_file) {
-  if (!files.cluster) throw std::logic_error("full precision without the .CLS file");
+  if (!files.strategy) throw std::logic_error("full precision without the .CLS file");
   PrecisionOutcome outcome;
   outcome.engine.assign(files.years.size(), false);
   outcome.ties.assign(files.years.size(), {});
@@ -179,24 +181,23 @@ PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
                             cluster_file + ", to 8 significant digits");
     return outcome;
   }
-  const std::int32_t strategy = files.cluster->strategy;
+  const std::int32_t strategy = *files.strategy;
   std::vector<std::string> kept;  // years that keep their printed levels, with why
   for (std::size_t y = 0; y < files.years.size(); ++y) {
-    formats::YearPlot& year = files.years[y];
-    const formats::ClusterYear& printed = files.cluster->years.at(y);
+    Year& year = files.years[y];
     if (y >= ema->years.size()) {
       kept.push_back("year " + decimal(year.year) + " and after: " + ema->stop);
       break;
     }
-    std::vector<double> levels;
+    std::vector<trees::Fusion> fusions;
     std::vector<bool> ties;
-    const std::string why = recluster(ema->years[y], printed, strategy, levels, ties);
+    const std::string why = recluster(ema->years[y], year.tree, strategy, fusions, ties);
     if (!why.empty()) {
       kept.push_back("year " + decimal(year.year) + " (line " + decimal(ema->years[y].line) +
                      "): clustered again, " + why);
       continue;
     }
-    year.levels = std::move(levels);
+    year.tree = trees::Tree(year.tree.locations(), std::move(fusions));
     outcome.engine[y] = true;
     outcome.ties[y] = std::move(ties);
   }

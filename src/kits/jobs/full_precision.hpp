@@ -14,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/job_results.hpp"
 #include "jobs/job_files.hpp"
 
 namespace metclust::jobs {
@@ -45,11 +44,11 @@ struct EmaYears {
 // read, so what a run never reached cannot fail. A fault in what is read is
 // a records::LocatedError naming `file`.
 EmaYears read_ema_years(std::string_view bytes, const std::string& file,
-                        std::span<const formats::YearPlot> job_years);
+                        std::span<const Year> job_years);
 
 // The same for the file `ema_file`; nullopt when there is no such file.
 std::optional<EmaYears> read_ema_file(const std::string& ema_file,
-                                      std::span<const formats::YearPlot> job_years);
+                                      std::span<const Year> job_years);
 
 // What full_precision_levels did with each year of a job.
 struct PrecisionOutcome {
@@ -68,7 +67,8 @@ struct PrecisionOutcome {
 // Clusters each year of `ema` again with the strategy of `files`' .CLS file
 // (which `files` must hold) and gives every year whose fusions, joined
 // nodes and new node alike, and levels to the .CLS file's 8 digits come out
-// as the .CLS file has them, the engine's levels. `cluster_file` names the
+// as the .CLS file has them, the engine's levels: its tree is then made
+// again at those levels. `cluster_file` names the
 // .CLS file in the notes. With no .EMA (nullptr) every year keeps its
 // printed levels, with one note.
 PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,

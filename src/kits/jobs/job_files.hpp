@@ -1,22 +1,23 @@
-// A finished job as the companion programs that draw or export its trees
-// read it: the .PCL plot data and the .CLS fusion records, checked against
-// each other.
+// A finished job as the companion programs that draw, export or compare its
+// trees read it: the .PCL plot data and the .CLS fusion records, checked
+// against each other, as one jobs::Year per year group.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "formats/job_results.hpp"
+#include "jobs/years.hpp"
 
 namespace metclust::jobs {
 
 enum class Cluster { IfPresent, Required };
 
 struct JobFiles {
-  std::vector<formats::YearPlot> years;  // with their labels and levels when .CLS was read
-  std::optional<formats::ClusterValues> cluster;
+  std::vector<Year> years;  // at their fusion levels when .CLS was read
+  std::optional<std::int32_t> strategy;  // the strategy number, when .CLS was read
   std::string title;  // of the plot data, or of the .CLS when that has none
 };
 

@@ -37,8 +37,43 @@ std::string by_number(std::size_t k) {
 
 }  // namespace
 
-std::string location_name(std::string_view listed) {
-  return text::normalized_name(text::valid_utf8(listed));
+std::string name_text(std::string_view field) {
+  return text::normalized_name(text::valid_utf8(field));
+}
+
+bool has_name(std::string_view field) { return !name_text(field).empty(); }
+
+std::string location_name(std::string_view field, std::int32_t number) {
+  std::string name = name_text(field);
+  return name.empty() ? by_number(static_cast<std::size_t>(number) - 1) : name;
+}
+
+std::vector<std::string> distinct_labels(
+    std::vector<std::string> names, std::string_view stem, std::vector<std::string>& notes,
+    std::vector<std::pair<std::int32_t, std::int32_t>>* first_of) {
+  std::map<std::string, std::size_t> first;  // name -> first location that has it
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (names[k].empty()) {
+      names[k] = by_number(k);
+      notes.push_back(std::string(stem) + ": location " + decimal(static_cast<std::int64_t>(k) + 1) +
+                      " has no name; it is called " + names[k]);
+      continue;
+    }
+    const auto [at, fresh] = first.emplace(names[k], k);
+    if (fresh) continue;
+    std::string label = names[k] + " " + by_number(k);
+    notes.push_back(std::string(stem) + ": locations " +
+                    decimal(static_cast<std::int64_t>(at->second) + 1) + " and " +
+                    decimal(static_cast<std::int64_t>(k) + 1) + " are both named '" + names[k] +
+                    "'; location " + decimal(static_cast<std::int64_t>(k) + 1) + " is called '" +
+                    label + "'");
+    if (first_of != nullptr) {
+      first_of->emplace_back(static_cast<std::int32_t>(k) + 1,
+                             static_cast<std::int32_t>(at->second) + 1);
+    }
+    names[k] = std::move(label);
+  }
+  return names;
 }
 
 std::optional<FullNames> read_full_names(const std::string& file, std::vector<std::string>& notes) {
@@ -70,8 +105,8 @@ std::optional<FullNames> read_full_names(const std::string& file, std::vector<st
     }
     // As read back from the CSV writer, whose guard against spreadsheet
     // formulas put an apostrophe before a name such as "-North".
-    const std::string name = location_name(text::unguarded(row.fields[*name_column].text));
-    const std::string full = location_name(text::unguarded(row.fields[*full_column].text));
+    const std::string name = name_text(text::unguarded(row.fields[*name_column].text));
+    const std::string full = name_text(text::unguarded(row.fields[*full_column].text));
     if (name.empty() || full.empty()) continue;
     const auto [at, fresh] = names.by_name.emplace(name, full);
     if (!fresh && at->second != full) doubtful.insert(name);
@@ -100,56 +135,6 @@ std::optional<FullNames> read_job_full_names(const std::string& job,
     return read_full_names(ema_file->substr(0, ema_file->size() - 4) + "-names.csv", notes);
   }
   return std::nullopt;
-}
-
-std::vector<std::string> distinct_labels(std::vector<std::string> labels, std::string_view stem,
-                                         std::vector<std::string>& notes) {
-  std::map<std::string, std::size_t> first;  // label -> first location that has it
-  for (std::size_t k = 0; k < labels.size(); ++k) {
-    if (labels[k].empty()) {
-      labels[k] = by_number(k);
-      notes.push_back(std::string(stem) + ": location " + decimal(static_cast<std::int64_t>(k) + 1) +
-                      " has no name; it is called " + labels[k]);
-      continue;
-    }
-    const auto [at, fresh] = first.emplace(labels[k], k);
-    if (fresh) continue;
-    std::string label = labels[k] + " " + by_number(k);
-    notes.push_back(std::string(stem) + ": locations " +
-                    decimal(static_cast<std::int64_t>(at->second) + 1) + " and " +
-                    decimal(static_cast<std::int64_t>(k) + 1) + " are both named '" + labels[k] +
-                    "'; location " + decimal(static_cast<std::int64_t>(k) + 1) + " is called '" +
-                    label + "'");
-    labels[k] = std::move(label);
-  }
-  return labels;
-}
-
-YearNames year_names(const formats::YearPlot& year, std::int32_t locations,
-                     const FullNames* full_names, std::string_view stem) {
-  const auto n = static_cast<std::size_t>(std::max(0, locations));
-  YearNames names;
-  std::vector<std::string> given(n);
-  if (n < 2) {
-    // A year of one location has no node listing; its location is known
-    // by its number alone, as the plot data says.
-    if (n == 1) given[0] = by_number(0);
-  } else {
-    for (std::size_t slot = 0; slot < n && slot < year.listing.size(); ++slot) {
-      const formats::ListedNode& entry = year.listing[slot];
-      if (entry.number < 1 || static_cast<std::size_t>(entry.number) > n) continue;
-      given[static_cast<std::size_t>(entry.number) - 1] = location_name(entry.name);
-    }
-  }
-  names.full_names.assign(n, std::string());
-  if (full_names != nullptr) {
-    for (std::size_t k = 0; k < n; ++k) {
-      const auto found = full_names->by_name.find(given[k]);
-      if (found != full_names->by_name.end()) names.full_names[k] = found->second;
-    }
-  }
-  names.labels = distinct_labels(std::move(given), stem, names.notes);
-  return names;
 }
 
 }  // namespace metclust::jobs

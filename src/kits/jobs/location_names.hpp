@@ -1,16 +1,22 @@
-// How every companion program names the locations of a finished job: one
-// rule for pictures, tables, trees and comparisons.
+// The one rule by which every companion program names a location.
 //
-// A location's name is the name its node listing gives it (the 8 characters
-// of its matrix row) as one name (text/names.hpp: the blanks at both ends
-// removed, Unicode normalization form C), so " A" and "A" are one name. A location that its name cannot tell apart from the others
-// of its year is labelled by its number as well:
-//   - a blank name: "(location k)";
-//   - a name that an earlier location of the year has (by location number):
+// A location's name is the 8-character name field that the .EMA matrix row
+// gives it and the .PCL node listing repeats, as one name
+// (text::normalized_name): the blanks at both ends removed, so " A" and "A"
+// are one name, as metclust-import makes every name. Bytes that are not
+// UTF-8, and control characters, become U+FFFD (text::valid_utf8), since
+// everything the programs write is UTF-8.
+//
+// A location whose name cannot tell it apart from the others of its year is
+// called by its number as well:
+//   - a field of blanks, or the one location of a year that the plot data
+//     lists no name for: "(location k)";
+//   - a name that an earlier location of the year (by number) has:
 //     "NAME (location k)".
-// No name in a job has more than 8 characters, so such a label, which has
-// at least 12, can never be a real name, and the number makes it unique
-// within its year.
+// No name field holds more than 8 characters, so such a name, which has at
+// least 12, can never be a location's real name, and the number makes it
+// unique within its year. Tables, trees, pictures and pages all show this
+// name.
 //
 // Full names: metclust-import writes JOB-names.csv beside the job, with
 // every location's full name ("Crookston") beside its name in the job
@@ -25,17 +31,31 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/job_results.hpp"
-
 namespace metclust::jobs {
 
-// A location's name from the name its node listing gives: valid UTF-8, as
-// text::normalized_name makes it (empty for a blank name).
-std::string location_name(std::string_view listed);
+// The field as one name: blanks at both ends removed, UTF-8 made valid,
+// in normalization form C.
+std::string name_text(std::string_view field);
+
+// Whether the field gives a name at all: not when it holds blanks only.
+bool has_name(std::string_view field);
+
+// The name shown for location `number` whose name field is `field`, before
+// a name an earlier location has is told apart (distinct_labels).
+std::string location_name(std::string_view field, std::int32_t number);
+
+// Names made unique within a year, names[k - 1] that of location k: each
+// one that is empty, or that an earlier location has, gets "(location k)"
+// (after it when not empty). `notes` receives one line per name changed,
+// begun by `stem` ("JOB-1993: ..."); `first` (when given) receives, for
+// each location k whose name stood before at location j, the pair (k, j).
+std::vector<std::string> distinct_labels(
+    std::vector<std::string> names, std::string_view stem, std::vector<std::string>& notes,
+    std::vector<std::pair<std::int32_t, std::int32_t>>* first = nullptr);
 
 // The full names of a job's locations by their names in the job.
 struct FullNames {
-  std::string file;                          // JOB-names.csv, as named in notes
+  std::string file;                            // JOB-names.csv, as named in notes
   std::map<std::string, std::string> by_name;  // name in the job -> full name
 };
 
@@ -55,24 +75,5 @@ std::optional<FullNames> read_full_names(const std::string& file,
 std::optional<FullNames> read_job_full_names(const std::string& job,
                                              std::vector<std::string>& notes,
                                              const std::optional<std::string>& ema_file = {});
-
-// The locations of one year, by location number (index k - 1 for location k).
-struct YearNames {
-  std::vector<std::string> labels;      // unique within the year, see above
-  std::vector<std::string> full_names;  // empty where none is known
-  std::vector<std::string> notes;       // locations labelled by their number
-};
-
-// The names of a year of `locations` locations from its node listing (a
-// year of fewer than two locations has none: its location is
-// "(location 1)", without a note). `stem` begins each note ("JOB-1993").
-YearNames year_names(const formats::YearPlot& year, std::int32_t locations,
-                     const FullNames* full_names, std::string_view stem);
-
-// Labels made unique in the same way: each label that stands blank or
-// again after an earlier one gets "(location k)" (after it when not blank).
-// `notes` receives one line per label changed, begun by `stem`.
-std::vector<std::string> distinct_labels(std::vector<std::string> labels, std::string_view stem,
-                                         std::vector<std::string>& notes);
 
 }  // namespace metclust::jobs

@@ -199,7 +199,7 @@ class Checker {
       const char* name;
       std::int64_t value;
     } summary[] = {{"MAXY", h.MAXY}, {"MAXG", h.MAXG}, {"IYS", h.IYS}, {"IYF", h.IYF},
-                   {"NYA", std::int64_t{h.IYF} - h.IYS + 1}};
+                   {"NYA", formats::run_summary(h).NYA}};
     for (const auto& item : summary) {
       if (!fits(item.value, 6)) {
         out_.warning(file_, line, 0,

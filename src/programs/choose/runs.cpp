@@ -7,15 +7,12 @@
 
 #include "cli/command_line.hpp"
 #include "cli/output_files.hpp"
-#include "formats/job_results.hpp"
 #include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
-#include "jobs/location_names.hpp"
-#include "jobs/year_tree.hpp"
+#include "jobs/years.hpp"
 #include "records/file_names.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
-#include "text/utf8.hpp"
 
 namespace metclust::choose {
 namespace {
@@ -33,38 +30,32 @@ void note(JobRuns& runs, std::string text) {
   }
 }
 
-// The names of a year's locations by number, from its node listing; empty,
-// with why in `why`, when a name is blank or stands twice.
-std::vector<std::string> location_names(const formats::YearPlot& year, std::int32_t count,
-                                        std::string& why) {
-  std::vector<std::string> names(static_cast<std::size_t>(count));
-  std::set<std::string> seen;
-  for (std::size_t slot = 0; slot < names.size(); ++slot) {
-    const formats::ListedNode& entry = year.listing.at(slot);
-    // Named as every companion program names a location.
-    std::string text = jobs::location_name(entry.name);
-    if (text.empty()) {
-      why = "location " + decimal(entry.number) + " has no name";
+// The names of a year's locations by number (jobs::location_name); empty,
+// with why in `why`, when a name is blank or stands twice, the first such
+// in the node listing.
+std::vector<std::string> location_names(const jobs::Year& year, std::string& why) {
+  for (const std::int32_t number : year.tree.order()) {
+    if (std::binary_search(year.unnamed.begin(), year.unnamed.end(), number)) {
+      why = "location " + decimal(number) + " has no name";
       return {};
     }
-    if (!seen.insert(text).second) {
-      why = "the name '" + text + "' stands twice";
+    for (const auto& [location, first] : year.doubled) {
+      if (location != number) continue;
+      why = "the name '" + year.names.at(static_cast<std::size_t>(first) - 1) + "' stands twice";
       return {};
     }
-    names.at(static_cast<std::size_t>(entry.number) - 1) = std::move(text);
   }
-  return names;
+  return year.names;
 }
 
 Run read_run(const std::string& run_job, std::optional<std::int32_t> expected_strategy,
              const std::optional<std::string>& ema_bytes, JobRuns& runs) {
-  const std::string plot_file = run_job + ".PCL";
   const std::string cluster_file = run_job + ".CLS";
   jobs::JobFiles files =
       jobs::read_job(run_job, jobs::Cluster::Required, "metclust-choose takes the fusion levels from it");
-  if (expected_strategy && files.cluster->strategy != *expected_strategy) {
+  if (expected_strategy && files.strategy != *expected_strategy) {
     throw records::LocatedError(cluster_file, 0, 0,
-                                "holds a run of strategy " + decimal(files.cluster->strategy) +
+                                "holds a run of strategy " + decimal(*files.strategy) +
                                     ", where its name says strategy " + decimal(*expected_strategy));
   }
   std::optional<jobs::EmaYears> ema;
@@ -76,22 +67,21 @@ Run read_run(const std::string& run_job, std::optional<std::int32_t> expected_st
   }
 
   Run run;
-  run.strategy = files.cluster->strategy;
+  run.strategy = *files.strategy;
   run.name = cli::output_place(run_job, std::nullopt).job_name;
   if (runs.title.empty()) runs.title = files.title;
-  const std::vector<std::string> stems = formats::year_file_stems(run.name, files.years);
   for (std::size_t y = 0; y < files.years.size(); ++y) {
-    const formats::YearPlot& year = files.years[y];
+    const jobs::Year& year = files.years[y];
     RunYear entry;
-    entry.column = stems[y].substr(run.name.size() + 1);
-    entry.tree = jobs::checked_year_tree(year, plot_file);
+    entry.column = year.column;
+    entry.tree = year.tree;
     if (precision.engine[y]) {
       entry.proximities = std::move(ema->years[y].proximities);
       runs.proximities = true;
     }
     if (entry.tree.locations() >= 2) {
       std::string why;
-      entry.names = location_names(year, entry.tree.locations(), why);
+      entry.names = location_names(year, why);
       if (entry.names.empty()) {
         // Said once for the job: every run lists the same names.
         note(runs, "year " + entry.column + ": " + why +

@@ -99,8 +99,8 @@ Agreement agree(const std::vector<YearCut>& years, const std::vector<std::vector
   }
   result.adjusted_rand = trees::adjusted_rand(cut_a, cut_b);
 
-  const std::vector<double> levels_a = trees::cophenetic_levels(years[a].tree);
-  const std::vector<double> levels_b = trees::cophenetic_levels(years[b].tree);
+  const std::vector<double> levels_a = trees::cophenetic_levels(years[a].year.tree);
+  const std::vector<double> levels_b = trees::cophenetic_levels(years[b].year.tree);
   std::vector<double> pairs_a;
   std::vector<double> pairs_b;
   for (std::size_t j = 1; j < shared.size(); ++j) {
@@ -122,8 +122,8 @@ Comparison compare_years(const std::vector<YearCut>& years) {
   std::unordered_map<std::string, std::size_t> where;
   std::vector<std::vector<std::size_t>> members(years.size());
   for (std::size_t y = 0; y < years.size(); ++y) {
-    result.columns.push_back(years[y].column);
-    for (const std::string& name : years[y].names) {
+    result.columns.push_back(years[y].year.column);
+    for (const std::string& name : years[y].year.names) {
       const auto [place, added] = where.emplace(name, result.locations.size());
       if (added) result.locations.push_back(name);
       if (std::find(members[y].begin(), members[y].end(), place->second) != members[y].end()) {

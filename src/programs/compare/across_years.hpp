@@ -10,16 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "jobs/years.hpp"
 #include "trees/tree.hpp"
 
 namespace metclust::compare {
 
-// One year group of a job as the comparison takes it.
+// One year group of a job as the comparison takes it: the year (its column
+// in the tables, its tree, and its location names, which are distinct), and
+// its cut.
 struct YearCut {
-  std::string column;              // its name in the tables: "2001", "2001-2"
-  std::vector<std::string> names;  // location names by location number; distinct
-  trees::Tree tree;
-  trees::Partition partition;  // the year's cut, groups numbered as cutree
+  jobs::Year year;
+  trees::Partition partition;  // groups numbered as cutree
 };
 
 struct PairCount {

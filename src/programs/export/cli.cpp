@@ -14,17 +14,12 @@
 #include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
 #include "jobs/location_names.hpp"
-#include "jobs/year_tree.hpp"
-#include "records/located_error.hpp"
 #include "records/number_text.hpp"
 #include "text/csv.hpp"
-#include "text/utf8.hpp"
 #include "trees/newick.hpp"
 
 namespace metclust::exporting {
 namespace {
-
-using formats::YearPlot;
 
 constexpr std::string_view kUsage =
     "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n";
@@ -89,14 +84,14 @@ Settings parse_arguments(std::span<const std::string> arguments) {
 
 // The Newick leaves of a year: its locations' names, or with --full-names
 // their full names where known, told apart as the names are.
-std::vector<std::string> leaf_labels(const jobs::YearNames& names, bool full_names,
-                                     std::string_view stem, std::vector<std::string>& notes) {
-  if (!full_names) return names.labels;
-  std::vector<std::string> labels = names.labels;
-  for (std::size_t k = 0; k < labels.size(); ++k) {
-    if (!names.full_names[k].empty()) labels[k] = names.full_names[k];
+std::vector<std::string> leaf_labels(const jobs::Year& year, bool full_names,
+                                     const std::string& stem, std::vector<std::string>& notes) {
+  if (!full_names) return year.names;
+  std::vector<std::string> labels = year.names;
+  for (std::size_t k = 0; k < labels.size() && k < year.full_names.size(); ++k) {
+    if (!year.full_names[k].empty()) labels[k] = year.full_names[k];
   }
-  return jobs::distinct_labels(std::move(labels), std::string(stem) + ".nwk", notes);
+  return jobs::distinct_labels(std::move(labels), stem + ".nwk", notes);
 }
 
 // The note of a year with fusions chosen among equal minima; empty when it
@@ -128,9 +123,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   const cli::CutRule& rule = job_settings.rule;
   // Everything is read, checked and made before anything is written.
   jobs::JobFiles job = jobs::read_job(job_settings.job, jobs::Cluster::Required,
-                                        "metclust-export takes the fusion levels from it");
-  const std::string plot_file = job_settings.job + ".PCL";
-  const jobs::PrecisionOutcome precision = jobs::job_full_precision_levels(job, job_settings.job, settings.ema);
+                                      "metclust-export takes the fusion levels from it");
+  const jobs::PrecisionOutcome precision =
+      jobs::job_full_precision_levels(job, job_settings.job, settings.ema);
   std::vector<std::string> notes = precision.notes;
   if (std::find(precision.engine.begin(), precision.engine.end(), false) !=
       precision.engine.end()) {
@@ -139,30 +134,28 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
                     ".CLS: which fusions were chosen among equal proximities is known only from "
                     "clustering the year again");
   }
-  const std::optional<jobs::FullNames> full_names =
-      jobs::read_job_full_names(job_settings.job, notes, settings.ema);
-  if (settings.full_names && !full_names) {
+  if (const std::optional<jobs::FullNames> full_names =
+          jobs::read_job_full_names(job_settings.job, notes, settings.ema)) {
+    jobs::give_full_names(job.years, *full_names);
+  } else if (settings.full_names) {
     notes.push_back(job_settings.job +
                     "-names.csv: no such file; the Newick leaves keep the names in the job");
   }
 
   const cli::OutputPlace place = cli::output_place(job_settings.job, job_settings.output);
   const std::string& name = place.job_name;
-  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   cli::OutputFiles outputs;
   text::CsvWriter groups;
   const bool cut = rule.groups || rule.height;
   if (cut) groups_header(groups);
   for (std::size_t k = 0; k < job.years.size(); ++k) {
-    const YearPlot& year = job.years[k];
-    const trees::Tree tree = jobs::checked_year_tree(year, plot_file);
-    const std::string& stem = stems[k];
-    const jobs::YearNames names =
-        jobs::year_names(year, tree.locations(), full_names ? &*full_names : nullptr, stem);
-    notes.insert(notes.end(), names.notes.begin(), names.notes.end());
+    const jobs::Year& year = job.years[k];
+    const trees::Tree& tree = year.tree;
+    const std::string stem = jobs::year_stem(name, year);
+    for (std::string& note : jobs::name_notes(year, stem)) notes.push_back(std::move(note));
     outputs.add(place.file(stem + ".nwk"),
-                trees::newick(tree, leaf_labels(names, settings.full_names, stem, notes)));
+                trees::newick(tree, leaf_labels(year, settings.full_names, stem, notes)));
     const std::vector<bool>* ties = precision.engine[k] ? &precision.ties[k] : nullptr;
     outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree, ties));
     if (ties != nullptr) {
@@ -170,12 +163,11 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     }
     outputs.add(place.file(stem + "-linkage.csv"), linkage_csv(tree));
     outputs.add(place.file(stem + "-locations.csv"),
-                locations_csv(tree, names.labels, names.full_names));
+                locations_csv(tree, year.names, year.full_names));
     if (!cut) continue;
     const trees::Partition partition = rule.groups ? trees::cut_into_groups(tree, *rule.groups)
                                                    : trees::cut_at_level(tree, *rule.height);
-    groups_rows(groups, std::string_view(stem).substr(name.size() + 1), partition, names.labels,
-                names.full_names);
+    groups_rows(groups, year.column, partition, year.names, year.full_names);
     if (rule.groups && tree.locations() < *rule.groups && tree.locations() > 0) {
       notes.push_back(stem + ": " + records::decimal(tree.locations()) +
                       (tree.locations() == 1 ? " location" : " locations") + ", fewer than the " +

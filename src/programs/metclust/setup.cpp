@@ -53,16 +53,8 @@ SetupOutcome SETUP(records::ChannelTable& channels, const WorkArrays& work,
   records::RecordWriter out(channels);
   bool shortage = false;
 
-  const formats::RunHeaderValues values = formats::EmaReader(channels).read_run_header();
-  analysis::RunHeader h;
-  h.MAXY = values.MAXY;
-  h.MAXL = values.MAXL;
-  h.MAXG = values.MAXG;
-  h.IYS = values.IYS;
-  h.IYF = values.IYF;
+  const formats::RunSummary h = formats::run_summary(formats::EmaReader(channels).read_run_header());
   const std::int64_t L = h.MAXL;
-  h.NYA = std::int64_t{h.IYF} - h.IYS + 1;
-  h.NTM = formats::elements_in_triangle(L);
 
   scl::write_run_summary(out, records::kScl, h);
   formats::cls::write_counts(out, records::kCls, h);

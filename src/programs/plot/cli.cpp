@@ -120,45 +120,40 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
       settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
       "--heights takes the fusion levels from it");
   std::vector<std::string> notes;
-  if (job.cluster) notes = jobs::job_full_precision_levels(job, settings.job, settings.ema).notes;
-  const std::optional<jobs::FullNames> full_names =
-      jobs::read_job_full_names(settings.job, notes, settings.ema);
+  if (job.strategy) notes = jobs::job_full_precision_levels(job, settings.job, settings.ema).notes;
+  if (const std::optional<jobs::FullNames> full_names =
+          jobs::read_job_full_names(settings.job, notes, settings.ema)) {
+    jobs::give_full_names(job.years, *full_names);
+  }
 
   PictureOptions options;
-  options.heights = job.cluster.has_value() && !settings.order;
+  options.heights = job.strategy.has_value() && !settings.order;
   options.groups = settings.groups;
-  if (job.cluster) options.strategy = job.cluster->strategy;
+  options.strategy = job.strategy.value_or(0);
   if (settings.linear) options.scale = LevelScaleKind::Linear;
   if (settings.same_scale) {
     std::vector<double> levels;  // of every year, for the one scale they share
-    for (const YearPlot& year : job.years) {
+    for (const Year& year : job.years) {
       if (const std::optional<ValueSpan> span = year_span(year, options.heights)) {
         options.span = options.span ? merged(*options.span, *span) : *span;
       }
-      levels.insert(levels.end(), year.levels.begin(), year.levels.end());
+      const std::vector<double> own = fusion_levels(year);
+      levels.insert(levels.end(), own.begin(), own.end());
     }
     if (!settings.linear) options.scale = suited_scale(levels);
   }
 
   const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
   const std::string& name = place.job_name;
-  const std::vector<std::string> stems = formats::year_file_stems(name, job.years);
 
   cli::OutputFiles outputs;
-  std::vector<jobs::YearNames> names;
-  names.reserve(job.years.size());
   std::vector<PagePicture> pictures;
-  for (std::size_t k = 0; k < job.years.size(); ++k) {
-    const YearPlot& year = job.years[k];
-    names.push_back(jobs::year_names(year, year.fusions.empty() ? std::min(year.locations, 1)
-                                                                  : year.locations,
-                                     full_names ? &*full_names : nullptr, stems[k]));
-    notes.insert(notes.end(), names.back().notes.begin(), names.back().notes.end());
-  }
-  for (std::size_t k = 0; k < job.years.size(); ++k) {
-    const std::string file = stems[k] + ".svg";
-    outputs.add(place.file(file), year_svg_document(job.years[k], options, &names[k]));
-    pictures.push_back({&job.years[k], cli::text_of_name(file), &names[k]});
+  for (const Year& year : job.years) {
+    const std::string stem = jobs::year_stem(name, year);
+    for (std::string& note : jobs::name_notes(year, stem)) notes.push_back(std::move(note));
+    const std::string file = stem + ".svg";
+    outputs.add(place.file(file), year_svg_document(year, options));
+    pictures.push_back({&year, cli::text_of_name(file)});
   }
   const fs::path page = place.file(name + ".html");
   outputs.add(page, job_page(place.job_text, job.title, pictures, options));

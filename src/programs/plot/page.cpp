@@ -52,13 +52,13 @@ std::string job_page(std::string_view job, std::string_view title,
     page += "<nav>";
     for (std::size_t k = 0; k < pictures.size(); ++k) {
       page += cat({"<a href=\"#year-", decimal(static_cast<std::int64_t>(k) + 1), "\">",
-                   decimal(pictures[k].year->year), "</a>"});
+                   escaped(pictures[k].year->column), "</a>"});
     }
     page += "</nav>\n";
   }
   for (std::size_t k = 0; k < pictures.size(); ++k) {
-    const YearPlot& year = *pictures[k].year;
-    std::string name = cat({"Year ", decimal(year.year)});
+    const Year& year = *pictures[k].year;
+    std::string name = cat({"Year ", year.column});
     if (!year.label.empty() && year.label != decimal(year.year))
       name += cat({" (", year.label, ")"});
     page += cat({"<section id=\"year-", decimal(static_cast<std::int64_t>(k) + 1), "\">\n"});
@@ -66,7 +66,7 @@ std::string job_page(std::string_view job, std::string_view title,
     page += cat({"<p><a href=\"", escaped(url_segment(pictures[k].file_name)), "\">",
                  escaped(pictures[k].file_name), "</a></p>\n"});
     page +=
-        cat({"<div class=\"plot\">\n", year_svg_element(year, options, pictures[k].names), "</div>\n</section>\n"});
+        cat({"<div class=\"plot\">\n", year_svg_element(year, options), "</div>\n</section>\n"});
   }
   page += "</body>\n</html>\n";
   return page;

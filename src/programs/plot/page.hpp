@@ -5,15 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "formats/job_results.hpp"
 #include "plot/svg.hpp"
 
 namespace metclust::plot {
 
 struct PagePicture {
-  const YearPlot* year = nullptr;
+  const Year* year = nullptr;
   std::string file_name;  // the year's SVG file, relative to the page
-  const jobs::YearNames* names = nullptr;  // as year_svg_element takes them
 };
 
 // A self-contained HTML page: the pictures stand inline, each in a box that

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "formats/strategies.hpp"
-#include "jobs/year_tree.hpp"
 #include "records/number_text.hpp"
 #include "text/csv.hpp"
 #include "text/markup.hpp"
@@ -133,28 +132,19 @@ std::vector<Tick> ticks(const LevelScale& scale) {
   return out;
 }
 
-// The name of a group node as the plot data gives it.
-std::string node_name(const YearPlot& year, std::int32_t node) {
-  if (node > year.locations && static_cast<std::size_t>(node) <= year.listing.size()) {
-    return year.listing[static_cast<std::size_t>(node - 1)].name;
-  }
-  return {};
-}
-
-// The name of a node: a location's by the naming rule, a group's as the
-// plot data gives it.
-std::string shown_name(const YearPlot& year, const jobs::YearNames& names, std::int32_t node) {
-  if (node >= 1 && static_cast<std::size_t>(node) <= names.labels.size()) {
-    return names.labels[static_cast<std::size_t>(node) - 1];
-  }
-  return node_name(year, node);
+// The name of a node: a location's as every program shows it, a group's as
+// the node listing gives it.
+const std::string& node_name(const Year& year, std::int32_t node) {
+  const std::size_t n = year.names.size();
+  const auto k = static_cast<std::size_t>(node) - 1;
+  return k < n ? year.names.at(k) : year.group_names.at(k - n);
 }
 
 // The full name of location `node` when it tells more than its name.
-std::string full_name(const jobs::YearNames& names, std::int32_t node) {
-  if (node < 1 || static_cast<std::size_t>(node) > names.full_names.size()) return {};
-  const std::string& full = names.full_names[static_cast<std::size_t>(node) - 1];
-  return full == names.labels[static_cast<std::size_t>(node) - 1] ? std::string() : full;
+std::string full_name(const Year& year, std::int32_t node) {
+  const auto k = static_cast<std::size_t>(node) - 1;
+  if (node < 1 || k >= year.full_names.size() || k >= year.names.size()) return {};
+  return year.full_names[k] == year.names[k] ? std::string() : year.full_names[k];
 }
 
 // Characters of a UTF-8 text, for the room it takes.
@@ -164,20 +154,21 @@ std::size_t characters(std::string_view text) {
   }));
 }
 
-std::string heading(const YearPlot& year) {
-  std::string text = cat({"Year ", decimal(year.year)});
+std::string heading(const Year& year) {
+  std::string text = cat({"Year ", year.column});
   if (!year.label.empty() && year.label != decimal(year.year))
     text += cat({" (", year.label, ")"});
   if (!year.title.empty()) text += cat({": ", year.title});
   return text;
 }
 
-std::string subheading(const YearPlot& year, const PictureOptions& options, bool heights, bool root) {
-  if (year.locations < 2) {
-    return decimal(year.locations) + (year.locations == 1 ? " location" : " locations") +
+std::string subheading(const Year& year, const PictureOptions& options, bool heights, bool root) {
+  const std::int32_t locations = year.tree.locations();
+  if (locations < 2) {
+    return decimal(locations) + (locations == 1 ? " location" : " locations") +
            ": nothing to cluster, and the plot data of such a year names no location";
   }
-  std::string text = decimal(year.locations) + " locations";
+  std::string text = decimal(locations) + " locations";
   if (options.strategy != 0) text += cat({" \xC2\xB7 ", formats::strategy_name(options.strategy)});
   text += heights ? " \xC2\xB7 fusions at their fusion levels D(ij)"
                   : " \xC2\xB7 fusions in the order they were made";
@@ -222,8 +213,7 @@ struct CutView {
   std::size_t kept = 0;  // the first `kept` fusions lie inside groups
 };
 
-CutView cut_view(const YearPlot& year, std::int64_t groups) {
-  const trees::Tree tree = jobs::year_tree(year);
+CutView cut_view(const trees::Tree& tree, std::int64_t groups) {
   CutView view;
   view.partition = trees::cut_into_groups(tree, groups);
   const auto n = static_cast<std::size_t>(tree.locations());
@@ -260,14 +250,23 @@ GroupStyle group_style(std::int64_t group) {
   return {kPalette[k % 8], (k / 8) % 2 == 1};
 }
 
-std::optional<ValueSpan> year_span(const YearPlot& year, bool heights) {
-  if (year.fusions.empty()) return std::nullopt;
-  heights = heights && year.levels.size() == year.fusions.size();
+std::vector<double> fusion_levels(const Year& year) {
+  std::vector<double> levels;
+  if (!year.at_levels) return levels;
+  for (const trees::Fusion& fusion : year.tree.fusions()) levels.push_back(fusion.level);
+  return levels;
+}
+
+std::optional<ValueSpan> year_span(const Year& year, bool heights) {
+  const trees::Tree& tree = year.tree;
+  if (tree.fusions().empty()) return std::nullopt;
+  heights = heights && year.at_levels;
   ValueSpan span;
   if (heights) {
     // The locations stand at 0 on the value axis, or a little below the
     // lowest fusion level when that is negative.
-    const auto [min, max] = std::minmax_element(year.levels.begin(), year.levels.end());
+    const std::vector<double> levels = fusion_levels(year);
+    const auto [min, max] = std::minmax_element(levels.begin(), levels.end());
     if (*min < 0) span.base = *min - (*max / 2 - *min / 2) * 0.1;
     if (!std::isfinite(span.base)) span.base = *min;
     span.lo = std::min(span.base, *min);
@@ -276,11 +275,9 @@ std::optional<ValueSpan> year_span(const YearPlot& year, bool heights) {
   }
   span.lo = std::numeric_limits<double>::infinity();
   span.hi = -span.lo;
-  for (const PlotFusion& fusion : year.fusions) {
-    for (const PlotPoint& point : fusion.points) {
-      span.lo = std::min(span.lo, static_cast<double>(point.y));
-      span.hi = std::max(span.hi, static_cast<double>(point.y));
-    }
+  for (const jobs::Place& place : year.places) {
+    span.lo = std::min(span.lo, static_cast<double>(place.y));
+    span.hi = std::max(span.hi, static_cast<double>(place.y));
   }
   span.base = span.lo;
   return span;
@@ -290,50 +287,48 @@ ValueSpan merged(const ValueSpan& a, const ValueSpan& b) {
   return {std::min(a.base, b.base), std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
 }
 
-std::string year_svg_element(const YearPlot& year, const PictureOptions& options,
-                             const jobs::YearNames* given_names) {
-  const jobs::YearNames names =
-      given_names != nullptr ? *given_names : jobs::year_names(year, year.locations, nullptr, "");
-  const bool heights =
-      options.heights && !year.fusions.empty() && year.levels.size() == year.fusions.size();
-  const auto nl = static_cast<std::size_t>(std::max(0, year.locations));
-  const std::size_t nodes = year.fusions.empty() ? 0 : 2 * nl;
+std::string year_svg_element(const Year& year, const PictureOptions& options) {
+  const trees::Tree& tree = year.tree;
+  const std::span<const trees::Fusion> fusions = tree.fusions();
+  const bool heights = options.heights && !fusions.empty() && year.at_levels;
+  const auto nl = static_cast<std::size_t>(tree.locations());
 
   const ValueSpan own = year_span(year, heights).value_or(ValueSpan{});
   const ValueSpan span = options.span ? *options.span : own;
   const double base = span.base;
-  const auto group_level = [&](std::int32_t node) {
-    return year.levels.at(static_cast<std::size_t>(node) - nl - 1);
+  const auto place = [&](std::int32_t node) -> const jobs::Place& {
+    return year.places.at(static_cast<std::size_t>(node) - 1);
   };
-  const auto level_of = [&](const PlotFusion& fusion, std::size_t p) -> double {
-    if (!heights) return fusion.points[p].y;
-    const std::int32_t node = fusion.points[p].node;
-    if (p == 0 || p == 4) return static_cast<std::size_t>(node) <= nl ? base : group_level(node);
-    return group_level(fusion.points[2].node);
+  const auto group_level = [&](std::int32_t node) {
+    return tree.level(static_cast<std::size_t>(node) - nl - 1);
+  };
+  // Where a node stands across the page: its fusion level (the locations at
+  // the base) with heights, otherwise its ordinate in the plot data.
+  const auto level_at = [&](std::int32_t node) -> double {
+    if (!heights) return place(node).y;
+    return static_cast<std::size_t>(node) <= nl ? base : group_level(node);
+  };
+  // Point p (0..4) of the bracket of fusion s: up from the first node it
+  // joins, across at the new group, down to the second.
+  const auto made = [&](std::size_t s) { return static_cast<std::int32_t>(nl + s + 1); };
+  const auto point_node = [&](std::size_t s, std::size_t p) {
+    return p < 2 ? fusions[s].first : p == 2 ? made(s) : fusions[s].second;
+  };
+  const auto point_level = [&](std::size_t s, std::size_t p) {
+    return level_at(p == 0 ? fusions[s].first : p == 4 ? fusions[s].second : made(s));
   };
 
-  // The span of abscissae over all points, and for each node the point at
-  // which a later fusion joins it: a location's name stands there.
+  // The span of abscissae over all nodes.
   double top_x = std::numeric_limits<double>::infinity();
   double bottom_x = -top_x;
-  std::vector<double> joined_x(nodes, 0.0);
-  std::vector<double> joined_level(nodes, 0.0);
-  for (const PlotFusion& fusion : year.fusions) {
-    for (std::size_t p = 0; p < 5; ++p) {
-      top_x = std::min(top_x, static_cast<double>(fusion.points[p].x));
-      bottom_x = std::max(bottom_x, static_cast<double>(fusion.points[p].x));
-    }
-    for (std::size_t p : {std::size_t{0}, std::size_t{4}}) {
-      const auto node = static_cast<std::size_t>(fusion.points[p].node);
-      joined_x.at(node) = fusion.points[p].x;
-      joined_level.at(node) = level_of(fusion, p);
-    }
+  for (const jobs::Place& at : year.places) {
+    top_x = std::min(top_x, static_cast<double>(at.x));
+    bottom_x = std::max(bottom_x, static_cast<double>(at.x));
   }
-  if (year.fusions.empty()) top_x = bottom_x = 0.0;
-  const LevelScaleKind kind = options.scale == LevelScaleKind::Suited
-                                  ? suited_scale(heights ? std::span<const double>(year.levels)
-                                                         : std::span<const double>())
-                                  : options.scale;
+  if (fusions.empty()) top_x = bottom_x = 0.0;
+  const std::vector<double> levels = heights ? fusion_levels(year) : std::vector<double>();
+  const LevelScaleKind kind =
+      options.scale == LevelScaleKind::Suited ? suited_scale(levels) : options.scale;
   const bool root = heights && kind == LevelScaleKind::SquareRoot && span.lo >= 0;
   const LevelScale scale(span.lo, span.hi, root);
   const bool axis_shown = heights || options.span.has_value();
@@ -342,12 +337,12 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   const double rows_bottom = row(bottom_x);
 
   // Inversions: a fusion below the level of a group it joins.
-  std::vector<bool> inverted(year.fusions.size(), false);
+  std::vector<bool> inverted(fusions.size(), false);
   bool any_inversion = false;
   if (heights) {
-    for (std::size_t s = 0; s < year.fusions.size(); ++s) {
-      const double level = year.levels[s];
-      for (std::int32_t child : {year.fusions[s].first(), year.fusions[s].second()}) {
+    for (std::size_t s = 0; s < fusions.size(); ++s) {
+      const double level = tree.level(s);
+      for (std::int32_t child : {fusions[s].first, fusions[s].second}) {
         if (static_cast<std::size_t>(child) > nl && level < group_level(child)) inverted[s] = true;
       }
       any_inversion = any_inversion || inverted[s];
@@ -357,17 +352,17 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   // The cut into groups, and the value it is drawn at: halfway between the
   // highest fusion inside the groups (or the locations) and the lowest
   // fusion above the cut. An inversion can leave no such value.
-  const bool cut = options.groups > 0 && !year.fusions.empty();
+  const bool cut = options.groups > 0 && !fusions.empty();
   CutView view;
   std::optional<double> cut_at;
   if (cut) {
-    view = cut_view(year, options.groups);
-    if (view.kept < year.fusions.size()) {
-      const auto value = [&](std::size_t s) { return level_of(year.fusions[s], 2); };
-      double inside = heights ? base : year.fusions.front().points[0].y;
+    view = cut_view(tree, options.groups);
+    if (view.kept < fusions.size()) {
+      const auto value = [&](std::size_t s) { return point_level(s, 2); };
+      double inside = heights ? base : point_level(0, 0);
       for (std::size_t s = 0; s < view.kept; ++s) inside = std::max(inside, value(s));
       double above = std::numeric_limits<double>::infinity();
-      for (std::size_t s = view.kept; s < year.fusions.size(); ++s)
+      for (std::size_t s = view.kept; s < fusions.size(); ++s)
         above = std::min(above, value(s));
       if (inside < above) cut_at = inside / 2 + above / 2;
     }
@@ -380,13 +375,13 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   if (any_inversion) height += 20.0;
   const double legend_top = height;
   height += 20.0 * static_cast<double>(legend_rows);
-  if (year.fusions.empty()) height = kHeadingBottom + 8.0;
+  if (fusions.empty()) height = kHeadingBottom + 8.0;
 
   // Full names stand right of the tree, in a column as wide as the longest.
   std::size_t longest_full_name = 0;
-  if (!year.fusions.empty()) {
-    for (std::int32_t k = 1; k <= year.locations; ++k) {
-      longest_full_name = std::max(longest_full_name, characters(full_name(names, k)));
+  if (!fusions.empty()) {
+    for (std::int32_t k = 1; k <= tree.locations(); ++k) {
+      longest_full_name = std::max(longest_full_name, characters(full_name(year, k)));
     }
   }
   const double full_names_left = kTreeLeft + kTreeWidth + 24.0;
@@ -396,7 +391,7 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
           : std::max(kWidth, full_names_left + 7.5 * static_cast<double>(longest_full_name) + kLeft);
 
   std::string svg;
-  svg.reserve(512 + 400 * (nl + year.fusions.size()));
+  svg.reserve(512 + 400 * (nl + fusions.size()));
   const std::string width_text = px(width);
   const std::string height_text = px(height);
   svg += cat({"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", width_text, "\" height=\"",
@@ -418,7 +413,7 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   svg += cat({"<text class=\"subheading\" x=\"", px(kLeft), "\" y=\"42\">",
               escaped(subheading(year, options, heights, root)), "</text>\n"});
 
-  if (axis_shown && !year.fusions.empty()) {
+  if (axis_shown && !fusions.empty()) {
     const auto axis = [&](double y, double text_y, bool repeated = false) {
       svg += repeated ? "<g class=\"axis-labels repeated\">" : "<g class=\"axis-labels\">";
       svg += cat({"<line class=\"axis\" x1=\"", px(scale.at(scale.lo())), "\" y1=\"", px(y),
@@ -456,48 +451,47 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   // Location names, in dendrogram order, each beside the end of its branch;
   // with a cut, a square of its group's colour before it.
   svg += "<g class=\"leaves\">\n";
-  if (!year.fusions.empty()) {
+  if (!fusions.empty()) {
     for (std::size_t slot = 0; slot < nl; ++slot) {
-      const std::int32_t node = year.listing.at(slot).number;
-      const auto at = static_cast<std::size_t>(node);
-      const std::string name = shown_name(year, names, node);
-      const std::string full = full_name(names, node);
-      std::string about = cat({"location ", decimal(node), ": ", name});
+      const std::int32_t node = tree.order()[slot];
+      const double row_at = row(place(node).x);
+      const std::string full = full_name(year, node);
+      std::string about = cat({"location ", decimal(node), ": ", node_name(year, node)});
       if (!full.empty()) about += cat({" (", full, ")"});
       about += cat({", ", decimal(static_cast<std::int64_t>(slot) + 1), " of ",
-                    decimal(year.locations), " in dendrogram order"});
+                    decimal(tree.locations()), " in dendrogram order"});
       std::string swatch;
       if (cut) {
-        const std::int64_t group = view.node_group.at(at - 1);
+        const std::int64_t group = view.node_group.at(static_cast<std::size_t>(node) - 1);
         about += cat({", group ", decimal(group)});
         swatch = cat({"<rect class=\"swatch", group_class(group), "\" x=\"4\" y=\"",
-                      px(row(joined_x[at]) - 4), "\" width=\"8\" height=\"8\"/>"});
+                      px(row_at - 4), "\" width=\"8\" height=\"8\"/>"});
       }
       if (!full.empty()) {
         swatch += cat({"<text class=\"full-name\" x=\"", px(full_names_left), "\" y=\"",
-                       px(row(joined_x[at]) + 4), "\">", escaped(full), "</text>"});
+                       px(row_at + 4), "\">", escaped(full), "</text>"});
       }
       svg += cat({"<g class=\"leaf\"><title>", escaped(about), "</title><text x=\"",
-                  px(scale.at(joined_level[at]) - 6), "\" y=\"", px(row(joined_x[at]) + 4),
-                  "\" text-anchor=\"end\">", escaped(name), "</text>", swatch, "</g>\n"});
+                  px(scale.at(level_at(node)) - 6), "\" y=\"", px(row_at + 4),
+                  "\" text-anchor=\"end\">", escaped(node_name(year, node)), "</text>", swatch,
+                  "</g>\n"});
     }
   }
   svg += "</g>\n";
 
-  // One bracket per fusion, through its five points as the plot data gives them.
+  // One bracket per fusion, through its five points.
   svg += "<g class=\"fusions\">\n";
-  for (std::size_t s = 0; s < year.fusions.size(); ++s) {
-    const PlotFusion& fusion = year.fusions[s];
-    const std::int32_t node = fusion.points[2].node;
+  for (std::size_t s = 0; s < fusions.size(); ++s) {
+    const std::int32_t node = made(s);
+    const std::int32_t first = fusions[s].first;
+    const std::int32_t second = fusions[s].second;
     std::string about =
         cat({node_name(year, node), " (node ", decimal(node), "), fusion ",
              decimal(static_cast<std::int64_t>(s) + 1), " of ",
-             decimal(static_cast<std::int64_t>(year.fusions.size())), ": joins ",
-             shown_name(year, names, fusion.first()), " (", decimal(fusion.first()), ") and ",
-             shown_name(year, names, fusion.second()), " (", decimal(fusion.second()), ")"});
-    if (year.levels.size() == year.fusions.size()) {
-      about += cat({" at D(ij) = ", shortest_text(year.levels[s])});
-    }
+             decimal(static_cast<std::int64_t>(fusions.size())), ": joins ",
+             node_name(year, first), " (", decimal(first), ") and ", node_name(year, second), " (",
+             decimal(second), ")"});
+    if (year.at_levels) about += cat({" at D(ij) = ", shortest_text(tree.level(s))});
     if (inverted[s]) about += ", below a group it joins (inversion)";
     std::string classes = inverted[s] ? " inversion" : "";
     if (cut) {
@@ -509,10 +503,10 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
                 classes, "\" points=\""});
     for (std::size_t p = 0; p < 5; ++p) {
       if (p > 0) svg += ' ';
-      svg += px(scale.at(level_of(fusion, p))) + "," + px(row(fusion.points[p].x));
+      svg += px(scale.at(point_level(s, p))) + "," + px(row(place(point_node(s, p)).x));
     }
-    svg += cat({"\"/><circle class=\"node\" cx=\"", px(scale.at(level_of(fusion, 2))), "\" cy=\"",
-                px(row(fusion.points[2].x)), "\" r=\"3\"/></g>\n"});
+    svg += cat({"\"/><circle class=\"node\" cx=\"", px(scale.at(point_level(s, 2))), "\" cy=\"",
+                px(row(place(node).x)), "\" r=\"3\"/></g>\n"});
   }
   svg += "</g>\n";
 
@@ -541,9 +535,9 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
     std::string about = cat({"cut into ", decimal(view.partition.count), " groups"});
     if (view.partition.count < options.groups) {
       about += cat({" (asked for ", decimal(options.groups), "; the year has only ",
-                    decimal(year.locations), " locations)"});
+                    decimal(tree.locations()), " locations)"});
     }
-    if (view.kept < year.fusions.size() && !cut_at) {
+    if (view.kept < fusions.size() && !cut_at) {
       about +=
           ": an inversion puts fusions inside groups above one outside, so no single level divides "
           "them";
@@ -582,10 +576,8 @@ std::string year_svg_element(const YearPlot& year, const PictureOptions& options
   return svg;
 }
 
-std::string year_svg_document(const YearPlot& year, const PictureOptions& options,
-                              const jobs::YearNames* names) {
-  return cat({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n",
-              year_svg_element(year, options, names)});
+std::string year_svg_document(const Year& year, const PictureOptions& options) {
+  return cat({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", year_svg_element(year, options)});
 }
 
 }  // namespace metclust::plot

@@ -1,23 +1,19 @@
-// The picture of one year: its dendrogram drawn from the plot points, with
-// the location names in dendrogram order down the page and the fusions
-// across it, as a self-contained SVG document.
+// The picture of one year: its dendrogram drawn where the plot data places
+// its nodes, with the location names in dendrogram order down the page and
+// the fusions across it, as a self-contained SVG document.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
-#include "formats/job_results.hpp"
-#include "jobs/location_names.hpp"
+#include "jobs/years.hpp"
 
 namespace metclust::plot {
 
-using formats::ClusterValues;
-using formats::ListedNode;
-using formats::PlotFusion;
-using formats::PlotPoint;
-using formats::YearPlot;
+using jobs::Year;
 
 // The values a picture spans across the page: the locations stand at
 // `base`, the fusions between `lo` and `hi` (base included).
@@ -27,9 +23,13 @@ struct ValueSpan {
   double hi = 0.0;
 };
 
+// The fusion levels D(ij) of a year in fusion order; none when the job has
+// no .CLS file.
+std::vector<double> fusion_levels(const Year& year);
+
 // The span of a year drawn at its fusion levels (`heights`) or in fusion
 // order; nullopt for a year without fusions.
-std::optional<ValueSpan> year_span(const YearPlot& year, bool heights);
+std::optional<ValueSpan> year_span(const Year& year, bool heights);
 // The span that holds both.
 ValueSpan merged(const ValueSpan& a, const ValueSpan& b);
 
@@ -45,7 +45,7 @@ LevelScaleKind suited_scale(std::span<const double> levels);
 
 struct PictureOptions {
   // Fusions at their fusion levels D(ij), with a value axis, in place of
-  // their fusion order. Needs the year's levels.
+  // their fusion order. Needs the year's levels (Year::at_levels).
   bool heights = false;
   // Strategy number of the job, 0 when the job has no .CLS file.
   std::int32_t strategy = 0;
@@ -61,17 +61,13 @@ struct PictureOptions {
   LevelScaleKind scale = LevelScaleKind::Suited;
 };
 
-// The <svg> element alone, for a page that holds it inline. The locations
-// are named by `names` (jobs::year_names); without them, by the names of
-// the year's node listing under the same rule, without full names. A
-// location whose full name differs from its name has it at the end of its
-// row, right of the tree.
-std::string year_svg_element(const YearPlot& year, const PictureOptions& options,
-                             const jobs::YearNames* names = nullptr);
+// The <svg> element alone, for a page that holds it inline. A location
+// whose full name (Year::full_names) differs from its name has it at the
+// end of its row, right of the tree, and in its hover text.
+std::string year_svg_element(const Year& year, const PictureOptions& options);
 
 // A whole SVG file: the XML declaration and the <svg> element.
-std::string year_svg_document(const YearPlot& year, const PictureOptions& options,
-                              const jobs::YearNames* names = nullptr);
+std::string year_svg_document(const Year& year, const PictureOptions& options);
 
 // The colour of group g (1-based) and whether it is drawn dashed: eight
 // colours that readers with any common colour-vision deficiency tell apart
