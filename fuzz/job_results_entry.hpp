@@ -82,9 +82,9 @@ inline std::string read_job_results(std::span<const std::uint8_t> data) {
     if (at_level.group.size() != n) return "a cut at a level misses locations";
     std::vector<std::string> names(n, "N");
     (void)trees::newick(tree, names);
-    (void)exporting::merges_csv(tree);
+    (void)exporting::merges_csv(tree, nullptr);
     (void)exporting::linkage_csv(tree);
-    (void)exporting::locations_csv(tree, names);
+    (void)exporting::locations_csv(tree, names, std::vector<std::string>(n));
     if (n <= 64) (void)trees::cophenetic_levels(tree);
     plot::PictureOptions options;
     options.heights = year.at_levels;

@@ -148,23 +148,17 @@ trees::Tree cluster_packed(std::vector<double> packed, std::int32_t n, std::int3
 
 Hclust stats_hclust(const trees::Tree& tree) {
   const std::int32_t n = tree.locations();
-  const auto entry = [n](std::int32_t node) { return node <= n ? -node : node - n; };
   Hclust out;
   const std::size_t rows = tree.fusions().size();
   out.merge1.reserve(rows);
   out.merge2.reserve(rows);
   out.height.reserve(rows);
-  for (std::size_t s = 0; s < rows; ++s) {
-    const trees::Fusion& fusion = tree.fusions()[s];
-    std::int32_t a = entry(fusion.first);
-    std::int32_t b = entry(fusion.second);
-    // Two locations: -1 before -2; a location before a group; two groups:
-    // the earlier row first.
-    const bool swap = a < 0 && b < 0 ? a < b : a > 0 && b > 0 ? a > b : a > 0;
-    if (swap) std::swap(a, b);
-    out.merge1.push_back(a);
-    out.merge2.push_back(b);
-    out.height.push_back(fusion.level);
+  // The rows as metclust-export writes them, in hclust's own order within
+  // each row.
+  for (const trees::MergeRow& row : trees::hclust_merge(tree)) {
+    out.merge1.push_back(row.merge1);
+    out.merge2.push_back(row.merge2);
+    out.height.push_back(row.height);
   }
   out.order.reserve(static_cast<std::size_t>(std::max(n, 0)));
   if (n == 1) out.order.push_back(1);
@@ -190,8 +184,8 @@ std::vector<double> scipy_linkage_matrix(const trees::Tree& tree) {
   std::vector<double> rows;
   rows.reserve(4 * tree.fusions().size());
   for (const trees::LinkageRow& row : trees::scipy_linkage(tree)) {
-    rows.push_back(static_cast<double>(std::min(row.cluster1, row.cluster2)));
-    rows.push_back(static_cast<double>(std::max(row.cluster1, row.cluster2)));
+    rows.push_back(static_cast<double>(row.cluster1));
+    rows.push_back(static_cast<double>(row.cluster2));
     rows.push_back(row.height);
     rows.push_back(static_cast<double>(row.size));
   }

@@ -25,7 +25,9 @@ enum class PairSearch {
 
 // Sets up G and LABEL, then makes NL - 1 fusions (none for NL <= 1). HIST
 // receives, pair by pair, the labels of the groups at the smaller and the
-// larger index of each fusion. Returns false when at some fusion no active
+// larger index of each fusion. Each fusion is handed to the sink before PII
+// and G are updated for it, so a sink that holds them sees the matrix the
+// pair was chosen from (TieWatch relies on it). Returns false when at some fusion no active
 // pair has a proximity at or below kCeiling: that fusion is not made, and
 // the fusions before it stay made and handed to the sink.
 bool AGGLOM(std::span<double> PII, std::span<std::int32_t> G, std::span<std::int32_t> LABEL,

@@ -22,7 +22,7 @@ bool needs_quotes(std::string_view label) {
     if (byte <= 0x20 || byte == 0x7F) return true;
     // Characters with a meaning in Newick; an unquoted underscore reads as
     // a blank.
-    if (std::string_view("()[]':;,_").find(c) != std::string_view::npos) return true;
+    if (std::string_view("()[]:;,_").find(c) != std::string_view::npos) return true;
   }
   return false;
 }
@@ -30,14 +30,19 @@ bool needs_quotes(std::string_view label) {
 }  // namespace
 
 std::string newick_label(std::string_view label) {
-  if (!needs_quotes(label)) return std::string(label);
-  std::string out = "'";
+  // A quote would be doubled inside a quoted label, which R's ape reads as
+  // NA and Biopython cuts short; the typographic apostrophe reads back in
+  // both.
+  std::string text;
   for (const char c : label) {
-    out += c;
-    if (c == '\'') out += '\'';
+    if (c == '\'') {
+      text += kApostrophe;
+    } else {
+      text += c;
+    }
   }
-  out += '\'';
-  return out;
+  if (!needs_quotes(text)) return text;
+  return "'" + text + "'";
 }
 
 std::string newick(const Tree& tree, std::span<const std::string> names) {

@@ -11,10 +11,14 @@
 namespace metclust::trees {
 
 // A label as Newick writes it: as it is when it holds only letters, digits
-// and characters without a meaning in Newick, otherwise in single quotes
-// with every quote inside doubled. Blanks, underscores (which an unquoted
-// label turns into blanks), ( ) [ ] ' : ; , and control characters all ask
-// for quotes, and so does an empty label.
+// and characters without a meaning in Newick, otherwise in single quotes.
+// Blanks, underscores (which an unquoted label turns into blanks),
+// ( ) [ ] : ; , and control characters all ask for quotes, and so does an
+// empty label. A quote (') in a label is written as the typographic
+// apostrophe kApostrophe: R's ape reads the doubled quote of standard
+// Newick ('O''Neill') as NA, and Biopython 1.80 silently reads it as
+// "Neill", while both read O’Neill back as it stands.
+inline constexpr std::string_view kApostrophe = "\xE2\x80\x99";  // U+2019
 std::string newick_label(std::string_view label);
 
 // The whole tree, ending in ";" and a line end: every fusion as

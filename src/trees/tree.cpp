@@ -90,7 +90,7 @@ std::vector<MergeRow> hclust_merge(const Tree& tree) {
   std::vector<MergeRow> rows;
   rows.reserve(tree.fusions().size());
   for (std::size_t s = 0; s < tree.fusions().size(); ++s) {
-    rows.push_back({entry(tree.left(s)), entry(tree.right(s)), tree.level(s)});
+    rows.push_back({entry(tree.right(s)), entry(tree.left(s)), tree.level(s)});
   }
   return rows;
 }
@@ -102,7 +102,7 @@ std::vector<LinkageRow> scipy_linkage(const Tree& tree) {
   rows.reserve(tree.fusions().size());
   const std::int32_t n = tree.locations();
   for (std::size_t s = 0; s < tree.fusions().size(); ++s) {
-    rows.push_back({std::int64_t{tree.left(s)} - 1, std::int64_t{tree.right(s)} - 1, tree.level(s),
+    rows.push_back({std::int64_t{tree.right(s)} - 1, std::int64_t{tree.left(s)} - 1, tree.level(s),
                     tree.size(n + static_cast<std::int32_t>(s) + 1)});
   }
   return rows;

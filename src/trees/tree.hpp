@@ -55,7 +55,11 @@ class Tree {
 
 // A row of R's hclust merge matrix: a negative entry -k is location k, a
 // positive entry r the group made in row r (1-based). Rows are in fusion
-// order, each in drawing order, so that hclust's `order` is order().
+// order, and within a row the node with the smaller number comes first, as
+// hclust puts them: a location before a group, of two locations the one
+// with the smaller number, of two groups the one made first. The order
+// hclust derives from such a matrix (the members of merge1 before those of
+// merge2) is order() read backwards: the mirror of the drawing order.
 struct MergeRow {
   std::int32_t merge1 = 0;
   std::int32_t merge2 = 0;
@@ -65,8 +69,9 @@ std::vector<MergeRow> hclust_merge(const Tree& tree);
 
 // A row of scipy's linkage matrix: clusters numbered from 0, location k as
 // k - 1 and the group made in row r (0-based) as n + r; `size` counts the
-// locations of the new group. Same row order and drawing order as
-// hclust_merge, so that scipy's leaves_list gives order() (0-based).
+// locations of the new group. Same rows as hclust_merge, the smaller
+// cluster number first as scipy's linkage puts it, so that scipy's
+// leaves_list, like hclust's order, is order() read backwards (0-based).
 struct LinkageRow {
   std::int64_t cluster1 = 0;
   std::int64_t cluster2 = 0;

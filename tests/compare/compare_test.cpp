@@ -49,13 +49,14 @@ TEST(CompareYears, HandWorkedJob) {
   // Year 2 keeps both numbers (overlaps 2 and 1). In year 3 every overlap is
   // 1: number 1 goes to the group of C and A (smaller group), 2 to D and B.
   EXPECT_EQ(groups_by_year_csv(comparison),
-            "location,1,2,3\r\nA,1,1,1\r\nB,1,1,2\r\nC,2,2,1\r\nD,2,,2\r\nE,,2,\r\n");
+            "location,full_name,1,2,3\r\nA,,1,1,1\r\nB,,1,1,2\r\nC,,2,2,1\r\nD,,2,,2\r\nE,,,2,\r\n");
 
   // D and E never share a year, so they have no row.
   EXPECT_EQ(comembership_csv(comparison),
-            "location_a,location_b,years_both,years_together,share\r\n"
-            "A,B,3,2,0.6666666666666666\r\nA,C,3,1,0.3333333333333333\r\nA,D,2,0,0\r\n"
-            "A,E,1,0,0\r\nB,C,3,0,0\r\nB,D,2,1,0.5\r\nB,E,1,0,0\r\nC,D,2,1,0.5\r\nC,E,1,1,1\r\n");
+            "location_a,location_b,full_name_a,full_name_b,years_both,years_together,share\r\n"
+            "A,B,,,3,2,0.6666666666666666\r\nA,C,,,3,1,0.3333333333333333\r\nA,D,,,2,0,0\r\n"
+            "A,E,,,1,0,0\r\nB,C,,,3,0,0\r\nB,D,,,2,1,0.5\r\nB,E,,,1,0,0\r\nC,D,,,2,1,0.5\r\n"
+            "C,E,,,1,1,1\r\n");
 
   ASSERT_EQ(comparison.agreement.size(), 3U);
   const Agreement& one_two = comparison.agreement[0];
@@ -87,7 +88,7 @@ TEST(CompareYears, AGroupKeepsTheNumberItOverlapsMost) {
   years.push_back(year("1", {"A", "B", "C", "D"}, {{1, 2, 1.0}, {5, 3, 2.0}, {6, 4, 5.0}}));
   years.push_back(year("2", {"A", "B", "D", "C", "E"}, {{1, 2, 1.0}, {6, 3, 2.0}, {4, 5, 3.0}, {7, 8, 6.0}}));
   EXPECT_EQ(groups_by_year_csv(compare_years(years)),
-            "location,1,2\r\nA,1,1\r\nB,1,1\r\nC,1,3\r\nD,2,1\r\nE,,3\r\n");
+            "location,full_name,1,2\r\nA,,1,1\r\nB,,1,1\r\nC,,1,3\r\nD,,2,1\r\nE,,,3\r\n");
 }
 
 TEST(CompareYears, ConsensusByGroupAverage) {
@@ -124,7 +125,7 @@ TEST(CompareYears, FewSharedLocationsLeaveTheIndicesEmpty) {
     EXPECT_NE(csv.find(row), std::string::npos) << row << csv;
   }
   EXPECT_EQ(csv.find("nan"), std::string::npos);
-  EXPECT_NE(groups_by_year_csv(comparison).find("\r\nE,,2,,"), std::string::npos);
+  EXPECT_NE(groups_by_year_csv(comparison).find("\r\nE,,,2,,"), std::string::npos);
 }
 
 // Jobs run through metclust, then metclust-compare.
@@ -148,14 +149,27 @@ class CompareProgram : public ::testing::Test {
 
 TEST_F(CompareProgram, WritesTheFourFiles) {
   ASSERT_EQ(run_job({{"A", "B", "C", "D"}, {"B", "C", "D", "E", "A"}}).status, 0);
+  // Full names for two of the locations, as metclust-import lists them.
+  testing::write_bytes(folder_ / "JOB-names.csv",
+                             "number,location,name\r\n1,Ames,A\r\n2,Crookston,C\r\n");
   const testing::RunOutcome outcome = compare({"--groups", "2", "JOB"});
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   for (const char* file : {"JOB-groups-by-year.csv", "JOB-comembership.csv", "JOB-agreement.csv",
                            "JOB-years.html"}) {
     EXPECT_TRUE(fs::exists(folder_ / file)) << file;
   }
-  const std::string groups = testing::read_bytes(folder_ / "JOB-groups-by-year.csv");
-  EXPECT_EQ(groups.substr(0, groups.find('\r')), "location,90,91");
+  const std::vector<std::string> groups =
+      testing::lines(testing::read_bytes(folder_ / "JOB-groups-by-year.csv"));
+  ASSERT_EQ(groups.size(), 6u);
+  EXPECT_EQ(groups[0], "location,full_name,90,91");
+  EXPECT_EQ(groups[1].substr(0, 7), "A,Ames,");
+  EXPECT_EQ(groups[2].substr(0, 3), "B,,");
+  EXPECT_EQ(groups[3].substr(0, 12), "C,Crookston,");
+  const std::string pairs = testing::read_bytes(folder_ / "JOB-comembership.csv");
+  EXPECT_NE(pairs.find("\r\nA,C,Ames,Crookston,2,"), std::string::npos) << pairs;
+  EXPECT_NE(pairs.find("\r\nB,C,,Crookston,2,"), std::string::npos) << pairs;
+  const std::string page = testing::read_bytes(folder_ / "JOB-years.html");
+  EXPECT_NE(page.find("A <span class=\"full\">(Ames)</span>"), std::string::npos);
 }
 
 TEST_F(CompareProgram, FaultsAreOneLineNamingFileAndLine) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -80,7 +82,8 @@ TEST(ExportProgram, FilesOfAJob) {
 
   const auto groups = csv_rows(folder.path() / "JOB-groups.csv");
   ASSERT_FALSE(groups.empty());
-  EXPECT_EQ(groups[0], (std::vector<std::string>{"year", "location", "name", "group"}));
+  EXPECT_EQ(groups[0],
+            (std::vector<std::string>{"year", "location", "name", "full_name", "group"}));
   std::size_t group_row = 1;
 
   for (std::size_t y = 0; y < years.size(); ++y) {
@@ -95,7 +98,7 @@ TEST(ExportProgram, FilesOfAJob) {
     };
     const auto merges = csv_rows(folder.path() / (stem + "-merges.csv"));
     ASSERT_EQ(merges.size(), n);
-    EXPECT_EQ(merges[0], (std::vector<std::string>{"merge1", "merge2", "height"}));
+    EXPECT_EQ(merges[0], (std::vector<std::string>{"merge1", "merge2", "height", "tie"}));
     const auto linkage = csv_rows(folder.path() / (stem + "-linkage.csv"));
     ASSERT_EQ(linkage.size(), n);
     EXPECT_EQ(linkage[0], (std::vector<std::string>{"cluster1", "cluster2", "height", "size"}));
@@ -104,11 +107,13 @@ TEST(ExportProgram, FilesOfAJob) {
       const support::ListedFusion& fusion = fusions[y][s];
       const std::set<long> joined = {fusion.first, fusion.second};
       EXPECT_EQ((std::set<long>{node(merges[s + 1][0]), node(merges[s + 1][1])}), joined);
-      EXPECT_EQ(std::stod(merges[s + 1][2]), fusion.level);
+      // The engine's level, which the .CLS file gives to 8 digits.
+      EXPECT_NEAR(std::stod(merges[s + 1][2]), fusion.level, 6e-8 * std::fabs(fusion.level));
+      EXPECT_TRUE(merges[s + 1][3] == "0" || merges[s + 1][3] == "1");
       EXPECT_EQ(
           (std::set<long>{std::stol(linkage[s + 1][0]) + 1, std::stol(linkage[s + 1][1]) + 1}),
           joined);
-      EXPECT_EQ(std::stod(linkage[s + 1][2]), fusion.level);
+      EXPECT_EQ(linkage[s + 1][2], merges[s + 1][2]);
       sizes[n + s] = sizes[static_cast<std::size_t>(fusion.first) - 1] +
                      sizes[static_cast<std::size_t>(fusion.second) - 1];
       EXPECT_EQ(std::stol(linkage[s + 1][3]), sizes[n + s]);
@@ -116,12 +121,13 @@ TEST(ExportProgram, FilesOfAJob) {
 
     const auto locations = csv_rows(folder.path() / (stem + "-locations.csv"));
     ASSERT_EQ(locations.size(), n + 1);
-    EXPECT_EQ(locations[0], (std::vector<std::string>{"number", "name", "order"}));
+    EXPECT_EQ(locations[0], (std::vector<std::string>{"number", "name", "full_name", "order"}));
     std::vector<std::string> by_order(n);
     for (std::size_t k = 1; k <= n; ++k) {
       EXPECT_EQ(locations[k][0], integer(static_cast<long>(k)));
       EXPECT_EQ(locations[k][1], years[y].names[k - 1]);
-      by_order.at(std::stoul(locations[k][2]) - 1) = locations[k][1];
+      EXPECT_EQ(locations[k][2], "");  // the job has no JOB-names.csv
+      by_order.at(std::stoul(locations[k][3]) - 1) = locations[k][1];
     }
     EXPECT_EQ(by_order, order[y]);
 
@@ -145,15 +151,16 @@ TEST(ExportProgram, FilesOfAJob) {
       EXPECT_EQ(row[0], integer(years[y].year));
       EXPECT_EQ(row[1], integer(static_cast<long>(k)));
       EXPECT_EQ(row[2], years[y].names[k - 1]);
-      const long group = std::stol(row[3]);
+      EXPECT_EQ(row[3], "");
+      const long group = std::stol(row[4]);
       EXPECT_LE(group, highest + 1) << "numbered by first location";
       highest = std::max(highest, group);
-      const auto [at, fresh] = group_of_top.emplace(find(static_cast<long>(k)), row[3]);
-      EXPECT_EQ(at->second, row[3]) << "location " << k;
+      const auto [at, fresh] = group_of_top.emplace(find(static_cast<long>(k)), row[4]);
+      EXPECT_EQ(at->second, row[4]) << "location " << k;
       if (fresh) {
         for (const auto& [other_top, other_group] : group_of_top) {
           if (other_top != at->first) {
-            EXPECT_NE(other_group, row[3]);
+            EXPECT_NE(other_group, row[4]);
           }
         }
       }
@@ -162,17 +169,18 @@ TEST(ExportProgram, FilesOfAJob) {
   }
   EXPECT_EQ(group_row, groups.size());
 
-  // Quoted as Newick asks: blanks, underscores, quotes, commas, brackets.
+  // Quoted as Newick asks: blanks, underscores, commas, brackets; a quote
+  // as the typographic apostrophe.
   const std::string tree = folder.take("JOB-1993.nwk");
-  for (const char* label : {"'NEW YORK':", "'A_B':", "'O''NEILL':", "'X,Y':", "'(P)':", "\"Q\":",
+  for (const char* label : {"'NEW YORK':", "'A_B':", "O\xE2\x80\x99NEILL:", "'X,Y':", "'(P)':", "\"Q\":",
                             "PLAIN:", "Z\xC3\xBC:"}) {
     EXPECT_NE(tree.find(label), std::string::npos) << label << " in " << tree;
   }
 }
 
 // A year that comes again, a year of fewer locations than groups, a year of
-// one location (whose plot data names no location), and a cut at a level;
-// into a folder of its own.
+// one location (whose plot data names no location, so that it is known by
+// its number), and a cut at a level; into a folder of its own.
 TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   ScratchFolder folder;
   const std::vector<support::YearInput> years = {support::scattered(1994, 6, 3),
@@ -193,16 +201,16 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
     EXPECT_TRUE(fs::exists(out / file)) << file;
   }
   EXPECT_FALSE(folder.exists("JOB-groups.csv"));
-  EXPECT_EQ(support::read_bytes(out / "JOB-1995.nwk"), "('(1)':0);\n");
-  EXPECT_EQ(support::read_bytes(out / "JOB-1995-merges.csv"), "merge1,merge2,height\r\n");
+  EXPECT_EQ(support::read_bytes(out / "JOB-1995.nwk"), "('(location 1)':0);\n");
+  EXPECT_EQ(support::read_bytes(out / "JOB-1995-merges.csv"), "merge1,merge2,height,tie\r\n");
   const auto groups = csv_rows(out / "JOB-groups.csv");
   ASSERT_EQ(groups.size(), 1u + 6 + 3 + 1);
   for (std::size_t k = 7; k <= 9; ++k) {
     EXPECT_EQ(groups[k][0], "1994-2");
-    EXPECT_EQ(groups[k][3], integer(static_cast<long>(k) - 6));
+    EXPECT_EQ(groups[k][4], integer(static_cast<long>(k) - 6));
   }
-  // Its plot data names no location: "(1)" as in the Newick file.
-  EXPECT_EQ(groups[10], (std::vector<std::string>{"1995", "1", "(1)", "1"}));
+  // Its plot data names no location: "(location 1)" as in the Newick file.
+  EXPECT_EQ(groups[10], (std::vector<std::string>{"1995", "1", "(location 1)", "", "1"}));
 
   // At a level between two fusion levels of the first year: groups split
   // by the fusions above it.
@@ -217,8 +225,187 @@ TEST(ExportProgram, RepeatedYearsSmallYearsAndACutAtALevel) {
   ASSERT_EQ(run.status, 0) << run.err;
   const auto cut = csv_rows(folder.path() / "cut" / "JOB-groups.csv");
   std::set<std::string> first_year;
-  for (std::size_t k = 1; k <= 6; ++k) first_year.insert(cut[k][3]);
+  for (std::size_t k = 1; k <= 6; ++k) first_year.insert(cut[k][4]);
   EXPECT_EQ(first_year.size(), 3u);  // three fusions above: three groups
+}
+
+// Levels at the engine's full precision while JOB.EMA gives the .CLS
+// file's fusions, the 8 digits of JOB.CLS with a note otherwise; in export,
+// plot and compare alike.
+TEST(ExportProgram, LevelsAtFullPrecisionWhereTheEmaAllows) {
+  ScratchFolder folder;
+  const support::YearInput year{1992, {"A", "B"}, [](std::size_t, std::size_t) { return 1.23456789; }};
+  ASSERT_EQ(support::run_job(folder.path(), "Precision", {year}, 1, 8).status, 0);
+  const fs::path compare_program = fs::path(METCLUST_BINARY).parent_path() / "metclust-compare";
+  const auto exported = [&](const std::string& note) {
+    SCOPED_TRACE(note);
+    const auto run = support::run_program(support::export_program(), {"JOB"}, folder.path());
+    EXPECT_EQ(run.status, 0);
+    if (note.empty()) {
+      EXPECT_EQ(run.err, "");
+    } else {
+      EXPECT_NE(run.err.find("metclust-export: note: " + note), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find("metclust-export: note: the tie column is left empty where the "
+                             "levels are those of JOB.CLS"),
+                std::string::npos)
+          << run.err;
+    }
+    // One line from each of the others, the same note.
+    const auto plot = support::run_program(support::plot_program(), {"JOB"}, folder.path());
+    const auto compare = support::run_program(compare_program, {"-g", "1", "JOB"}, folder.path());
+    for (const auto& [program, err] : {std::pair{"metclust-plot", plot.err},
+                                       std::pair{"metclust-compare", compare.err}}) {
+      if (note.empty()) {
+        EXPECT_EQ(err, "") << program;
+      } else {
+        EXPECT_EQ(err.rfind(std::string(program) + ": note: " + note, 0), 0u) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+      }
+    }
+    return folder.take("JOB-1992-merges.csv") + folder.take("JOB-1992.nwk") +
+           folder.take("JOB-1992-linkage.csv");
+  };
+  EXPECT_EQ(exported(""),
+            "merge1,merge2,height,tie\r\n-1,-2,1.23456789,0\r\n(B:1.23456789,A:1.23456789);\n"
+            "cluster1,cluster2,height,size\r\n0,1,1.23456789,2\r\n");
+  EXPECT_NE(folder.take("JOB-1992.svg").find("at D(ij) = 1.23456789"), std::string::npos);
+
+  const std::string eight_digits =
+      "merge1,merge2,height,tie\r\n-1,-2,1.2345679,\r\n(B:1.2345679,A:1.2345679);\n"
+      "cluster1,cluster2,height,size\r\n0,1,1.2345679,2\r\n";
+  // An .EMA that no longer gives the .CLS file's fusions.
+  const std::string ema = folder.take("JOB.EMA");
+  std::string edited = ema;
+  edited.replace(edited.find("1.23456789"), 10, "1.50000000");
+  folder.put("JOB.EMA", edited);
+  EXPECT_EQ(exported("JOB.EMA: year 1992 (line 4): clustered again, fusion 1 lies at 1.5, the .CLS "
+                     "file says 1.2345679; its levels are those of JOB.CLS, to 8 significant digits"),
+            eight_digits);
+  // A damaged one: its fault, and the program goes on.
+  folder.put("JOB.EMA", ema.substr(0, ema.find("YR1992")) + "YR1992\nnot a count\n");
+  EXPECT_EQ(exported("JOB.EMA:5:"), eight_digits);
+  fs::remove(folder.path() / "JOB.EMA");
+  EXPECT_EQ(exported("JOB.EMA: no such file; the fusion levels are those of JOB.CLS, to 8 "
+                     "significant digits"),
+            eight_digits);
+
+  // The runs of metclust --strategy all share the .EMA of their job.
+  folder.put("JOB.EMA", ema);
+  ASSERT_EQ(support::run_program(support::metclust_program(), {"--quiet", "--strategy", "all", "JOB"},
+                                 folder.path())
+                .status,
+            0);
+  const auto run = support::run_program(support::export_program(), {"JOB-s2"}, folder.path());
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder.take("JOB-s2-1992-merges.csv"), "merge1,merge2,height,tie\r\n-1,-2,1.23456789,0\r\n");
+
+  // Outputs in a folder of their own: --ema names the .EMA, and the names
+  // file beside it is found too.
+  folder.put("JOB-names.csv", "number,location,name\r\n1,Ames,A\r\n");
+  ASSERT_EQ(support::run_program(support::metclust_program(),
+                                 {"--quiet", "--strategy", "1", "-o", "out", "JOB"}, folder.path())
+                .status,
+            0);
+  const auto elsewhere = support::run_program(
+      support::export_program(), {"--ema", "JOB.EMA", "-o", "x", "out/JOB"}, folder.path());
+  EXPECT_EQ(elsewhere.status, 0);
+  EXPECT_EQ(elsewhere.err, "");
+  EXPECT_EQ(folder.take("x/JOB-1992-merges.csv"), "merge1,merge2,height,tie\r\n-1,-2,1.23456789,0\r\n");
+  EXPECT_EQ(support::lines(folder.take("x/JOB-1992-locations.csv"))[1], "1,A,Ames,2");
+  const auto missing = support::run_program(support::export_program(),
+                                            {"--ema", "NONE.EMA", "out/JOB"}, folder.path());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "metclust-export: NONE.EMA: no such file\n");
+}
+
+// One rule of names in export, plot and compare: blanks at either end do
+// not count, a location that its name cannot tell apart from the others of
+// its year is called by its number too (which no real name can be, even
+// "(1)"), and full names come from JOB-names.csv.
+TEST(ExportProgram, NamesFollowOneRuleInEveryProgram) {
+  ScratchFolder folder;
+  support::YearInput year = support::scattered(1993, 8, 17);
+  year.names = {"A", " A", "", "(1)", "O'NEILL", "B", "B", "Crooksto"};
+  ASSERT_EQ(support::run_job(folder.path(), "Trial", {year}, 3).status, 0);
+  folder.put("JOB-names.csv",
+             "number,location,name\r\n1,Crookston,Crooksto\r\n2,O'Neill Farm,O'NEILL\r\n"
+             "3,Ames,A\r\n");
+
+  const auto run = support::run_program(support::export_program(), {"-g", "2", "JOB"}, folder.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "metclust-export: note: JOB-1993: locations 1 and 2 are both named 'A'; location 2 is "
+            "called 'A (location 2)'\n"
+            "metclust-export: note: JOB-1993: location 3 has no name; it is called (location 3)\n"
+            "metclust-export: note: JOB-1993: locations 6 and 7 are both named 'B'; location 7 is "
+            "called 'B (location 7)'\n");
+  const std::vector<std::vector<std::string>> expected = {
+      {"number", "name", "full_name"},  {"1", "A", "Ames"},
+      {"2", "A (location 2)", "Ames"},  {"3", "(location 3)", ""},
+      {"4", "(1)", ""},                 {"5", "O'NEILL", "O'Neill Farm"},
+      {"6", "B", ""},                   {"7", "B (location 7)", ""},
+      {"8", "Crooksto", "Crookston"}};
+  const auto locations = csv_rows(folder.path() / "JOB-1993-locations.csv");
+  ASSERT_EQ(locations.size(), expected.size());
+  for (std::size_t k = 0; k < expected.size(); ++k) {
+    EXPECT_EQ(std::vector<std::string>(locations[k].begin(), locations[k].begin() + 3), expected[k]);
+  }
+  const auto groups = csv_rows(folder.path() / "JOB-groups.csv");
+  ASSERT_EQ(groups.size(), expected.size());
+  for (std::size_t k = 1; k < expected.size(); ++k) {
+    EXPECT_EQ(groups[k][2], expected[k][1]);
+    EXPECT_EQ(groups[k][3], expected[k][2]);
+  }
+  // Every leaf once; with --full-names the full names where known.
+  const auto leaves = [](const std::string& tree) {
+    static const std::regex kLeaf(R"re([(,]('[^']*'|[^:,()']+):)re");
+    std::multiset<std::string> out;
+    for (auto it = std::sregex_iterator(tree.begin(), tree.end(), kLeaf);
+         it != std::sregex_iterator(); ++it) {
+      out.insert((*it)[1]);
+    }
+    return out;
+  };
+  EXPECT_EQ(leaves(folder.take("JOB-1993.nwk")),
+            (std::multiset<std::string>{"A", "'A (location 2)'", "'(location 3)'", "'(1)'",
+                                        "O\xE2\x80\x99NEILL", "B", "'B (location 7)'",
+                                        "Crooksto"}));
+  const auto full = support::run_program(support::export_program(),
+                                         {"--full-names", "-o", "full", "JOB"}, folder.path());
+  ASSERT_EQ(full.status, 0) << full.err;
+  EXPECT_EQ(leaves(folder.take("full/JOB-1993.nwk")),
+            (std::multiset<std::string>{"Ames", "'Ames (location 2)'", "'(location 3)'", "'(1)'",
+                                        "'O\xE2\x80\x99Neill Farm'", "B", "'B (location 7)'",
+                                        "Crookston"}));
+
+  // The picture names them alike, the full name at the end of its row.
+  const auto plot = support::run_program(support::plot_program(), {"JOB"}, folder.path());
+  ASSERT_EQ(plot.status, 0) << plot.err;
+  EXPECT_EQ(support::count(plot.err, "metclust-plot: note: JOB-1993: "), 3u) << plot.err;
+  const std::string svg = folder.take("JOB-1993.svg");
+  std::multiset<std::string> shown;
+  for (const support::Leaf& leaf : support::leaves(svg)) shown.insert(leaf.name);
+  EXPECT_EQ(shown, (std::multiset<std::string>{"A", "A (location 2)", "(location 3)", "(1)",
+                                               "O&#39;NEILL", "B", "B (location 7)", "Crooksto"}));
+  EXPECT_NE(svg.find(">Crookston</text>"), std::string::npos);
+  EXPECT_NE(svg.find("location 8: Crooksto (Crookston), "), std::string::npos);
+
+  // " A" beside "A": export notes one name twice, and metclust-compare,
+  // which knows a location across years by its name alone, refuses it.
+  const fs::path twice = folder.path() / "twice";
+  fs::create_directories(twice);
+  year.names = {"A", " A", "C", "D", "E", "F", "G", "H"};
+  ASSERT_EQ(support::run_job(twice, "Trial", {year}, 3).status, 0);
+  const auto exported = support::run_program(support::export_program(), {"JOB"}, twice);
+  EXPECT_EQ(exported.status, 0);
+  EXPECT_EQ(exported.err,
+            "metclust-export: note: JOB-1993: locations 1 and 2 are both named 'A'; location 2 is "
+            "called 'A (location 2)'\n");
+  const auto compare = support::run_program(
+      fs::path(METCLUST_BINARY).parent_path() / "metclust-compare", {"-g", "2", "JOB"}, twice);
+  EXPECT_EQ(compare.status, 1);
+  EXPECT_NE(compare.err.find("location name 'A' stands twice in year 1993"), std::string::npos)
+      << compare.err;
 }
 
 struct Broken {
@@ -342,7 +529,8 @@ TEST(ExportProgram, HelpAndVersion) {
   ScratchFolder folder;
   const auto help = support::run_program(support::export_program(), {"--help"}, folder.path());
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n", 0),
+  EXPECT_EQ(help.out.rfind(
+                "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n", 0),
             0u);
   const auto version = support::run_program(support::export_program(), {"-V"}, folder.path());
   EXPECT_EQ(version.out, "metclust-export 1.0.0\n");

@@ -25,14 +25,15 @@ TEST(LocationName, OneRuleForEveryProgram) {
   const Case cases[] = {
       {"ROME    ", true, "ROME"},
       {"ROME", true, "ROME"},
-      {"  ROME  ", true, "  ROME"},  // leading blanks are part of the name
+      {"  ROME  ", true, "ROME"},  // blanks at both ends do not count
       {"A B     ", true, "A B"},
-      {"        ", false, "(3)"},
-      {"", false, "(3)"},  // a year of one location: no field at all
+      {"        ", false, "(location 3)"},
+      {"", false, "(location 3)"},  // a year of one location: no field at all
       {"Z\xC3\xBC      ", true, "Z\xC3\xBC"},
+      {"Zu\xCC\x88     ", true, "Z\xC3\xBC"},     // the same letter typed as two: one name
       {"A\xFF      ", true, "A\xEF\xBF\xBD"},  // not UTF-8
       {"\tX      ", true, "\xEF\xBF\xBDX"},   // a control character
-      {"(3)     ", true, "(3)"},
+      {"(3)     ", true, "(3)"},  // a real name, which no unnamed location is called
   };
   for (const Case& c : cases) {
     EXPECT_EQ(has_name(c.field), c.named) << '"' << c.field << '"';
@@ -58,7 +59,7 @@ TEST(JobYears, NamesColumnsAndPlacesOfEachYear) {
   std::vector<std::string> records = sites::three_site_plot_records();
   std::vector<std::string> again = sites::three_site_plot_records();
   again[1].replace(32, 8, sites::padded("", 8));  // location 2 without a name
-  again[2].replace(32, 8, sites::padded(" A", 8));  // location 1 with a leading blank
+  again[2].replace(32, 8, sites::padded(" C", 8));  // location 1 named as location 3
   records.insert(records.end(), again.begin(), again.end());
   records.push_back(" 1993    1 " + sites::padded("THREE SITES", 50));
 
@@ -73,10 +74,27 @@ TEST(JobYears, NamesColumnsAndPlacesOfEachYear) {
   EXPECT_EQ(years[0].names, (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_TRUE(years[0].unnamed.empty());
   EXPECT_EQ(years[0].group_names, (std::vector<std::string>{"LGp__4", "LGp__5"}));
-  EXPECT_EQ(years[1].names, (std::vector<std::string>{" A", "(2)", "C"}));
+  // " C" is C, which location 1 has before location 3: told apart by number.
+  EXPECT_EQ(years[1].names, (std::vector<std::string>{"C", "(location 2)", "C (location 3)"}));
   EXPECT_EQ(years[1].unnamed, (std::vector<std::int32_t>{2}));
-  EXPECT_EQ(years[2].names, (std::vector<std::string>{"(1)"}));
+  EXPECT_EQ(years[1].doubled, (std::vector<std::pair<std::int32_t, std::int32_t>>{{3, 1}}));
+  EXPECT_EQ(name_notes(years[1], "J-1992-2"),
+            (std::vector<std::string>{
+                "J-1992-2: location 2 has no name; it is called (location 2)",
+                "J-1992-2: locations 1 and 3 are both named 'C'; location 3 is called "
+                "'C (location 3)'"}));
+  EXPECT_EQ(years[2].names, (std::vector<std::string>{"(location 1)"}));
   EXPECT_EQ(years[2].unnamed, (std::vector<std::int32_t>{1}));
+  EXPECT_TRUE(name_notes(years[2], "J-1993").empty());
+
+  // Full names by name; a name twice takes that of its first location.
+  std::vector<Year> named = years;
+  FullNames full;
+  full.by_name = {{"A", "Ames"}, {"C", "Crookston"}};
+  give_full_names(named, full);
+  EXPECT_EQ(named[0].full_names, (std::vector<std::string>{"Ames", "", "Crookston"}));
+  EXPECT_EQ(named[1].full_names, (std::vector<std::string>{"Crookston", "", "Crookston"}));
+  EXPECT_EQ(named[2].full_names, (std::vector<std::string>{""}));
   EXPECT_TRUE(years[2].places.empty());
   EXPECT_EQ(years[2].tree.locations(), 1);
 

@@ -217,7 +217,7 @@ TEST(PlotProgram, GroupsAreColouredAndTheCutIsDrawn) {
     std::vector<std::string> fields;
     std::stringstream row(line);
     for (std::string field; std::getline(row, field, ',');) fields.push_back(field);
-    if (fields[0] != "year") exported[fields[0]][std::stoi(fields[1])] = std::stoi(fields[3]);
+    if (fields[0] != "year") exported[fields[0]][std::stoi(fields[1])] = std::stoi(fields[4]);
   }
 
   for (const YearInput& year : years) {

@@ -100,10 +100,11 @@ struct YearInput {
   std::function<double(std::size_t, std::size_t)> proximity;
 };
 
-// Writes JOB.EMA and JOB.NAQ for the years in `folder` and runs metclust on
-// them with `strategy`; returns its outcome.
+// Writes JOB.EMA and JOB.NAQ for the years in `folder`, each proximity with
+// `decimals` decimals, and runs metclust on them with `strategy`; returns
+// its outcome.
 inline RunOutcome run_job(const std::filesystem::path& folder, const std::string& title,
-                       const std::vector<YearInput>& years, int strategy) {
+                       const std::vector<YearInput>& years, int strategy, int decimals = 6) {
   std::size_t maxl = 1;
   for (const YearInput& year : years) maxl = std::max(maxl, year.names.size());
   std::string ema =
@@ -118,7 +119,7 @@ inline RunOutcome run_job(const std::filesystem::path& folder, const std::string
       std::string row = right(decimal(i + 1), 6) + " " + padded(year.names[i], 8) + " ";
       for (std::size_t j = 0; j <= i; ++j) {
         if (j > 0 && j % 10 == 0) row += "\n" + std::string(16, ' ');
-        row += right(fixed(j == i ? 0.0 : year.proximity(j, i), 6), 16);
+        row += right(fixed(j == i ? 0.0 : year.proximity(j, i), decimals), 16);
       }
       ema += row + "\n";
     }

@@ -94,20 +94,22 @@ TEST(Tree, ThreeSitesInEveryForm) {
 
   const std::vector<MergeRow> merge = hclust_merge(tree);
   ASSERT_EQ(merge.size(), 2u);
-  EXPECT_EQ(merge[0].merge1, -2);
-  EXPECT_EQ(merge[0].merge2, -1);
+  // As hclust puts them: of two locations the smaller first, a location
+  // before a group.
+  EXPECT_EQ(merge[0].merge1, -1);
+  EXPECT_EQ(merge[0].merge2, -2);
   EXPECT_EQ(merge[0].height, 1.0);
-  EXPECT_EQ(merge[1].merge1, 1);
-  EXPECT_EQ(merge[1].merge2, -3);
+  EXPECT_EQ(merge[1].merge1, -3);
+  EXPECT_EQ(merge[1].merge2, 1);
   EXPECT_EQ(merge[1].height, 2.0);
 
   const std::vector<LinkageRow> linkage = scipy_linkage(tree);
   ASSERT_EQ(linkage.size(), 2u);
-  EXPECT_EQ(linkage[0].cluster1, 1);
-  EXPECT_EQ(linkage[0].cluster2, 0);
+  EXPECT_EQ(linkage[0].cluster1, 0);
+  EXPECT_EQ(linkage[0].cluster2, 1);
   EXPECT_EQ(linkage[0].size, 2);
-  EXPECT_EQ(linkage[1].cluster1, 3);
-  EXPECT_EQ(linkage[1].cluster2, 2);
+  EXPECT_EQ(linkage[1].cluster1, 2);
+  EXPECT_EQ(linkage[1].cluster2, 3);
   EXPECT_EQ(linkage[1].size, 3);
 
   EXPECT_EQ(cophenetic_levels(tree), (std::vector<double>{1.0, 2.0, 2.0}));
@@ -135,8 +137,11 @@ TEST(Tree, OrderIsTheEnginesReplayOrder) {
 }
 
 // Merge rows: each entry is a location or an earlier row, every location
-// and every row but the last is used once, and expanding the last row left
-// before right gives the order; the linkage rows are the same fusions.
+// and every row but the last is used once, the smaller node first (a
+// location before a group, the earlier of two rows, the smaller of two
+// locations), and expanding the last row merge1 before merge2, as hclust
+// does, gives the drawing order backwards; the linkage rows are the same
+// fusions.
 TEST(Tree, MergeAndLinkageRowsDescribeTheSameTree) {
   std::mt19937 random(7);
   for (const std::int32_t n : {2, 9, 120}) {
@@ -154,6 +159,8 @@ TEST(Tree, MergeAndLinkageRowsDescribeTheSameTree) {
         }
         used.insert(entry);
       }
+      const auto node = [n](std::int32_t entry) { return entry < 0 ? -entry : n + entry; };
+      EXPECT_LT(node(merge[r].merge1), node(merge[r].merge2)) << "row " << r + 1;
       const auto as_linkage = [&](std::int32_t entry) -> std::int64_t {
         return entry < 0 ? -entry - 1 : n + entry - 1;
       };
@@ -178,7 +185,7 @@ TEST(Tree, MergeAndLinkageRowsDescribeTheSameTree) {
         pending.push_back(merge[static_cast<std::size_t>(entry) - 1].merge1);
       }
     }
-    EXPECT_EQ(expanded, tree.order());
+    EXPECT_EQ(expanded, std::vector<std::int32_t>(tree.order().rbegin(), tree.order().rend()));
   }
 }
 
@@ -285,7 +292,11 @@ TEST(Newick, LabelsAreQuotedWhenTheyMustBe) {
       {"St.Anne-2", "St.Anne-2"},
       {"NEW YORK", "'NEW YORK'"},
       {"A_B", "'A_B'"},  // unquoted, the underscore would read as a blank
-      {"O'NEILL", "'O''NEILL'"},
+      // A quote becomes the typographic apostrophe, which R's ape and
+      // Biopython read back (a doubled quote they do not).
+      {"O'NEILL", "O\xE2\x80\x99NEILL"},
+      {"O'NEILL X", "'O\xE2\x80\x99NEILL X'"},
+      {"''", "\xE2\x80\x99\xE2\x80\x99"},
       {"A,B", "'A,B'"},
       {"(7)", "'(7)'"},
       {"X:Y", "'X:Y'"},
@@ -380,16 +391,20 @@ TEST(Newick, BranchLengthsPutEveryFusionAtItsLevel) {
     const ReadTree read = read_newick(text);
     EXPECT_FALSE(read.uneven);
     ASSERT_EQ(read.leaves.size(), static_cast<std::size_t>(n));
-    std::map<std::string, std::size_t> leaf_of;
     for (std::size_t k = 0; k < read.leaves.size(); ++k) {
-      EXPECT_EQ(read.leaves[k], names[static_cast<std::size_t>(tree.order()[k]) - 1]);
-      leaf_of[read.leaves[k]] = k;
+      std::string name = names[static_cast<std::size_t>(tree.order()[k]) - 1];
+      if (const std::size_t quote = name.find('\''); quote != std::string::npos) {
+        name.replace(quote, 1, "\xE2\x80\x99");
+      }
+      EXPECT_EQ(read.leaves[k], name);
     }
+    std::map<std::int32_t, std::size_t> place;  // of each location among the leaves
+    for (std::size_t k = 0; k < tree.order().size(); ++k) place[tree.order()[k]] = k;
     const std::vector<double> cophenetic = cophenetic_levels(tree);
     for (std::int32_t j = 2; j <= std::min(n, 40); ++j) {
       for (std::int32_t i = 1; i < j; ++i) {
-        const auto& a = read.paths[leaf_of.at(names[static_cast<std::size_t>(i) - 1])];
-        const auto& b = read.paths[leaf_of.at(names[static_cast<std::size_t>(j) - 1])];
+        const auto& a = read.paths[static_cast<std::size_t>(place.at(i))];
+        const auto& b = read.paths[static_cast<std::size_t>(place.at(j))];
         std::size_t common = 0;
         while (common < a.size() && common < b.size() && a[common] == b[common]) ++common;
         ASSERT_GT(common, 0u);

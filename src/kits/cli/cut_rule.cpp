@@ -24,6 +24,14 @@ bool take_cut_option(const std::string& option, Arguments& walker, CutRule& rule
   return false;
 }
 
+bool take_ema_option(const std::string& option, Arguments& walker, std::optional<std::string>& file) {
+  if (option != "--ema") return false;
+  std::string text = walker.value();
+  if (text.empty()) throw UsageError("--ema takes the name of the job's .EMA file");
+  file = std::move(text);
+  return true;
+}
+
 void check_cut_rule(const CutRule& rule, bool required) {
   if (rule.groups && rule.height) {
     throw UsageError("--groups and --height are two ways to cut; give one");
@@ -33,12 +41,13 @@ void check_cut_rule(const CutRule& rule, bool required) {
   }
 }
 
-CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required) {
+CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required,
+                             const MoreOptions& more) {
   CutJobSettings settings;
   Arguments walker(arguments);
   while (const std::optional<std::string> option = walker.next_option()) {
     if (!take_output_option(*option, walker, settings.output) &&
-        !take_cut_option(*option, walker, settings.rule)) {
+        !take_cut_option(*option, walker, settings.rule) && !(more && more(*option, walker))) {
       throw UsageError("unknown option '" + *option + "'");
     }
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,16 +23,25 @@ struct CutRule {
 // number is a UsageError.
 bool take_cut_option(const std::string& option, Arguments& walker, CutRule& rule);
 
+// Takes the file of --ema FILE (the job's .EMA file, where it is not beside
+// the job's outputs) into `file` when `option` is that option; false for any
+// other option. An empty name is a UsageError.
+bool take_ema_option(const std::string& option, Arguments& walker, std::optional<std::string>& file);
+
 // Refuses both ways to cut at once, and no way when one is `required`.
 void check_cut_rule(const CutRule& rule, bool required);
 
 // The command line of a program that cuts a job's years and writes what it
-// makes of them: [--groups K | --height H] [-o DIR] JOB.
+// makes of them: [--groups K | --height H] [-o DIR] JOB. A program's own
+// further options go to `more`, which returns false for an option it does
+// not know either.
 struct CutJobSettings {
   std::string job;
   std::optional<std::string> output;  // the folder of -o
   CutRule rule;
 };
-CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required);
+using MoreOptions = std::function<bool(const std::string& option, Arguments& walker)>;
+CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required,
+                             const MoreOptions& more = {});
 
 }  // namespace metclust::cli

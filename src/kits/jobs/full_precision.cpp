@@ -5,11 +5,14 @@
 #include <stdexcept>
 #include <utility>
 
-#include "cli/output_files.hpp"
+#include "cli/command_line.hpp"
+#include "cli/input_files.hpp"
 #include "cluster/agglom.hpp"
 #include "cluster/fusion_sink.hpp"
+#include "cluster/tie_watch.hpp"
 #include "formats/ema.hpp"
 #include "records/channel_table.hpp"
+#include "records/located_error.hpp"
 #include "records/number_text.hpp"
 #include "records/packed.hpp"
 #include "records/text.hpp"
@@ -51,9 +54,10 @@ bool printed_as(double engine, double printed) {
 
 // Why the year's fusions from its proximities are not those of its tree at
 // the .CLS file's levels, or an empty text when they are; `fusions` then
-// holds them at the engine's levels.
+// holds them at the engine's levels and `ties` which were chosen among
+// equal minima.
 std::string recluster(const YearMatrix& matrix, const trees::Tree& printed, std::int32_t strategy,
-                      std::vector<trees::Fusion>& fusions) {
+                      std::vector<trees::Fusion>& fusions, std::vector<bool>& ties) {
   const auto n = static_cast<std::int32_t>(matrix.names.size());
   std::vector<double> work = matrix.proximities;
   Collect sink;
@@ -61,9 +65,11 @@ std::string recluster(const YearMatrix& matrix, const trees::Tree& printed, std:
     std::vector<std::int32_t> sizes(static_cast<std::size_t>(n));
     std::vector<std::int32_t> labels(static_cast<std::size_t>(n));
     std::vector<std::int32_t> history(2 * (static_cast<std::size_t>(n) - 1));
-    if (!cluster::AGGLOM(work, sizes, labels, history, n, kBeta, strategy, sink)) {
+    cluster::TieWatch watch(work, sizes, n, sink);
+    if (!cluster::AGGLOM(work, sizes, labels, history, n, kBeta, strategy, watch)) {
       return "a fusion finds no pair at or below the search ceiling";
     }
+    ties = watch.ties();
   }
   if (sink.fusions.size() != printed.fusions().size()) {
     return decimal(static_cast<std::int64_t>(sink.fusions.size())) + " fusions, the .CLS file has " +
@@ -168,6 +174,7 @@ PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
   if (!files.strategy) throw std::logic_error("full precision without the .CLS file");
   PrecisionOutcome outcome;
   outcome.engine.assign(files.years.size(), false);
+  outcome.ties.assign(files.years.size(), {});
   if (files.years.empty()) return outcome;
   if (ema == nullptr) {
     outcome.notes.push_back(ema_file + ": no such file; the fusion levels are those of " +
@@ -183,7 +190,8 @@ PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
       break;
     }
     std::vector<trees::Fusion> fusions;
-    const std::string why = recluster(ema->years[y], year.tree, strategy, fusions);
+    std::vector<bool> ties;
+    const std::string why = recluster(ema->years[y], year.tree, strategy, fusions, ties);
     if (!why.empty()) {
       kept.push_back("year " + decimal(year.year) + " (line " + decimal(ema->years[y].line) +
                      "): clustered again, " + why);
@@ -191,12 +199,43 @@ PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
     }
     year.tree = trees::Tree(year.tree.locations(), std::move(fusions));
     outcome.engine[y] = true;
+    outcome.ties[y] = std::move(ties);
   }
   for (const std::string& why : kept) {
     outcome.notes.push_back(ema_file + ": " + why + "; its levels are those of " + cluster_file +
                             ", to 8 significant digits");
   }
   return outcome;
+}
+
+PrecisionOutcome job_full_precision_levels(JobFiles& files, const std::string& job,
+                                           const std::optional<std::string>& given) {
+  std::string ema_file = given.value_or(job + ".EMA");
+  const std::string cluster_file = job + ".CLS";
+  std::optional<EmaYears> ema;
+  try {
+    ema = read_ema_file(ema_file, files.years);
+    if (!ema && given) throw cli::FileError(ema_file, "no such file");
+    // JOB-s1 ... JOB-s8, the runs of metclust --strategy all, share JOB.EMA.
+    if (!ema && job.size() > 3 && job[job.size() - 3] == '-' && job[job.size() - 2] == 's' &&
+        job.back() >= '1' && job.back() <= '8') {
+      std::string shared = job.substr(0, job.size() - 3) + ".EMA";
+      ema = read_ema_file(shared, files.years);
+      if (ema) ema_file = std::move(shared);
+    }
+  } catch (const records::LocatedError& error) {
+    PrecisionOutcome outcome = full_precision_levels(files, nullptr, ema_file, cluster_file);
+    outcome.notes.assign(1, error.message() + "; the fusion levels are those of " + cluster_file +
+                                ", to 8 significant digits");
+    return outcome;
+  } catch (const cli::FileError& error) {
+    if (given) throw;
+    PrecisionOutcome outcome = full_precision_levels(files, nullptr, ema_file, cluster_file);
+    outcome.notes.assign(1, std::string(error.what()) + "; the fusion levels are those of " +
+                                cluster_file + ", to 8 significant digits");
+    return outcome;
+  }
+  return full_precision_levels(files, ema ? &*ema : nullptr, ema_file, cluster_file);
 }
 
 }  // namespace metclust::jobs

@@ -56,6 +56,11 @@ struct PrecisionOutcome {
   // Only then are the year's proximities (ema->years[y]) those its tree was
   // made from.
   std::vector<bool> engine;
+  // By year of the job, for a year whose levels are the engine's: by
+  // fusion, true where the pair search chose the pair among active pairs at
+  // the same smallest proximity (cluster::TieWatch). Empty for the other
+  // years, where the .CLS file cannot tell.
+  std::vector<std::vector<bool>> ties;
   std::vector<std::string> notes;  // why years keep their printed levels
 };
 
@@ -69,5 +74,14 @@ struct PrecisionOutcome {
 PrecisionOutcome full_precision_levels(JobFiles& files, const EmaYears* ema,
                                        const std::string& ema_file,
                                        const std::string& cluster_file);
+
+// The same for the job `job` (as given on the command line, without
+// extension) that `files` was read from: its .EMA is `ema_file` when given
+// (a missing one is then a cli::FileError), else JOB.EMA, or for a run of
+// `metclust --strategy all` (JOB-s1 ... JOB-s8) without one, that of JOB.
+// A damaged .EMA file, or one that cannot be found or read, is a note: the
+// job's own outputs are all a companion program needs.
+PrecisionOutcome job_full_precision_levels(JobFiles& files, const std::string& job,
+                                           const std::optional<std::string>& ema_file = {});
 
 }  // namespace metclust::jobs

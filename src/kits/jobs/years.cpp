@@ -54,6 +54,10 @@ Year year_of(const formats::PlotYear& plot, const formats::ClusterYear* cluster,
     if (!has_name(field)) year.unnamed.push_back(number);
   }
   std::sort(year.unnamed.begin(), year.unnamed.end());
+  // A name that an earlier location has is told apart by the number.
+  std::vector<std::string> unused;
+  year.names = distinct_labels(std::move(year.names), "", unused, &year.doubled);
+  year.full_names.assign(n, std::string());
   for (std::size_t c = n; c < plot.nodes.size(); ++c) {
     year.group_names.push_back(name_text(records::view(plot.nodes[c].name)));
   }
@@ -67,6 +71,42 @@ Year year_of(const formats::PlotYear& plot, const formats::ClusterYear* cluster,
 }
 
 }  // namespace
+
+std::vector<std::string> name_notes(const Year& year, const std::string& stem) {
+  std::vector<std::string> notes;
+  if (year.tree.locations() < 2) return notes;
+  auto doubled = year.doubled.begin();
+  for (std::int32_t k = 1; k <= year.tree.locations(); ++k) {
+    const std::string& name = year.names.at(static_cast<std::size_t>(k) - 1);
+    if (std::binary_search(year.unnamed.begin(), year.unnamed.end(), k)) {
+      notes.push_back(stem + ": location " + decimal(k) + " has no name; it is called " + name);
+    }
+    if (doubled != year.doubled.end() && doubled->first == k) {
+      notes.push_back(stem + ": locations " + decimal(doubled->second) + " and " + decimal(k) +
+                      " are both named '" +
+                      year.names.at(static_cast<std::size_t>(doubled->second) - 1) +
+                      "'; location " + decimal(k) + " is called '" + name + "'");
+      ++doubled;
+    }
+  }
+  return notes;
+}
+
+void give_full_names(std::vector<Year>& years, const FullNames& names) {
+  for (Year& year : years) {
+    year.full_names.assign(year.names.size(), std::string());
+    for (std::size_t k = 0; k < year.names.size(); ++k) {
+      const auto number = static_cast<std::int32_t>(k) + 1;
+      if (std::binary_search(year.unnamed.begin(), year.unnamed.end(), number)) continue;
+      std::size_t base = k;
+      for (const auto& [location, first] : year.doubled) {
+        if (location == number) base = static_cast<std::size_t>(first) - 1;
+      }
+      const auto found = names.by_name.find(year.names[base]);
+      if (found != names.by_name.end()) year.full_names[k] = found->second;
+    }
+  }
+}
 
 std::string year_stem(const std::string& job_name, const Year& year) {
   return job_name + "-" + year.column;

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/job_results.hpp"
+#include "jobs/location_names.hpp"
 #include "trees/tree.hpp"
 
 namespace metclust::jobs {
@@ -33,17 +35,34 @@ struct Year {
   // fewer than two locations is a tree without fusions.
   trees::Tree tree{0, {}};
   bool at_levels = false;
-  // names[k - 1]: the name of location k (location_names.hpp); `unnamed`
-  // lists, in ascending order, the locations whose name field is blank or
-  // absent (a year of one location has no node listing).
+  // names[k - 1]: the name of location k (location_names.hpp), unique
+  // within the year; `unnamed` lists, in ascending order, the locations
+  // whose name field is blank or absent (a year of one location has no node
+  // listing), called "(location k)"; `doubled` the pairs (k, j) of a
+  // location k whose name the earlier location j has, called
+  // "NAME (location k)".
   std::vector<std::string> names;
   std::vector<std::int32_t> unnamed;
+  std::vector<std::pair<std::int32_t, std::int32_t>> doubled;
+  // full_names[k - 1]: the full name of location k from JOB-names.csv, empty
+  // where none is known (give_full_names); all empty until then.
+  std::vector<std::string> full_names;
   // group_names[s]: the name the node listing gives the group of fusion s
   // (0-based), as name_text makes it: "LGp__7".
   std::vector<std::string> group_names;
   // places[node - 1] for every node; empty for fewer than two locations.
   std::vector<Place> places;
 };
+
+// What the names of a year tell the user on standard error, each line
+// begun by `stem`: a location without a name, a name that stands twice.
+// Nothing for a year of one location, whose plot data names no location.
+std::vector<std::string> name_notes(const Year& year, const std::string& stem);
+
+// Gives every location of `years` its full name from `names`, where it
+// lists the location's name (that of the first location of its year with
+// that name, for a name that stands twice).
+void give_full_names(std::vector<Year>& years, const FullNames& names);
 
 // The stem of a year group's files: "JOB-1988", "JOB-1988-2".
 std::string year_stem(const std::string& job_name, const Year& year);

@@ -34,15 +34,14 @@ void note(JobRuns& runs, std::string text) {
 // with why in `why`, when a name is blank or stands twice, the first such
 // in the node listing.
 std::vector<std::string> location_names(const jobs::Year& year, std::string& why) {
-  std::set<std::string_view> seen;
   for (const std::int32_t number : year.tree.order()) {
     if (std::binary_search(year.unnamed.begin(), year.unnamed.end(), number)) {
       why = "location " + decimal(number) + " has no name";
       return {};
     }
-    const std::string& name = year.names.at(static_cast<std::size_t>(number) - 1);
-    if (!seen.insert(name).second) {
-      why = "the name '" + name + "' stands twice";
+    for (const auto& [location, first] : year.doubled) {
+      if (location != number) continue;
+      why = "the name '" + year.names.at(static_cast<std::size_t>(first) - 1) + "' stands twice";
       return {};
     }
   }

@@ -133,6 +133,7 @@ Comparison compare_years(const std::vector<YearCut>& years) {
     }
   }
   const std::size_t n = result.locations.size();
+  result.full_names.assign(n, std::string());
   result.group = match_groups(years, members, n);
 
   result.pairs.assign(n < 2 ? 0 : n * (n - 1) / 2, PairCount{});

@@ -45,6 +45,9 @@ struct Comparison {
   // Every location of the job, in order of first appearance: year by year,
   // and within a year by location number.
   std::vector<std::string> locations;
+  // The full name of each location, empty where unknown; filled by the
+  // caller (compare_years leaves every one empty).
+  std::vector<std::string> full_names;
   std::vector<std::string> columns;  // one per year, in file order
   // group[location][year]: the location's group number that year, kept from
   // year to year (see match_groups); 0 when the year does not hold it.

@@ -20,23 +20,28 @@ namespace metclust::compare {
 namespace {
 
 
-constexpr std::string_view kUsage = "Usage: metclust-compare (--groups K | --height H) [-o DIR] JOB\n";
+constexpr std::string_view kUsage =
+    "Usage: metclust-compare (--groups K | --height H) [--ema FILE] [-o DIR] JOB\n";
 constexpr std::string_view kHelp =
-    "Usage: metclust-compare (--groups K | --height H) [-o DIR] JOB\n"
+    "Usage: metclust-compare (--groups K | --height H) [--ema FILE] [-o DIR] JOB\n"
     "Say which locations of a finished metclust job group together year after\n"
     "year, and how far the years agree. A location is the same location in\n"
     "every year that holds its name.\n"
     "\n"
     "Reads JOB.PCL and JOB.CLS, cuts every year's tree, and writes:\n"
-    "  JOB-groups-by-year.csv  location, then each year's group (numbers kept\n"
-    "                          from year to year by largest overlap)\n"
-    "  JOB-comembership.csv    location_a,location_b,years_both,years_together,share\n"
+    "  JOB-groups-by-year.csv  location,full_name, then each year's group\n"
+    "                          (numbers kept from year to year by largest overlap)\n"
+    "  JOB-comembership.csv    location_a,location_b,full_name_a,full_name_b,\n"
+    "                          years_both,years_together,share\n"
     "  JOB-agreement.csv       year_a,year_b,shared_locations,adjusted_rand,\n"
     "                          cophenetic_correlation (empty below 3 shared\n"
     "                          locations or where undefined)\n"
     "  JOB-years.html          heat map in consensus-tree order, consensus groups\n"
     "                          with stability, agreement and group tables\n"
     "Years a job holds again are columns of their own, <year>-2, <year>-3, ...\n"
+    "The fusion levels are the engine's, to full precision, when JOB.EMA is there\n"
+    "and gives the same fusions; otherwise those of JOB.CLS, with a note. Full\n"
+    "names come from JOB-names.csv when it is there (empty otherwise).\n"
     "The job's own files are only read.\n"
     "\n"
     "Options (one of --groups and --height is required):\n"
@@ -44,6 +49,9 @@ constexpr std::string_view kHelp =
     "                    cutree with k; the consensus tree is cut into K too\n"
     "      --height H    cut each year at level H, as cutree with h; the\n"
     "                    consensus tree is cut at 0.5 (mean share above one half)\n"
+    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
+    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
+    "                    for beside it\n"
     "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
     "                    job's folder\n"
     "  -h, --help        show this help and exit\n"
@@ -52,15 +60,28 @@ constexpr std::string_view kHelp =
     "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
     "be written (then nothing is written), 2 on a wrong command line.\n";
 
-using Settings = cli::CutJobSettings;
+struct Settings : cli::CutJobSettings {
+  std::optional<std::string> ema;  // --ema FILE
+};
 
 Settings parse_arguments(std::span<const std::string> arguments) {
-  return cli::parse_cut_job(arguments, true);
+  Settings settings;
+  static_cast<cli::CutJobSettings&>(settings) = cli::parse_cut_job(
+      arguments, true, [&](const std::string& option, cli::Arguments& walker) {
+        return cli::take_ema_option(option, walker, settings.ema);
+      });
+  return settings;
 }
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
-  const JobYears job = read_job_years(settings.job, settings.rule);
-  const Comparison comparison = compare_years(job.years);
+  const JobYears job = read_job_years(settings.job, settings.rule, settings.ema);
+  Comparison comparison = compare_years(job.years);
+  if (job.full_names) {
+    for (std::size_t k = 0; k < comparison.locations.size(); ++k) {
+      const auto found = job.full_names->by_name.find(comparison.locations[k]);
+      if (found != job.full_names->by_name.end()) comparison.full_names[k] = found->second;
+    }
+  }
   ConsensusCut cut;
   cut.groups = settings.rule.groups;
   const Consensus tree = consensus(comparison, cut);

@@ -1,15 +1,16 @@
 #include "compare/job_years.hpp"
 
 #include <algorithm>
-#include <set>
 
 #include "cli/output_files.hpp"
+#include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
 
 namespace metclust::compare {
-JobYears read_job_years(const std::string& job, const CutRule& rule) {
+JobYears read_job_years(const std::string& job, const CutRule& rule,
+                        const std::optional<std::string>& ema_file) {
   jobs::JobFiles files = jobs::read_job(
       job, jobs::Cluster::Required, "metclust-compare takes the fusion levels from it");
   const std::string plot_file = job + ".PCL";
@@ -17,6 +18,8 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
 
   JobYears result;
   result.title = files.title;
+  result.notes = jobs::job_full_precision_levels(files, job, ema_file).notes;
+  result.full_names = jobs::read_job_full_names(job, result.notes, ema_file);
   for (jobs::Year& year : files.years) {
     const std::string stem = jobs::year_stem(name, year);
     if (year.tree.locations() < 2) {
@@ -24,9 +27,9 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
       year.tree = trees::Tree(0, {});
       year.names.clear();
       year.unnamed.clear();
+      year.doubled.clear();
     }
     // The node listing, record by record after the header.
-    std::set<std::string_view> seen;
     for (std::size_t slot = 0; slot < year.tree.order().size(); ++slot) {
       const std::int32_t number = year.tree.order()[slot];
       const std::int64_t line = year.line + static_cast<std::int64_t>(slot) + 1;
@@ -35,10 +38,16 @@ JobYears read_job_years(const std::string& job, const CutRule& rule) {
                                     "location " + records::decimal(number) +
                                         " has no name; metclust-compare knows a location across years by its name");
       }
-      const std::string& location = year.names.at(static_cast<std::size_t>(number) - 1);
-      if (!seen.insert(location).second) {
-        throw records::LocatedError(plot_file, line, 0,
-                                    "location name '" + location + "' stands twice in year " + year.column);
+      // A name that an earlier location has: the year names it
+      // "NAME (location k)", which no other year can match.
+      for (const auto& [location, first] : year.doubled) {
+        if (location != number) continue;
+        throw records::LocatedError(
+            plot_file, line, 0,
+            "location name '" + year.names.at(static_cast<std::size_t>(first) - 1) +
+                "' stands twice in year " + year.column +
+                " (blanks at either end of a name do not count); metclust-compare knows a "
+                "location across years by its name");
       }
     }
     trees::Partition partition = rule.groups ? trees::cut_into_groups(year.tree, *rule.groups)

@@ -40,6 +40,7 @@ td,th{padding:0}
 .cons td.n{text-align:right}
 .cons caption{text-align:left;padding:2px 0;white-space:nowrap}
 .cons caption b{display:block}
+.full{color:#666}
 )";
 
 // Share 0 white to 1 dark blue.
@@ -71,6 +72,26 @@ std::string group_colour(std::int32_t group) {
 
 std::string percent(double share) {
   return decimal(static_cast<std::int64_t>(std::lround(share * 100.0))) + "%";
+}
+
+// A location's name, and its full name after it when that tells more.
+std::string named(const Comparison& comparison, std::size_t k) {
+  std::string text = escaped(comparison.locations[k]);
+  if (k < comparison.full_names.size() && !comparison.full_names[k].empty() &&
+      comparison.full_names[k] != comparison.locations[k]) {
+    text += " <span class=\"full\">(" + escaped(comparison.full_names[k]) + ")</span>";
+  }
+  return text;
+}
+
+// The same as plain text, for a title attribute (escaped).
+std::string named_text(const Comparison& comparison, std::size_t k) {
+  std::string text = comparison.locations[k];
+  if (k < comparison.full_names.size() && !comparison.full_names[k].empty() &&
+      comparison.full_names[k] != comparison.locations[k]) {
+    text += " (" + comparison.full_names[k] + ")";
+  }
+  return escaped(text);
 }
 
 double share_of(const PairCount& count) {
@@ -113,7 +134,9 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
   page += "<table class=\"heat\"><tr><th></th>";
   for (std::size_t p = 0; p < order.size(); ++p) {
     if (p > 0 && group_of(order[p]) != group_of(order[p - 1])) page += "<th class=\"g\"></th>";
-    page += "<th class=\"v\">" + escaped(comparison.locations[consensus.members[order[p]]]) + "</th>";
+    const std::size_t member = consensus.members[order[p]];
+    page += "<th class=\"v\" title=\"" + named_text(comparison, member) + "\">" +
+            escaped(comparison.locations[member]) + "</th>";
   }
   page += "</tr>\n";
   for (std::size_t p = 0; p < order.size(); ++p) {
@@ -122,16 +145,16 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
               "\" style=\"height:3px;background:#333\"></td></tr>\n";
     }
     const std::size_t a = consensus.members[order[p]];
-    page += "<tr><th class=\"r\">" + escaped(comparison.locations[a]) + "</th>";
+    page += "<tr><th class=\"r\">" + named(comparison, a) + "</th>";
     for (std::size_t q = 0; q < order.size(); ++q) {
       if (q > 0 && group_of(order[q]) != group_of(order[q - 1])) page += "<td class=\"g\"></td>";
       const std::size_t b = consensus.members[order[q]];
       if (a == b) {
-        page += "<td class=\"c\" style=\"background:#888\" title=\"" + escaped(comparison.locations[a]) + "\"></td>";
+        page += "<td class=\"c\" style=\"background:#888\" title=\"" + named_text(comparison, a) + "\"></td>";
         continue;
       }
       const PairCount& count = comparison.pair(a, b);
-      const std::string tip = escaped(comparison.locations[a]) + " &amp; " + escaped(comparison.locations[b]) +
+      const std::string tip = named_text(comparison, a) + " &amp; " + named_text(comparison, b) +
                               ": together " + decimal(count.years_together) + " of " +
                               decimal(count.years_both) + " years";
       if (count.years_both == 0) {
@@ -143,14 +166,14 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
     page += "</tr>\n";
   }
   page += "</table>\n";
-  std::vector<std::string> left_out;
+  std::vector<std::string> left_out;  // as HTML
   for (std::size_t k = 0; k < comparison.locations.size(); ++k) {
-    if (comparison.years_seen(k) < consensus.minimum_years) left_out.push_back(comparison.locations[k]);
+    if (comparison.years_seen(k) < consensus.minimum_years) left_out.push_back(named(comparison, k));
   }
   if (!left_out.empty()) {
     page += "<p class=\"note\">Seen in fewer than " + decimal(consensus.minimum_years) +
             " years, so left out of the consensus: ";
-    for (std::size_t k = 0; k < left_out.size(); ++k) page += (k ? ", " : "") + escaped(left_out[k]);
+    for (std::size_t k = 0; k < left_out.size(); ++k) page += (k ? ", " : "") + left_out[k];
     page += ".</p>\n";
   }
 
@@ -177,7 +200,7 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
             (counted ? " &middot; stability " + percent(total / static_cast<double>(counted)) : std::string()) +
             "</caption>";
     for (const std::size_t m : members) {
-      page += "<tr><td>" + escaped(comparison.locations[consensus.members[m]]) + "</td><td class=\"n\">" +
+      page += "<tr><td>" + named(comparison, consensus.members[m]) + "</td><td class=\"n\">" +
               (consensus.stability[m] ? percent(*consensus.stability[m]) : std::string("&mdash;")) +
               "</td></tr>";
     }
@@ -240,7 +263,7 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
     const bool new_block = r > 0 && (r == in_consensus ||
                                      (r < in_consensus && group_of(order[r]) != group_of(order[r - 1])));
     page += new_block ? "<tr class=\"s\">" : "<tr>";
-    page += "<th class=\"r\">" + escaped(comparison.locations[rows[r]]) + "</th>";
+    page += "<th class=\"r\">" + named(comparison, rows[r]) + "</th>";
     page += r < in_consensus ? "<td>" + decimal(group_of(order[r])) + "</td>" : "<td>&ndash;</td>";
     for (const std::int32_t group : comparison.group[rows[r]]) {
       if (group == 0) {

@@ -15,15 +15,20 @@ void optional_number(text::CsvWriter& csv, const std::optional<double>& value) {
   }
 }
 
+std::string_view full_name(const Comparison& comparison, std::size_t location) {
+  return location < comparison.full_names.size() ? std::string_view(comparison.full_names[location])
+                                                 : std::string_view();
+}
+
 }  // namespace
 
 std::string groups_by_year_csv(const Comparison& comparison) {
   text::CsvWriter csv;
-  csv.text("location");
+  csv.text("location").text("full_name");
   for (const std::string& column : comparison.columns) csv.text(column);
   csv.end_row();
   for (std::size_t k = 0; k < comparison.locations.size(); ++k) {
-    csv.text(comparison.locations[k]);
+    csv.text(comparison.locations[k]).text(full_name(comparison, k));
     for (const std::int32_t group : comparison.group[k]) {
       if (group == 0) {
         csv.empty();
@@ -38,13 +43,15 @@ std::string groups_by_year_csv(const Comparison& comparison) {
 
 std::string comembership_csv(const Comparison& comparison) {
   text::CsvWriter csv;
-  csv.text("location_a").text("location_b").text("years_both").text("years_together").text("share");
+  csv.text("location_a").text("location_b").text("full_name_a").text("full_name_b");
+  csv.text("years_both").text("years_together").text("share");
   csv.end_row();
   for (std::size_t a = 0; a < comparison.locations.size(); ++a) {
     for (std::size_t b = a + 1; b < comparison.locations.size(); ++b) {
       const PairCount& count = comparison.pair(a, b);
       if (count.years_both == 0) continue;
       csv.text(comparison.locations[a]).text(comparison.locations[b]);
+      csv.text(full_name(comparison, a)).text(full_name(comparison, b));
       csv.integer(count.years_both).integer(count.years_together);
       csv.number(static_cast<double>(count.years_together) / static_cast<double>(count.years_both));
       csv.end_row();

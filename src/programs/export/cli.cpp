@@ -1,5 +1,6 @@
 #include "export/cli.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -10,7 +11,9 @@
 #include "cli/output_files.hpp"
 #include "cli/version.hpp"
 #include "export/year_tables.hpp"
+#include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
+#include "jobs/location_names.hpp"
 #include "records/number_text.hpp"
 #include "text/csv.hpp"
 #include "trees/newick.hpp"
@@ -19,19 +22,23 @@ namespace metclust::exporting {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n";
+    "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n";
 constexpr std::string_view kHelp =
-    "Usage: metclust-export [--groups K | --height H] [-o DIR] JOB\n"
+    "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n"
     "Write the trees of a finished metclust job in the forms R, Python and tree\n"
     "viewers read.\n"
     "\n"
     "Reads JOB.PCL and JOB.CLS, checks them against each other, and writes for\n"
     "each year group (JOB-<year>, JOB-<year>-2 for a year that comes again):\n"
     "  JOB-<year>.nwk            the tree in Newick, a fusion's node at its level\n"
-    "  JOB-<year>-merges.csv     merge1,merge2,height as R's hclust holds them\n"
+    "  JOB-<year>-merges.csv     merge1,merge2,height,tie as R's hclust holds them\n"
     "  JOB-<year>-linkage.csv    cluster1,cluster2,height,size as scipy's linkage\n"
-    "  JOB-<year>-locations.csv  number,name,order (place in dendrogram order)\n"
-    "and with --groups or --height JOB-groups.csv: year,location,name,group.\n"
+    "  JOB-<year>-locations.csv  number,name,full_name,order (place in the order\n"
+    "                            metclust-plot draws)\n"
+    "and with --groups or --height JOB-groups.csv: year,location,name,full_name,\n"
+    "group. The fusion levels are the engine's, to full precision, when JOB.EMA\n"
+    "is there and gives the same fusions; otherwise those of JOB.CLS (8 digits),\n"
+    "and a note says so. Full names come from JOB-names.csv when it is there.\n"
     "The job's own files are only read.\n"
     "\n"
     "Options:\n"
@@ -41,6 +48,11 @@ constexpr std::string_view kHelp =
     "      --height H    cut each year at level H: a group holds no fusion\n"
     "                    above H (below an inversion, the fusions under a\n"
     "                    higher one count at its level)\n"
+    "      --full-names  name the Newick leaves by their full names where\n"
+    "                    JOB-names.csv gives them\n"
+    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
+    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
+    "                    for beside it\n"
     "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
     "                    job's folder\n"
     "  -h, --help        show this help and exit\n"
@@ -49,50 +61,126 @@ constexpr std::string_view kHelp =
     "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
     "be written (then nothing is written), 2 on a wrong command line.\n";
 
-using Settings = cli::CutJobSettings;
+struct Settings {
+  cli::CutJobSettings job;
+  bool full_names = false;
+  std::optional<std::string> ema;  // --ema FILE
+};
 
 Settings parse_arguments(std::span<const std::string> arguments) {
-  return cli::parse_cut_job(arguments, false);
+  Settings settings;
+  settings.job = cli::parse_cut_job(arguments, false,
+                                    [&](const std::string& option, cli::Arguments& walker) {
+                                      if (cli::take_ema_option(option, walker, settings.ema)) {
+                                        return true;
+                                      }
+                                      if (option != "--full-names") return false;
+                                      walker.no_value();
+                                      settings.full_names = true;
+                                      return true;
+                                    });
+  return settings;
+}
+
+// The Newick leaves of a year: its locations' names, or with --full-names
+// their full names where known, told apart as the names are.
+std::vector<std::string> leaf_labels(const jobs::Year& year, bool full_names,
+                                     const std::string& stem, std::vector<std::string>& notes) {
+  if (!full_names) return year.names;
+  std::vector<std::string> labels = year.names;
+  for (std::size_t k = 0; k < labels.size() && k < year.full_names.size(); ++k) {
+    if (!year.full_names[k].empty()) labels[k] = year.full_names[k];
+  }
+  return jobs::distinct_labels(std::move(labels), stem + ".nwk", notes);
+}
+
+// The note of a year with fusions chosen among equal minima; empty when it
+// has none.
+std::string tie_note(const std::vector<bool>& ties, const std::string& stem) {
+  std::vector<std::string> fusions;
+  for (std::size_t s = 0; s < ties.size(); ++s) {
+    if (ties[s]) fusions.push_back(records::decimal(static_cast<std::int64_t>(s) + 1));
+  }
+  if (fusions.empty()) return {};
+  constexpr std::size_t kListed = 8;
+  std::string list;
+  const std::size_t listed = std::min(fusions.size(), kListed);
+  for (std::size_t k = 0; k < listed; ++k) {
+    if (k > 0) list += k + 1 == listed && fusions.size() <= kListed ? " and " : ", ";
+    list += fusions[k];
+  }
+  if (fusions.size() > kListed) {
+    list += " and " + records::decimal(static_cast<std::int64_t>(fusions.size() - kListed)) + " more";
+  }
+  return stem + (fusions.size() == 1 ? ": fusion " : ": fusions ") + list +
+         (fusions.size() == 1 ? " was" : " were") +
+         " chosen among pairs at equal proximities (tie column of " + stem +
+         "-merges.csv); R's hclust, fastcluster and scipy may join another pair there";
 }
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
+  const cli::CutJobSettings& job_settings = settings.job;
+  const cli::CutRule& rule = job_settings.rule;
   // Everything is read, checked and made before anything is written.
-  const jobs::JobFiles job = jobs::read_job(settings.job, jobs::Cluster::Required,
-                                            "metclust-export takes the fusion levels from it");
+  jobs::JobFiles job = jobs::read_job(job_settings.job, jobs::Cluster::Required,
+                                      "metclust-export takes the fusion levels from it");
+  const jobs::PrecisionOutcome precision =
+      jobs::job_full_precision_levels(job, job_settings.job, settings.ema);
+  std::vector<std::string> notes = precision.notes;
+  if (std::find(precision.engine.begin(), precision.engine.end(), false) !=
+      precision.engine.end()) {
+    notes.push_back("the tie column is left empty where the levels are those of " +
+                    job_settings.job +
+                    ".CLS: which fusions were chosen among equal proximities is known only from "
+                    "clustering the year again");
+  }
+  if (const std::optional<jobs::FullNames> full_names =
+          jobs::read_job_full_names(job_settings.job, notes, settings.ema)) {
+    jobs::give_full_names(job.years, *full_names);
+  } else if (settings.full_names) {
+    notes.push_back(job_settings.job +
+                    "-names.csv: no such file; the Newick leaves keep the names in the job");
+  }
 
-  const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
+  const cli::OutputPlace place = cli::output_place(job_settings.job, job_settings.output);
   const std::string& name = place.job_name;
 
   cli::OutputFiles outputs;
   text::CsvWriter groups;
-  const bool cut = settings.rule.groups || settings.rule.height;
+  const bool cut = rule.groups || rule.height;
   if (cut) groups_header(groups);
-  std::vector<std::string> notes;
-  for (const jobs::Year& year : job.years) {
+  for (std::size_t k = 0; k < job.years.size(); ++k) {
+    const jobs::Year& year = job.years[k];
     const trees::Tree& tree = year.tree;
     const std::string stem = jobs::year_stem(name, year);
-    outputs.add(place.file(stem + ".nwk"), trees::newick(tree, year.names));
-    outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree));
+    for (std::string& note : jobs::name_notes(year, stem)) notes.push_back(std::move(note));
+    outputs.add(place.file(stem + ".nwk"),
+                trees::newick(tree, leaf_labels(year, settings.full_names, stem, notes)));
+    const std::vector<bool>* ties = precision.engine[k] ? &precision.ties[k] : nullptr;
+    outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree, ties));
+    if (ties != nullptr) {
+      if (const std::string note = tie_note(*ties, stem); !note.empty()) notes.push_back(note);
+    }
     outputs.add(place.file(stem + "-linkage.csv"), linkage_csv(tree));
-    outputs.add(place.file(stem + "-locations.csv"), locations_csv(tree, year.names));
+    outputs.add(place.file(stem + "-locations.csv"),
+                locations_csv(tree, year.names, year.full_names));
     if (!cut) continue;
-    const trees::Partition partition = settings.rule.groups
-                                           ? trees::cut_into_groups(tree, *settings.rule.groups)
-                                           : trees::cut_at_level(tree, *settings.rule.height);
-    groups_rows(groups, year.column, partition, year.names);
-    if (settings.rule.groups && tree.locations() < *settings.rule.groups && tree.locations() > 0) {
+    const trees::Partition partition = rule.groups ? trees::cut_into_groups(tree, *rule.groups)
+                                                   : trees::cut_at_level(tree, *rule.height);
+    groups_rows(groups, year.column, partition, year.names, year.full_names);
+    if (rule.groups && tree.locations() < *rule.groups && tree.locations() > 0) {
       notes.push_back(stem + ": " + records::decimal(tree.locations()) +
                       (tree.locations() == 1 ? " location" : " locations") + ", fewer than the " +
-                      records::decimal(*settings.rule.groups) +
+                      records::decimal(*rule.groups) +
                       " groups asked for; each location is a group of its own");
     }
-    if (settings.rule.height && trees::has_inversion(tree)) {
+    if (rule.height && trees::has_inversion(tree)) {
       notes.push_back(stem +
                       ": the tree has an inversion; fusions under a higher one count at its level");
     }
   }
   if (cut) outputs.add(place.file(name + "-groups.csv"), groups.take());
-  if (settings.output) cli::OutputFiles::make_folder(place.folder);
+  if (job_settings.output) cli::OutputFiles::make_folder(place.folder);
   outputs.commit();
   out << outputs.listing();
   for (const std::string& note : notes) err << "metclust-export: note: " << note << '\n';

@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "cli/command_line.hpp"
+#include "cli/cut_rule.hpp"
 #include "cli/job_operand.hpp"
 #include "cli/output_files.hpp"
 #include "cli/version.hpp"
+#include "jobs/full_precision.hpp"
 #include "jobs/job_files.hpp"
+#include "jobs/location_names.hpp"
 #include "plot/page.hpp"
 #include "plot/svg.hpp"
 #include "records/number_text.hpp"
@@ -37,7 +40,10 @@ constexpr std::string_view kHelp =
     "year group, JOB-<year>.svg, and JOB.html, a page that shows every year in\n"
     "file order under the job title. The job's own files are only read.\n"
     "With JOB.CLS each fusion stands at its fusion level D(ij) on a value axis;\n"
-    "without it, in the order the fusions were made.\n"
+    "without it, in the order the fusions were made. The levels are the\n"
+    "engine's, to full precision, when JOB.EMA is there and gives the same\n"
+    "fusions; otherwise those of JOB.CLS, with a note. Full names from\n"
+    "JOB-names.csv, when it is there, stand at the end of each row.\n"
     "\n"
     "Options:\n"
     "  -o, --output DIR  write the pictures and the page into DIR (made when\n"
@@ -52,7 +58,9 @@ constexpr std::string_view kHelp =
     "                    compared by eye\n"
     "      --linear      draw the fusion levels on a linear scale also where most\n"
     "                    of them lie low (in the lowest twentieth), which are\n"
-    "                    otherwise drawn on a square-root scale that spreads them\n"
+    "                    otherwise drawn on a square-root scale that spreads them\n"    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
+    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
+    "                    for beside it\n"
     "  -h, --help        show this help and exit\n"
     "  -V, --version     show the version and exit\n"
     "\n"
@@ -67,6 +75,7 @@ struct Settings {
   bool same_scale = false;
   bool linear = false;
   std::int64_t groups = 0;
+  std::optional<std::string> ema;  // --ema FILE
 };
 
 Settings parse_arguments(std::span<const std::string> arguments) {
@@ -74,6 +83,7 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   cli::Arguments walker(arguments);
   while (const std::optional<std::string> option = walker.next_option()) {
     if (cli::take_output_option(*option, walker, settings.output)) continue;
+    if (cli::take_ema_option(*option, walker, settings.ema)) continue;
     if (*option == "-g" || *option == "--groups") {
       const std::string text = walker.value();
       const std::optional<std::int64_t> groups = records::parse_integer(text);
@@ -104,11 +114,17 @@ Settings parse_arguments(std::span<const std::string> arguments) {
   return settings;
 }
 
-int run(const Settings& settings, std::ostream& out) {
+int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   // Everything is read and checked before anything is written.
-  const jobs::JobFiles job = jobs::read_job(
+  jobs::JobFiles job = jobs::read_job(
       settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
       "--heights takes the fusion levels from it");
+  std::vector<std::string> notes;
+  if (job.strategy) notes = jobs::job_full_precision_levels(job, settings.job, settings.ema).notes;
+  if (const std::optional<jobs::FullNames> full_names =
+          jobs::read_job_full_names(settings.job, notes, settings.ema)) {
+    jobs::give_full_names(job.years, *full_names);
+  }
 
   PictureOptions options;
   options.heights = job.strategy.has_value() && !settings.order;
@@ -133,7 +149,9 @@ int run(const Settings& settings, std::ostream& out) {
   cli::OutputFiles outputs;
   std::vector<PagePicture> pictures;
   for (const Year& year : job.years) {
-    const std::string file = jobs::year_stem(name, year) + ".svg";
+    const std::string stem = jobs::year_stem(name, year);
+    for (std::string& note : jobs::name_notes(year, stem)) notes.push_back(std::move(note));
+    const std::string file = stem + ".svg";
     outputs.add(place.file(file), year_svg_document(year, options));
     pictures.push_back({&year, cli::text_of_name(file)});
   }
@@ -142,6 +160,7 @@ int run(const Settings& settings, std::ostream& out) {
   if (settings.output) cli::OutputFiles::make_folder(place.folder);
   outputs.commit();
   out << cli::name_of(page) << '\n';
+  for (const std::string& note : notes) err << "metclust-plot: note: " << note << '\n';
   return kExitOk;
 }
 
@@ -151,7 +170,7 @@ int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ost
   static constexpr cli::ProgramText kText{"metclust-plot", kUsage, kHelp};
   return cli::run_program(
       kText, cli::program_version(), arguments, out, err,
-      [&](std::span<const std::string> words) { return run(parse_arguments(words), out); });
+      [&](std::span<const std::string> words) { return run(parse_arguments(words), out, err); });
 }
 
 }  // namespace metclust::plot

@@ -140,6 +140,20 @@ const std::string& node_name(const Year& year, std::int32_t node) {
   return k < n ? year.names.at(k) : year.group_names.at(k - n);
 }
 
+// The full name of location `node` when it tells more than its name.
+std::string full_name(const Year& year, std::int32_t node) {
+  const auto k = static_cast<std::size_t>(node) - 1;
+  if (node < 1 || k >= year.full_names.size() || k >= year.names.size()) return {};
+  return year.full_names[k] == year.names[k] ? std::string() : year.full_names[k];
+}
+
+// Characters of a UTF-8 text, for the room it takes.
+std::size_t characters(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
 std::string heading(const Year& year) {
   std::string text = cat({"Year ", year.column});
   if (!year.label.empty() && year.label != decimal(year.year))
@@ -182,7 +196,8 @@ constexpr std::string_view kStyle =
     ".cut{stroke:#333;stroke-width:1.5;stroke-dasharray:2 3}"
     ".cut-label{font-size:11px;fill:#333}"
     ".bracket.dashed{stroke-dasharray:6 2}"
-    ".swatch{stroke:none}";
+    ".swatch{stroke:none}"
+    ".full-name{font-size:12px;fill:#444}";
 
 // Eight colours of Okabe and Ito's palette, in an order that puts the most
 // distinct ones first; yellow, the faintest on white, comes late.
@@ -362,9 +377,22 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
   height += 20.0 * static_cast<double>(legend_rows);
   if (fusions.empty()) height = kHeadingBottom + 8.0;
 
+  // Full names stand right of the tree, in a column as wide as the longest.
+  std::size_t longest_full_name = 0;
+  if (!fusions.empty()) {
+    for (std::int32_t k = 1; k <= tree.locations(); ++k) {
+      longest_full_name = std::max(longest_full_name, characters(full_name(year, k)));
+    }
+  }
+  const double full_names_left = kTreeLeft + kTreeWidth + 24.0;
+  const double width =
+      longest_full_name == 0
+          ? kWidth
+          : std::max(kWidth, full_names_left + 7.5 * static_cast<double>(longest_full_name) + kLeft);
+
   std::string svg;
   svg.reserve(512 + 400 * (nl + fusions.size()));
-  const std::string width_text = px(kWidth);
+  const std::string width_text = px(width);
   const std::string height_text = px(height);
   svg += cat({"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", width_text, "\" height=\"",
               height_text, "\" viewBox=\"0 0 ", width_text, " ", height_text,
@@ -427,15 +455,21 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
     for (std::size_t slot = 0; slot < nl; ++slot) {
       const std::int32_t node = tree.order()[slot];
       const double row_at = row(place(node).x);
-      std::string about = cat({"location ", decimal(node), ": ", node_name(year, node), ", ",
-                               decimal(static_cast<std::int64_t>(slot) + 1), " of ",
-                               decimal(tree.locations()), " in dendrogram order"});
+      const std::string full = full_name(year, node);
+      std::string about = cat({"location ", decimal(node), ": ", node_name(year, node)});
+      if (!full.empty()) about += cat({" (", full, ")"});
+      about += cat({", ", decimal(static_cast<std::int64_t>(slot) + 1), " of ",
+                    decimal(tree.locations()), " in dendrogram order"});
       std::string swatch;
       if (cut) {
         const std::int64_t group = view.node_group.at(static_cast<std::size_t>(node) - 1);
         about += cat({", group ", decimal(group)});
         swatch = cat({"<rect class=\"swatch", group_class(group), "\" x=\"4\" y=\"",
                       px(row_at - 4), "\" width=\"8\" height=\"8\"/>"});
+      }
+      if (!full.empty()) {
+        swatch += cat({"<text class=\"full-name\" x=\"", px(full_names_left), "\" y=\"",
+                       px(row_at + 4), "\">", escaped(full), "</text>"});
       }
       svg += cat({"<g class=\"leaf\"><title>", escaped(about), "</title><text x=\"",
                   px(scale.at(level_at(node)) - 6), "\" y=\"", px(row_at + 4),

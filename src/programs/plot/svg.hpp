@@ -61,7 +61,9 @@ struct PictureOptions {
   LevelScaleKind scale = LevelScaleKind::Suited;
 };
 
-// The <svg> element alone, for a page that holds it inline.
+// The <svg> element alone, for a page that holds it inline. A location
+// whose full name (Year::full_names) differs from its name has it at the
+// end of its row, right of the tree, and in its hover text.
 std::string year_svg_element(const Year& year, const PictureOptions& options);
 
 // A whole SVG file: the XML declaration and the <svg> element.
