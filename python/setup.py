@@ -1,8 +1,11 @@
 """Builds the metclust package from the project's own sources.
 
-The engine's folders (src/cluster, src/trees, src/records, src/formats and
-src/bindings) are compiled from the checkout this folder sits in, or from
+The engine's folders (src/cluster, src/trees, src/records, src/formats), the
+kits that read a finished job (src/kits/cli, src/kits/text, src/kits/jobs)
+and src/bindings are compiled from the checkout this folder sits in, or from
 the folder that METCLUST_SOURCE names when the package is built elsewhere.
+Location names are compared in Unicode normalization form C with utf8proc
+(Debian: libutf8proc-dev).
 """
 
 import os
@@ -12,7 +15,10 @@ from pybind11.setup_helpers import ParallelCompile, Pybind11Extension
 from setuptools import setup
 
 HERE = Path(__file__).resolve().parent
-FOLDERS = ["cluster", "trees", "records", "formats", "bindings"]
+FOLDERS = ["cluster", "trees", "records", "formats", "kits/cli", "kits/text", "kits/jobs", "bindings"]
+# The Windows half of the operating-system layer, and the programs' version,
+# which the package does not show.
+LEFT_OUT = {"platform_windows.cpp", "version.cpp"}
 
 
 def project_sources():
@@ -29,7 +35,7 @@ SRC = project_sources()
 sources = ["src/engine.cpp"]
 for folder in FOLDERS:
     for path in sorted((SRC / folder).glob("*.cpp")):
-        if path.name == "platform_windows.cpp":
+        if path.name in LEFT_OUT:
             continue
         sources.append(os.path.relpath(path, HERE))
 
@@ -47,7 +53,10 @@ setup(
         Pybind11Extension(
             "metclust._engine",
             sources,
-            include_dirs=[str(SRC)],
+            # "cli/...", "jobs/..." and "text/..." are the kits' folders.
+            include_dirs=[str(SRC), str(SRC / "kits")],
+            define_macros=[("METCLUST_HAVE_UTF8PROC", None)],
+            libraries=["utf8proc"],
             cxx_std=20,
             # The levels are the same bits as the program's only when no
             # multiply-add is fused.

@@ -8,7 +8,6 @@ file. The engine is the program's own, built from the project's sources and
 called in-process.
 """
 
-import csv
 import os
 import warnings
 from typing import NamedTuple
@@ -125,26 +124,10 @@ def _text(raw):
     return raw.decode("utf-8", errors="replace")
 
 
-def _full_names(stem):
-    path = stem + "-names.csv"
-    if not os.path.exists(path):
-        return {}
-    with open(path, newline="", encoding="utf-8-sig") as f:
-        rows = list(csv.DictReader(f))
-    if rows and not {"location", "name"} <= rows[0].keys():
-        warnings.warn(f'{path} has no columns "location" and "name"; the labels are the names '
-                      "in the job", JobWarning, stacklevel=3)
-        return {}
-    return {row["name"].strip(): row["location"] for row in rows}
-
-
 def _job(parts):
-    stem = os.fsdecode(parts["stem"])
-    full = _full_names(stem)
     job = Job()
     for year in parts["years"]:
-        labels = [full.get(name, name) for name in map(_text, year["names"])]
-        job[year["column"]] = YearTree(year["linkage"], labels)
+        job[year["column"]] = YearTree(year["linkage"], [_text(label) for label in year["labels"]])
     job.title = _text(parts["title"])
     job.strategy = parts["strategy"]
     job.full_precision = parts["full_precision"]
@@ -163,9 +146,11 @@ def read_job(job):
     results, every year is clustered again and, when that gives the fusions
     of JOB.CLS, the levels are the engine's in full precision; otherwise a
     :class:`JobWarning` says why and the levels are the 8 digits of JOB.CLS.
-    The labels are the location names, the full names where JOB-names.csv
-    lists them. A year of fewer than two locations is left out with a
-    :class:`JobWarning`.
+    The labels are the location names as every metclust program names
+    them (blanks at both ends removed, a blank name "(location k)", a name
+    an earlier location of the year has "NAME (location k)", each with a
+    :class:`JobWarning`), the full names where JOB-names.csv lists them. A
+    year of fewer than two locations is left out with a :class:`JobWarning`.
     """
     return _job(_engine.job(os.fsencode(job), 0, False))
 

@@ -63,21 +63,21 @@ py::dict job(const std::string& path, int strategy, bool run) {
     trees = run ? bindings::run_job(path, strategy) : bindings::read_job(path);
   }
   py::list years;
-  for (const bindings::YearTree& year : trees.years) {
+  for (std::size_t k = 0; k < trees.years.size(); ++k) {
+    const metclust::jobs::Year& year = trees.years[k];
     py::dict entry;
     entry["column"] = year.column;
     entry["year"] = year.year;
     entry["label"] = py::bytes(year.label);
-    py::list names;
-    for (const std::string& name : year.names) names.append(py::bytes(name));
-    entry["names"] = names;
+    py::list labels;
+    for (const std::string& label : trees.labels[k]) labels.append(py::bytes(label));
+    entry["labels"] = labels;
     entry["linkage"] = linkage_array(year.tree);
     years.append(entry);
   }
   py::list notes;
   for (const std::string& note : trees.notes) notes.append(py::bytes(note));
   py::dict out;
-  out["stem"] = py::bytes(trees.stem);
   out["title"] = py::bytes(trees.title);
   out["strategy"] = trees.strategy;
   out["full_precision"] = trees.full_precision;

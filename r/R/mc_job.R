@@ -16,33 +16,12 @@ mc_run <- function(job, strategy) {
   enc2utf8(path.expand(job))
 }
 
-# The full names of JOB-names.csv by the names in the job; NULL without the
-# file.
-.full_names <- function(stem) {
-  file <- paste0(stem, "-names.csv")
-  if (!file.exists(file)) return(NULL)
-  table <- utils::read.csv(file, colClasses = "character", na.strings = character(),
-                           encoding = "UTF-8", check.names = FALSE)
-  if (!all(c("location", "name") %in% names(table))) {
-    warning(file, " has no columns \"location\" and \"name\"; the labels are the names in the job",
-            call. = FALSE)
-    return(NULL)
-  }
-  stats::setNames(table$location, trimws(table$name))
-}
-
 .job_trees <- function(parts, call) {
-  full <- .full_names(parts$stem)
   method <- if (parts$strategy %in% 1:8) .methods[parts$strategy] else
     paste("strategy", parts$strategy)
   trees <- lapply(parts$years, function(year) {
-    labels <- year$names
-    if (!is.null(full)) {
-      known <- labels %in% names(full)
-      labels[known] <- full[labels[known]]
-    }
     structure(list(merge = year$merge, height = year$height, order = year$order,
-                   labels = unname(labels), method = method, call = call,
+                   labels = year$labels, method = method, call = call,
                    dist.method = NULL),
               class = "hclust")
   })

@@ -27,10 +27,14 @@ mc_run(job, strategy)
   levels in full precision (the same doubles as the run). Otherwise a
   warning says why and the heights are the 8-digit levels.
 
-  The labels are the location names of the job; when \code{JOB-names.csv}
-  (written by metclust-import) is there, each name it lists is replaced by
-  the location's full name. A year of fewer than two locations has no tree:
-  it is left out with a warning.
+  The labels are the location names of the job, named as every metclust
+  program names them: blanks at both ends removed, a blank name
+  \code{"(location k)"}, a name that an earlier location of the year has
+  \code{"NAME (location k)"}, each with a warning. When
+  \code{JOB-names.csv} (written by metclust-import) is there, each name it
+  lists is replaced by the location's full name (told apart in the same
+  way where two locations of a year share one). A year of fewer than two
+  locations has no tree: it is left out with a warning.
 
   Location numbers (\code{-k} in \code{$merge}) are the rows of the year's
   matrix in \code{JOB.EMA}; merge, order and the tie rule are as in

@@ -62,16 +62,15 @@ Rcpp::List mc_job(std::string job, int strategy, bool run) {
   const bindings::JobTrees trees = run ? bindings::run_job(job, strategy) : bindings::read_job(job);
   Rcpp::List years(trees.years.size());
   for (std::size_t k = 0; k < trees.years.size(); ++k) {
-    const bindings::YearTree& year = trees.years[k];
+    const metclust::jobs::Year& year = trees.years[k];
     Rcpp::List parts = hclust_parts(year.tree);
     parts["column"] = year.column;
     parts["year"] = year.year;
     parts["label"] = Rcpp::String(year.label, CE_UTF8);
-    parts["names"] = utf8_texts(year.names);
+    parts["labels"] = utf8_texts(trees.labels[k]);
     years[static_cast<R_xlen_t>(k)] = parts;
   }
-  return Rcpp::List::create(Rcpp::Named("stem") = Rcpp::String(trees.stem, CE_UTF8),
-                            Rcpp::Named("title") = Rcpp::String(trees.title, CE_UTF8),
+  return Rcpp::List::create(Rcpp::Named("title") = Rcpp::String(trees.title, CE_UTF8),
                             Rcpp::Named("strategy") = trees.strategy,
                             Rcpp::Named("full_precision") = trees.full_precision,
                             Rcpp::Named("notes") = utf8_texts(trees.notes),

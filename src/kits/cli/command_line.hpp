@@ -31,6 +31,13 @@ class FileError : public std::runtime_error {
       : std::runtime_error(file + ": " + what) {}
 };
 
+// The file that was to be read is not there: "FILE: no such file; why".
+class MissingFile : public FileError {
+ public:
+  explicit MissingFile(const std::string& file, const std::string& why = {})
+      : FileError(file, why.empty() ? "no such file" : "no such file; " + why) {}
+};
+
 // -h, --help, -V or --version met among the options.
 struct HelpAsked {
   bool version = false;  // -V, --version rather than -h, --help

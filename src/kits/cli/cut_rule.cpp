@@ -1,7 +1,5 @@
 #include "cli/cut_rule.hpp"
 
-#include "cli/job_operand.hpp"
-#include "cli/output_files.hpp"
 #include "records/number_text.hpp"
 
 namespace metclust::cli {
@@ -39,21 +37,6 @@ void check_cut_rule(const CutRule& rule, bool required) {
   if (required && !rule.groups && !rule.height) {
     throw UsageError("say how to cut the years: --groups K or --height H");
   }
-}
-
-CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required,
-                             const MoreOptions& more) {
-  CutJobSettings settings;
-  Arguments walker(arguments);
-  while (const std::optional<std::string> option = walker.next_option()) {
-    if (!take_output_option(*option, walker, settings.output) &&
-        !take_cut_option(*option, walker, settings.rule) && !(more && more(*option, walker))) {
-      throw UsageError("unknown option '" + *option + "'");
-    }
-  }
-  check_cut_rule(settings.rule, cut_required);
-  settings.job = single_job(walker.operands());
-  return settings;
 }
 
 }  // namespace metclust::cli

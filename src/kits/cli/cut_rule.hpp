@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,18 +29,5 @@ bool take_ema_option(const std::string& option, Arguments& walker, std::optional
 
 // Refuses both ways to cut at once, and no way when one is `required`.
 void check_cut_rule(const CutRule& rule, bool required);
-
-// The command line of a program that cuts a job's years and writes what it
-// makes of them: [--groups K | --height H] [-o DIR] JOB. A program's own
-// further options go to `more`, which returns false for an option it does
-// not know either.
-struct CutJobSettings {
-  std::string job;
-  std::optional<std::string> output;  // the folder of -o
-  CutRule rule;
-};
-using MoreOptions = std::function<bool(const std::string& option, Arguments& walker)>;
-CutJobSettings parse_cut_job(std::span<const std::string> arguments, bool cut_required,
-                             const MoreOptions& more = {});
 
 }  // namespace metclust::cli

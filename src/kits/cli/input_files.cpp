@@ -72,7 +72,7 @@ std::optional<std::string> read_file_if_present(const std::string& name) {
 
 std::string read_file(const std::string& name) {
   std::optional<std::string> bytes = read_file_if_present(name);
-  if (!bytes) throw FileError(name, "no such file");
+  if (!bytes) throw MissingFile(name);
   return std::move(*bytes);
 }
 

@@ -24,7 +24,7 @@ inline constexpr std::int64_t kLongestLine = std::int64_t{1} << 20;   // 1 MiB
 // than kLongestLine is a records::LocatedError naming its line. A device or
 // a pipe is read up to those bounds.
 std::optional<std::string> read_file_if_present(const std::string& name);
-// The bytes of a file that must exist.
+// The bytes of a file that must exist; MissingFile when it does not.
 std::string read_file(const std::string& name);
 
 }  // namespace metclust::cli

@@ -36,6 +36,13 @@ std::string trimmed_name(const records::Name& name) {
   return text;
 }
 
+// Blanks at both ends removed, as a title and a year label are shown.
+std::string trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
 struct Collect : cluster::FusionSink {
   std::vector<formats::FusionRecord> fusions;
   void fusion(std::int32_t label_i, std::int32_t label_j, std::int32_t label_new,
@@ -95,17 +102,105 @@ std::string recluster(const YearMatrix& matrix, const trees::Tree& printed, std:
   return {};
 }
 
+// An .EMA file's bytes, read record by record with metclust's readers.
+struct EmaSource {
+  records::ChannelTable channels{
+      records::ConsoleStreams{records::ConsoleStreams::kNowhere, records::ConsoleStreams::kNowhere, 2},
+      records::ChannelTable::Failures::Throw};
+  formats::EmaReader reader{channels};
+
+  EmaSource(std::string_view bytes, const std::string& file) {
+    channels.open_bytes(records::kEma, file, std::string(bytes));
+  }
+};
+
+// The matrix rows of a year group whose year record, count and elimination
+// vector have been read.
+YearMatrix read_matrix(formats::EmaReader& reader, std::int32_t IYEAR, const records::Name& YLABEL,
+                       std::int64_t line, std::int32_t NL) {
+  YearMatrix year;
+  year.year = IYEAR;
+  year.label = trimmed(records::view(YLABEL));
+  year.line = line;
+  year.proximities.assign(static_cast<std::size_t>(records::packed_size(NL)), 0.0);
+  for (std::int32_t i = 1; i <= NL; ++i) {
+    std::int32_t number = 0;
+    records::Name name = records::kBlankName;
+    std::span<double> earlier;
+    if (i >= 2) {
+      earlier = std::span<double>(year.proximities)
+                    .subspan(static_cast<std::size_t>(records::packed_index(1, i)),
+                             static_cast<std::size_t>(i - 1));
+    }
+    reader.read_matrix_row(number, name, earlier);
+    year.names.push_back(trimmed_name(name));
+  }
+  return year;
+}
+
 }  // namespace
+
+EmaYears read_every_ema_year(std::string_view bytes, const std::string& file) {
+  EmaYears result;
+  result.file = file;
+  EmaSource ema(bytes, file);
+  formats::EmaReader& reader = ema.reader;
+  const auto line = [&] { return ema.channels.record_number(records::kEma); };
+
+  const formats::RunHeaderValues header = reader.read_run_header();
+  if (header.MAXL < 1 || header.MAXL > kLargestMaxl) {
+    throw records::LocatedError(file, line(), 0,
+                                "its run header asks for room for " + decimal(header.MAXL) +
+                                    " locations (MAXL), which no run holds");
+  }
+  const formats::Title title = reader.read_title();
+  result.title = trimmed(std::string_view(title.data(), title.size()));
+  reader.read_options();
+  std::vector<std::int32_t> elimination(static_cast<std::size_t>(header.MAXL), 0);
+  std::int32_t NL = 0;  // kept from year to year, as a run keeps it
+  std::int32_t IYEAR = 0;
+  records::Name YLABEL = records::kBlankName;
+  while (reader.read_year(IYEAR, YLABEL)) {
+    const std::int64_t year_line = line();
+    reader.read_count(NL);
+    if (NL < 1 || NL > header.MAXL) {
+      throw records::LocatedError(file, line(), 0,
+                                  "year " + decimal(IYEAR) + " retains " + decimal(NL) +
+                                      " locations, not 1 to MAXL " + decimal(header.MAXL));
+    }
+    // A record holds ten values and ends in a byte at least.
+    if (records::packed_size(NL) > 10 * static_cast<std::int64_t>(bytes.size())) {
+      throw records::LocatedError(file, line(), 0,
+                                  "year " + decimal(IYEAR) + ": the file is too short for the matrix of " +
+                                      decimal(NL) + " locations");
+    }
+    reader.read_elimination(elimination);
+    result.years.push_back(read_matrix(reader, IYEAR, YLABEL, year_line, NL));
+  }
+  return result;
+}
+
+Year matrix_year(const YearMatrix& matrix, std::string column, std::string title, trees::Tree tree) {
+  Year year;
+  year.year = matrix.year;
+  year.column = std::move(column);
+  year.label = matrix.label;
+  year.title = std::move(title);
+  year.line = matrix.line;
+  year.tree = std::move(tree);
+  year.at_levels = true;
+  const std::vector<std::string_view> fields(matrix.names.begin(), matrix.names.end());
+  give_names(year, fields);
+  return year;
+}
 
 EmaYears read_ema_years(std::string_view bytes, const std::string& file,
                         std::span<const Year> job_years) {
   EmaYears result;
   result.file = file;
-  records::ChannelTable channels(
-      records::ConsoleStreams{records::ConsoleStreams::kNowhere, records::ConsoleStreams::kNowhere, 2},
-      records::ChannelTable::Failures::Throw);
-  channels.open_bytes(records::kEma, file, std::string(bytes));
-  formats::EmaReader reader(channels);
+  EmaSource ema(bytes, file);
+  formats::EmaReader& reader = ema.reader;
+  records::ChannelTable& channels = ema.channels;
 
   const formats::RunHeaderValues header = reader.read_run_header();
   if (header.MAXL < 1 || header.MAXL > kLargestMaxl) {
@@ -114,7 +209,8 @@ EmaYears read_ema_years(std::string_view bytes, const std::string& file,
     return result;
   }
   if (job_years.empty()) return result;
-  reader.read_title();
+  const formats::Title title = reader.read_title();
+  result.title = trimmed(std::string_view(title.data(), title.size()));
   reader.read_options();
   std::vector<std::int32_t> elimination(static_cast<std::size_t>(header.MAXL), 0);
   std::int32_t NL = 0;  // kept from year to year, as a run keeps it
@@ -140,22 +236,7 @@ EmaYears read_ema_years(std::string_view bytes, const std::string& file,
       return result;
     }
     reader.read_elimination(elimination);
-    YearMatrix year;
-    year.year = IYEAR;
-    year.line = line;
-    year.proximities.assign(static_cast<std::size_t>(records::packed_size(NL)), 0.0);
-    for (std::int32_t i = 1; i <= NL; ++i) {
-      std::int32_t number = 0;
-      records::Name name = records::kBlankName;
-      std::span<double> earlier;
-      if (i >= 2) {
-        earlier = std::span<double>(year.proximities)
-                      .subspan(static_cast<std::size_t>(records::packed_index(1, i)),
-                               static_cast<std::size_t>(i - 1));
-      }
-      reader.read_matrix_row(number, name, earlier);
-      year.names.push_back(trimmed_name(name));
-    }
+    YearMatrix year = read_matrix(reader, IYEAR, YLABEL, line, NL);
     result.years.push_back(std::move(year));
   }
   return result;
@@ -215,7 +296,7 @@ PrecisionOutcome job_full_precision_levels(JobFiles& files, const std::string& j
   std::optional<EmaYears> ema;
   try {
     ema = read_ema_file(ema_file, files.years);
-    if (!ema && given) throw cli::FileError(ema_file, "no such file");
+    if (!ema && given) throw cli::MissingFile(ema_file);
     // JOB-s1 ... JOB-s8, the runs of metclust --strategy all, share JOB.EMA.
     if (!ema && job.size() > 3 && job[job.size() - 3] == '-' && job[job.size() - 2] == 's' &&
         job.back() >= '1' && job.back() <= '8') {

@@ -24,6 +24,7 @@ namespace metclust::jobs {
 // is matrix row k, as it is location k of the year's tree.
 struct YearMatrix {
   std::int32_t year = 0;
+  std::string label;                // YLABEL, blanks at both ends removed
   std::int64_t line = 0;            // the year record
   std::vector<std::string> names;   // trailing blanks removed
   std::vector<double> proximities;  // records::packed_size(NL) of them
@@ -32,6 +33,7 @@ struct YearMatrix {
 // The leading year groups of a job's .EMA file that are the job's years.
 struct EmaYears {
   std::string file;
+  std::string title;  // blanks at both ends removed
   std::vector<YearMatrix> years;
   // Why reading stopped before the job's last year (the file ends, or holds
   // another year, or another number of locations); empty when it did not.
@@ -45,6 +47,18 @@ struct EmaYears {
 // a records::LocatedError naming `file`.
 EmaYears read_ema_years(std::string_view bytes, const std::string& file,
                         std::span<const Year> job_years);
+
+// Every year group of an .EMA file, read to its end as a run reads it, for
+// a job that was not run (or whose outputs are not at hand). A fault, and a
+// year that retains more locations than the file could hold, is a
+// records::LocatedError naming `file`.
+EmaYears read_every_ema_year(std::string_view bytes, const std::string& file);
+
+// The year of `matrix` as the model of a year: `tree`, clustered from its
+// proximities, at its levels; its locations named by the matrix rows, by
+// the rule of location_names.hpp; `column` as formats::year_columns makes
+// it. It has no group names and no places, which the plot data alone gives.
+Year matrix_year(const YearMatrix& matrix, std::string column, std::string title, trees::Tree tree);
 
 // The same for the file `ema_file`; nullopt when there is no such file.
 std::optional<EmaYears> read_ema_file(const std::string& ema_file,

@@ -12,7 +12,7 @@ JobFiles read_job(const std::string& job, Cluster cluster, std::string_view why)
       formats::read_plot_records(cli::read_file(plot_file), plot_file);
   const std::optional<std::string> cluster_bytes = cli::read_file_if_present(cluster_file);
   if (!cluster_bytes && cluster == Cluster::Required) {
-    throw cli::FileError(cluster_file, "no such file; " + std::string(why));
+    throw cli::MissingFile(cluster_file, std::string(why));
   }
   JobFiles files;
   files.title = plot.empty() ? std::string() : plot.front().title;

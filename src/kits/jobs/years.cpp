@@ -38,26 +38,19 @@ Year year_of(const formats::PlotYear& plot, const formats::ClusterYear* cluster,
 
   const auto n = static_cast<std::size_t>(year.tree.locations());
   const std::vector<std::int32_t>& order = year.tree.order();
-  year.names.resize(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    // Without a node listing (a year of one location) no field names it.
-    const std::string_view field =
-        plot.nodes.empty() ? std::string_view() : records::view(plot.nodes[k].name);
-    const std::int32_t number = plot.nodes.empty() ? order[k] : plot.nodes[k].number;
+  // Without a node listing (a year of one location) no field names it.
+  std::vector<std::string_view> fields(n);
+  for (std::size_t k = 0; k < n && !plot.nodes.empty(); ++k) {
+    const std::int32_t number = plot.nodes[k].number;
     if (number != order[k]) {
       throw records::LocatedError(
           plot_file, plot.slot_line(k + 1), 29,
           "node listing entry " + decimal(static_cast<std::int64_t>(k) + 1) + " is location " +
               decimal(number) + ", the fusions put location " + decimal(order[k]) + " there");
     }
-    year.names[static_cast<std::size_t>(number) - 1] = location_name(field, number);
-    if (!has_name(field)) year.unnamed.push_back(number);
+    fields[static_cast<std::size_t>(number) - 1] = records::view(plot.nodes[k].name);
   }
-  std::sort(year.unnamed.begin(), year.unnamed.end());
-  // A name that an earlier location has is told apart by the number.
-  std::vector<std::string> unused;
-  year.names = distinct_labels(std::move(year.names), "", unused, &year.doubled);
-  year.full_names.assign(n, std::string());
+  give_names(year, fields);
   for (std::size_t c = n; c < plot.nodes.size(); ++c) {
     year.group_names.push_back(name_text(records::view(plot.nodes[c].name)));
   }
@@ -71,6 +64,31 @@ Year year_of(const formats::PlotYear& plot, const formats::ClusterYear* cluster,
 }
 
 }  // namespace
+
+void give_names(Year& year, std::span<const std::string_view> fields) {
+  year.names.clear();
+  year.unnamed.clear();
+  year.doubled.clear();
+  for (std::size_t k = 0; k < fields.size(); ++k) {
+    const auto number = static_cast<std::int32_t>(k) + 1;
+    year.names.push_back(location_name(fields[k], number));
+    if (!has_name(fields[k])) year.unnamed.push_back(number);
+  }
+  // A name that an earlier location has is told apart by the number.
+  std::vector<std::string> unused;
+  year.names = distinct_labels(std::move(year.names), "", unused, &year.doubled);
+  year.full_names.assign(fields.size(), std::string());
+}
+
+std::vector<std::string> year_labels(const Year& year, bool full, const std::string& stem,
+                                     std::vector<std::string>& notes) {
+  if (!full) return year.names;
+  std::vector<std::string> labels = year.names;
+  for (std::size_t k = 0; k < labels.size() && k < year.full_names.size(); ++k) {
+    if (!year.full_names[k].empty()) labels[k] = year.full_names[k];
+  }
+  return distinct_labels(std::move(labels), stem, notes);
+}
 
 std::vector<std::string> name_notes(const Year& year, const std::string& stem) {
   std::vector<std::string> notes;

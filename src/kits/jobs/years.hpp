@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -63,6 +64,17 @@ std::vector<std::string> name_notes(const Year& year, const std::string& stem);
 // lists the location's name (that of the first location of its year with
 // that name, for a name that stands twice).
 void give_full_names(std::vector<Year>& years, const FullNames& names);
+
+// Names the locations of `year` from their name fields, fields[k - 1] that
+// of location k, by the rule of location_names.hpp: sets names, unnamed,
+// doubled, and full_names (all empty).
+void give_names(Year& year, std::span<const std::string_view> fields);
+
+// The labels of a year's locations by number: their names, or with `full`
+// their full names where known, told apart as the names are (a note begun
+// by `stem` for each one told apart).
+std::vector<std::string> year_labels(const Year& year, bool full, const std::string& stem,
+                                     std::vector<std::string>& notes);
 
 // The stem of a year group's files: "JOB-1988", "JOB-1988-2".
 std::string year_stem(const std::string& job_name, const Year& year);

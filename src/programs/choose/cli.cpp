@@ -7,10 +7,7 @@
 #include "choose/page.hpp"
 #include "choose/runs.hpp"
 #include "choose/tables.hpp"
-#include "cli/command_line.hpp"
-#include "cli/job_operand.hpp"
-#include "cli/output_files.hpp"
-#include "cli/version.hpp"
+#include "cli/job_command.hpp"
 #include "records/number_text.hpp"
 
 namespace metclust::choose {
@@ -49,39 +46,35 @@ constexpr std::string_view kHelp =
     "be written (then nothing is written), 2 on a wrong command line.\n";
 
 struct Settings {
-  std::string job;
-  std::optional<std::string> output;
+  cli::JobSettings job;
   std::int64_t max_groups = kDefaultMaxGroups;
 };
 
 Settings parse_arguments(std::span<const std::string> arguments) {
   Settings settings;
-  cli::Arguments walker(arguments);
-  while (const std::optional<std::string> option = walker.next_option()) {
-    if (cli::take_output_option(*option, walker, settings.output)) continue;
-    if (*option == "--max-groups") {
-      const std::string text = walker.value();
-      const std::optional<std::int64_t> value = records::parse_integer(text);
-      if (!value || *value < 2 || *value > kMostGroups) {
-        throw cli::UsageError("--max-groups takes a whole number from 2 to " + records::decimal(kMostGroups) +
-                              ", not '" + text + "'");
-      }
-      settings.max_groups = *value;
-      continue;
+  cli::JobCommand command;
+  command.more = [&](const std::string& option, cli::Arguments& walker) {
+    if (option != "--max-groups") return false;
+    const std::string text = walker.value();
+    const std::optional<std::int64_t> value = records::parse_integer(text);
+    if (!value || *value < 2 || *value > kMostGroups) {
+      throw cli::UsageError("--max-groups takes a whole number from 2 to " + records::decimal(kMostGroups) +
+                            ", not '" + text + "'");
     }
-    throw cli::UsageError("unknown option '" + *option + "'");
-  }
-  settings.job = cli::single_job(walker.operands());
+    settings.max_groups = *value;
+    return true;
+  };
+  settings.job = cli::parse_job_command(arguments, command);
   return settings;
 }
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
-  const JobRuns job = read_runs(settings.job);
+  const JobRuns job = read_runs(settings.job.job);
   std::vector<RunFigures> figures;
   for (const Run& run : job.runs) figures.push_back(run_figures(run, settings.max_groups));
   const Suggestion suggestion = suggest(figures);
 
-  const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
+  const cli::OutputPlace place = cli::output_place(settings.job.job, settings.job.output);
   const std::string& name = place.job_name;
   PageText text;
   text.job = place.job_text;
@@ -95,10 +88,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   outputs.add(place.file(name + "-suggested-groups.csv"), suggested_groups_csv(figures));
   outputs.add(place.file(name + "-stability.csv"), stability_csv(figures));
   outputs.add(place.file(name + "-choose.html"), choose_page(figures, suggestion, text));
-  if (settings.output) cli::OutputFiles::make_folder(place.folder);
-  outputs.commit();
+  cli::commit_outputs(outputs, place, settings.job.output.has_value());
   out << outputs.listing();
-  for (const std::string& note : job.notes) err << "metclust-choose: note: " << note << '\n';
+  cli::print_notes(err, "metclust-choose", job.notes);
   return cli::kExitOk;
 }
 
@@ -106,10 +98,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
 
 int run_choose(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   static constexpr cli::ProgramText kText{"metclust-choose", kUsage, kHelp};
-  return cli::run_program(kText, cli::program_version(), arguments, out, err,
-                          [&](std::span<const std::string> words) {
-                            return run(parse_arguments(words), out, err);
-                          });
+  return cli::run_job_program(kText, arguments, out, err, &parse_arguments, &run);
 }
 
 }  // namespace metclust::choose

@@ -3,16 +3,12 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/command_line.hpp"
-#include "cli/cut_rule.hpp"
-#include "cli/output_files.hpp"
-#include "cli/version.hpp"
+#include "cli/job_command.hpp"
 #include "compare/across_years.hpp"
 #include "compare/consensus.hpp"
 #include "compare/job_years.hpp"
 #include "compare/page.hpp"
 #include "compare/tables.hpp"
-#include "jobs/job_files.hpp"
 #include "records/number_text.hpp"
 #include "text/csv.hpp"
 
@@ -60,17 +56,10 @@ constexpr std::string_view kHelp =
     "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
     "be written (then nothing is written), 2 on a wrong command line.\n";
 
-struct Settings : cli::CutJobSettings {
-  std::optional<std::string> ema;  // --ema FILE
-};
+using Settings = cli::JobSettings;
 
 Settings parse_arguments(std::span<const std::string> arguments) {
-  Settings settings;
-  static_cast<cli::CutJobSettings&>(settings) = cli::parse_cut_job(
-      arguments, true, [&](const std::string& option, cli::Arguments& walker) {
-        return cli::take_ema_option(option, walker, settings.ema);
-      });
-  return settings;
+  return cli::parse_job_command(arguments, cli::JobCommand(cli::CutOptions::Required, true));
 }
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
@@ -102,10 +91,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   outputs.add(place.file(name + "-comembership.csv"), comembership_csv(comparison));
   outputs.add(place.file(name + "-agreement.csv"), agreement_csv(comparison));
   outputs.add(place.file(name + "-years.html"), years_page(comparison, tree, text));
-  if (settings.output) cli::OutputFiles::make_folder(place.folder);
-  outputs.commit();
+  cli::commit_outputs(outputs, place, settings.output.has_value());
   out << outputs.listing();
-  for (const std::string& note : job.notes) err << "metclust-compare: note: " << note << '\n';
+  cli::print_notes(err, "metclust-compare", job.notes);
   return cli::kExitOk;
 }
 
@@ -113,10 +101,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
 
 int run_compare(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   static constexpr cli::ProgramText kText{"metclust-compare", kUsage, kHelp};
-  return cli::run_program(kText, cli::program_version(), arguments, out, err,
-                            [&](std::span<const std::string> words) {
-                              return run(parse_arguments(words), out, err);
-                            });
+  return cli::run_job_program(kText, arguments, out, err, &parse_arguments, &run);
 }
 
 }  // namespace metclust::compare

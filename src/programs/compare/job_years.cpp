@@ -3,24 +3,24 @@
 #include <algorithm>
 
 #include "cli/output_files.hpp"
-#include "jobs/full_precision.hpp"
-#include "jobs/job_files.hpp"
+#include "jobs/finished_job.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
 
 namespace metclust::compare {
 JobYears read_job_years(const std::string& job, const CutRule& rule,
                         const std::optional<std::string>& ema_file) {
-  jobs::JobFiles files = jobs::read_job(
-      job, jobs::Cluster::Required, "metclust-compare takes the fusion levels from it");
+  jobs::FinishedJob finished = jobs::read_finished_job(
+      job, jobs::Cluster::Required, "metclust-compare takes the fusion levels from it", ema_file);
   const std::string plot_file = job + ".PCL";
   const std::string name = cli::output_place(job, std::nullopt).job_name;
 
   JobYears result;
-  result.title = files.title;
-  result.notes = jobs::job_full_precision_levels(files, job, ema_file).notes;
-  result.full_names = jobs::read_job_full_names(job, result.notes, ema_file);
-  for (jobs::Year& year : files.years) {
+  result.title = finished.files.title;
+  result.notes = std::move(finished.precision.notes);
+  result.notes.insert(result.notes.end(), finished.name_notes.begin(), finished.name_notes.end());
+  result.full_names = std::move(finished.full_names);
+  for (jobs::Year& year : finished.files.years) {
     const std::string stem = jobs::year_stem(name, year);
     if (year.tree.locations() < 2) {
       result.notes.push_back(stem + ": fewer than two locations and no node listing; the year holds no named location");

@@ -6,14 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/command_line.hpp"
-#include "cli/cut_rule.hpp"
-#include "cli/output_files.hpp"
-#include "cli/version.hpp"
+#include "cli/job_command.hpp"
 #include "export/year_tables.hpp"
-#include "jobs/full_precision.hpp"
-#include "jobs/job_files.hpp"
-#include "jobs/location_names.hpp"
+#include "jobs/finished_job.hpp"
 #include "records/number_text.hpp"
 #include "text/csv.hpp"
 #include "trees/newick.hpp"
@@ -62,36 +57,21 @@ constexpr std::string_view kHelp =
     "be written (then nothing is written), 2 on a wrong command line.\n";
 
 struct Settings {
-  cli::CutJobSettings job;
+  cli::JobSettings job;
   bool full_names = false;
-  std::optional<std::string> ema;  // --ema FILE
 };
 
 Settings parse_arguments(std::span<const std::string> arguments) {
   Settings settings;
-  settings.job = cli::parse_cut_job(arguments, false,
-                                    [&](const std::string& option, cli::Arguments& walker) {
-                                      if (cli::take_ema_option(option, walker, settings.ema)) {
-                                        return true;
-                                      }
-                                      if (option != "--full-names") return false;
-                                      walker.no_value();
-                                      settings.full_names = true;
-                                      return true;
-                                    });
+  cli::JobCommand command(cli::CutOptions::Optional, true);
+  command.more = [&](const std::string& option, cli::Arguments& walker) {
+    if (option != "--full-names") return false;
+    walker.no_value();
+    settings.full_names = true;
+    return true;
+  };
+  settings.job = cli::parse_job_command(arguments, command);
   return settings;
-}
-
-// The Newick leaves of a year: its locations' names, or with --full-names
-// their full names where known, told apart as the names are.
-std::vector<std::string> leaf_labels(const jobs::Year& year, bool full_names,
-                                     const std::string& stem, std::vector<std::string>& notes) {
-  if (!full_names) return year.names;
-  std::vector<std::string> labels = year.names;
-  for (std::size_t k = 0; k < labels.size() && k < year.full_names.size(); ++k) {
-    if (!year.full_names[k].empty()) labels[k] = year.full_names[k];
-  }
-  return jobs::distinct_labels(std::move(labels), stem + ".nwk", notes);
 }
 
 // The note of a year with fusions chosen among equal minima; empty when it
@@ -119,13 +99,14 @@ std::string tie_note(const std::vector<bool>& ties, const std::string& stem) {
 }
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
-  const cli::CutJobSettings& job_settings = settings.job;
+  const cli::JobSettings& job_settings = settings.job;
   const cli::CutRule& rule = job_settings.rule;
   // Everything is read, checked and made before anything is written.
-  jobs::JobFiles job = jobs::read_job(job_settings.job, jobs::Cluster::Required,
-                                      "metclust-export takes the fusion levels from it");
-  const jobs::PrecisionOutcome precision =
-      jobs::job_full_precision_levels(job, job_settings.job, settings.ema);
+  jobs::FinishedJob finished =
+      jobs::read_finished_job(job_settings.job, jobs::Cluster::Required,
+                              "metclust-export takes the fusion levels from it", job_settings.ema);
+  const jobs::JobFiles& job = finished.files;
+  const jobs::PrecisionOutcome& precision = finished.precision;
   std::vector<std::string> notes = precision.notes;
   if (std::find(precision.engine.begin(), precision.engine.end(), false) !=
       precision.engine.end()) {
@@ -134,10 +115,8 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
                     ".CLS: which fusions were chosen among equal proximities is known only from "
                     "clustering the year again");
   }
-  if (const std::optional<jobs::FullNames> full_names =
-          jobs::read_job_full_names(job_settings.job, notes, settings.ema)) {
-    jobs::give_full_names(job.years, *full_names);
-  } else if (settings.full_names) {
+  notes.insert(notes.end(), finished.name_notes.begin(), finished.name_notes.end());
+  if (!finished.full_names && settings.full_names) {
     notes.push_back(job_settings.job +
                     "-names.csv: no such file; the Newick leaves keep the names in the job");
   }
@@ -155,7 +134,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     const std::string stem = jobs::year_stem(name, year);
     for (std::string& note : jobs::name_notes(year, stem)) notes.push_back(std::move(note));
     outputs.add(place.file(stem + ".nwk"),
-                trees::newick(tree, leaf_labels(year, settings.full_names, stem, notes)));
+                trees::newick(tree, jobs::year_labels(year, settings.full_names, stem + ".nwk", notes)));
     const std::vector<bool>* ties = precision.engine[k] ? &precision.ties[k] : nullptr;
     outputs.add(place.file(stem + "-merges.csv"), merges_csv(tree, ties));
     if (ties != nullptr) {
@@ -180,10 +159,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     }
   }
   if (cut) outputs.add(place.file(name + "-groups.csv"), groups.take());
-  if (job_settings.output) cli::OutputFiles::make_folder(place.folder);
-  outputs.commit();
+  cli::commit_outputs(outputs, place, job_settings.output.has_value());
   out << outputs.listing();
-  for (const std::string& note : notes) err << "metclust-export: note: " << note << '\n';
+  cli::print_notes(err, "metclust-export", notes);
   return cli::kExitOk;
 }
 
@@ -191,9 +169,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
 
 int run_export(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   static constexpr cli::ProgramText kText{"metclust-export", kUsage, kHelp};
-  return cli::run_program(
-      kText, cli::program_version(), arguments, out, err,
-      [&](std::span<const std::string> words) { return run(parse_arguments(words), out, err); });
+  return cli::run_job_program(kText, arguments, out, err, &parse_arguments, &run);
 }
 
 }  // namespace metclust::exporting

@@ -5,14 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/command_line.hpp"
-#include "cli/cut_rule.hpp"
-#include "cli/job_operand.hpp"
-#include "cli/output_files.hpp"
-#include "cli/version.hpp"
-#include "jobs/full_precision.hpp"
-#include "jobs/job_files.hpp"
-#include "jobs/location_names.hpp"
+#include "cli/job_command.hpp"
+#include "jobs/finished_job.hpp"
 #include "plot/page.hpp"
 #include "plot/svg.hpp"
 #include "records/number_text.hpp"
@@ -68,67 +62,49 @@ constexpr std::string_view kHelp =
     "be written (then nothing is written), 2 on a wrong command line.\n";
 
 struct Settings {
-  std::string job;
-  std::optional<std::string> output;
+  cli::JobSettings job;  // its cut rule: --groups K alone
   bool heights = false;
   bool order = false;
   bool same_scale = false;
   bool linear = false;
-  std::int64_t groups = 0;
-  std::optional<std::string> ema;  // --ema FILE
 };
 
 Settings parse_arguments(std::span<const std::string> arguments) {
   Settings settings;
-  cli::Arguments walker(arguments);
-  while (const std::optional<std::string> option = walker.next_option()) {
-    if (cli::take_output_option(*option, walker, settings.output)) continue;
-    if (cli::take_ema_option(*option, walker, settings.ema)) continue;
-    if (*option == "-g" || *option == "--groups") {
-      const std::string text = walker.value();
-      const std::optional<std::int64_t> groups = records::parse_integer(text);
-      if (!groups || *groups < 1) {
-        throw cli::UsageError("--groups takes a whole number of at least 1, not '" + text + "'");
-      }
-      settings.groups = *groups;
-    } else if (*option == "--heights") {
-      walker.no_value();
-      settings.heights = true;
-    } else if (*option == "--order") {
-      walker.no_value();
-      settings.order = true;
-    } else if (*option == "--same-scale") {
-      walker.no_value();
-      settings.same_scale = true;
-    } else if (*option == "--linear") {
-      walker.no_value();
-      settings.linear = true;
-    } else {
-      throw cli::UsageError("unknown option '" + *option + "'");
+  cli::JobCommand command(cli::CutOptions::GroupsOnly, true);
+  command.more = [&](const std::string& option, cli::Arguments& walker) {
+    bool* flag = option == "--heights"      ? &settings.heights
+                 : option == "--order"      ? &settings.order
+                 : option == "--same-scale" ? &settings.same_scale
+                 : option == "--linear"     ? &settings.linear
+                                            : nullptr;
+    if (flag == nullptr) return false;
+    walker.no_value();
+    *flag = true;
+    return true;
+  };
+  command.check = [&] {
+    if (settings.heights && settings.order) {
+      throw cli::UsageError("--heights and --order ask for two different scales");
     }
-  }
-  if (settings.heights && settings.order) {
-    throw cli::UsageError("--heights and --order ask for two different scales");
-  }
-  settings.job = cli::single_job(walker.operands());
+  };
+  settings.job = cli::parse_job_command(arguments, command);
   return settings;
 }
 
 int run(const Settings& settings, std::ostream& out, std::ostream& err) {
+  const cli::JobSettings& job_settings = settings.job;
   // Everything is read and checked before anything is written.
-  jobs::JobFiles job = jobs::read_job(
-      settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
-      "--heights takes the fusion levels from it");
-  std::vector<std::string> notes;
-  if (job.strategy) notes = jobs::job_full_precision_levels(job, settings.job, settings.ema).notes;
-  if (const std::optional<jobs::FullNames> full_names =
-          jobs::read_job_full_names(settings.job, notes, settings.ema)) {
-    jobs::give_full_names(job.years, *full_names);
-  }
+  jobs::FinishedJob finished = jobs::read_finished_job(
+      job_settings.job, settings.heights ? jobs::Cluster::Required : jobs::Cluster::IfPresent,
+      "--heights takes the fusion levels from it", job_settings.ema);
+  const jobs::JobFiles& job = finished.files;
+  std::vector<std::string> notes = finished.precision.notes;
+  notes.insert(notes.end(), finished.name_notes.begin(), finished.name_notes.end());
 
   PictureOptions options;
   options.heights = job.strategy.has_value() && !settings.order;
-  options.groups = settings.groups;
+  options.groups = job_settings.rule.groups.value_or(0);
   options.strategy = job.strategy.value_or(0);
   if (settings.linear) options.scale = LevelScaleKind::Linear;
   if (settings.same_scale) {
@@ -143,7 +119,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
     if (!settings.linear) options.scale = suited_scale(levels);
   }
 
-  const cli::OutputPlace place = cli::output_place(settings.job, settings.output);
+  const cli::OutputPlace place = cli::output_place(job_settings.job, job_settings.output);
   const std::string& name = place.job_name;
 
   cli::OutputFiles outputs;
@@ -157,10 +133,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   }
   const fs::path page = place.file(name + ".html");
   outputs.add(page, job_page(place.job_text, job.title, pictures, options));
-  if (settings.output) cli::OutputFiles::make_folder(place.folder);
-  outputs.commit();
+  cli::commit_outputs(outputs, place, job_settings.output.has_value());
   out << cli::name_of(page) << '\n';
-  for (const std::string& note : notes) err << "metclust-plot: note: " << note << '\n';
+  cli::print_notes(err, "metclust-plot", notes);
   return kExitOk;
 }
 
@@ -168,9 +143,7 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
 
 int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   static constexpr cli::ProgramText kText{"metclust-plot", kUsage, kHelp};
-  return cli::run_program(
-      kText, cli::program_version(), arguments, out, err,
-      [&](std::span<const std::string> words) { return run(parse_arguments(words), out, err); });
+  return cli::run_job_program(kText, arguments, out, err, &parse_arguments, &run);
 }
 
 }  // namespace metclust::plot
