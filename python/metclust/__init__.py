@@ -117,7 +117,8 @@ class Job(dict):
 
 
 class JobWarning(UserWarning):
-    """A year left out of a job, or a JOB.EMA that was not used."""
+    """A year left out of a job, a location's name told apart by its number,
+    or levels that stay the 8 digits of JOB.CLS and why."""
 
 
 def _text(raw):

@@ -65,8 +65,9 @@ def test_finished_job_gives_linkage_and_full_names_in_full_precision(job):
 
 
 def test_without_ema_the_levels_are_the_8_digits(job, tmp_path):
-    trees, _ = read(metclust.read_job, without_ema(job, tmp_path) + ".PCL")
+    trees, notes = read(metclust.read_job, without_ema(job, tmp_path) + ".PCL")
     assert not trees.full_precision
+    assert any("JOB.EMA: no such file; the fusion levels are those of" in note for note in notes)
     z, labels = trees["1988"]
     theirs = scipy_linkage(squareform(year_matrix("1988", labels)), "average")
     np.testing.assert_array_equal(z[:, [0, 1, 3]], theirs[:, [0, 1, 3]])
@@ -86,7 +87,28 @@ def test_an_ema_that_does_not_give_the_fusions_is_not_used(job, tmp_path):
         f.write(b"\r\n".join(lines))
     trees, notes = read(metclust.read_job, copy)
     assert not trees.full_precision
-    assert any("JOB.EMA does not give the fusions of" in note for note in notes)
+    assert any(note.startswith(copy + ".EMA: year 1988 (line ") and "clustered again" in note
+               for note in notes)
+
+
+def test_a_blank_name_and_a_name_twice_are_told_apart_by_number(job, tmp_path):
+    copy = without_ema(job, tmp_path)
+    with open(job + ".EMA", "rb") as f:
+        lines = f.read().split(b"\r\n")
+    first = next(k for k, line in enumerate(lines) if line.startswith(b"     1 "))
+    # Columns 8-15 hold the name: in the first year location 2 has none,
+    # location 3 that of location 1.
+    lines[first + 1] = lines[first + 1][:7] + b" " * 8 + lines[first + 1][15:]
+    lines[first + 2] = lines[first + 2][:7] + lines[first][7:15] + lines[first + 2][15:]
+    with open(copy + ".EMA", "wb") as f:
+        f.write(b"\r\n".join(lines))
+    trees, notes = read(metclust.run_job, copy, 3)
+    assert "JOB-1988: location 2 has no name; it is called (location 2)" in notes
+    assert any(note.startswith("JOB-1988: locations 1 and 3 are both named 'WaggaWag'")
+               for note in notes)
+    # JOB-names.csv gives location 3 the full name of location 1, told
+    # apart in the same way.
+    assert trees["1988"].labels[:3] == ["Wagga Wagga", "(location 2)", "Wagga Wagga (location 3)"]
 
 
 def test_run_job_clusters_the_ema_as_metclust_does(job):

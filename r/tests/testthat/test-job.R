@@ -48,10 +48,24 @@ test_that("a finished job gives one hclust per year, full names, full precision"
   expect_true("Dubbo, West" %in% trees[["1989"]]$labels)
 })
 
+# Every warning of `expr`, its value in `value`.
+warnings_of <- function(expr) {
+  warnings <- character()
+  value <- withCallingHandlers(expr, warning = function(w) {
+    warnings <<- c(warnings, conditionMessage(w))
+    invokeRestart("muffleWarning")
+  })
+  list(value = value, warnings = warnings)
+}
+
 test_that("without JOB.EMA the levels are the 8 digits of JOB.CLS", {
   job <- test_job()
   copy <- without_ema(job)
-  expect_warning(trees <- mc_read_job(paste0(copy, ".CLS")), "no tree")
+  read <- warnings_of(mc_read_job(paste0(copy, ".CLS")))
+  trees <- read$value
+  expect_match(read$warnings, "JOB.EMA: no such file; the fusion levels are those of .*JOB.CLS",
+               all = FALSE)
+  expect_match(read$warnings, "no tree", all = FALSE)
   expect_false(attr(trees, "full.precision"))
   tree <- trees[["1988"]]
   theirs <- hclust(as.dist(year_matrix(job, "1988", tree$labels)), "average")
@@ -70,13 +84,29 @@ test_that("an .EMA that does not give the job's fusions is not used", {
   row <- grep("^     2 ", ema)[1]
   substr(ema[row], 17, 32) <- "  0.99000000E+02"
   writeLines(ema, paste0(copy, ".EMA"), sep = "\r\n")
-  warnings <- character()
-  trees <- withCallingHandlers(mc_read_job(copy), warning = function(w) {
-    warnings <<- c(warnings, conditionMessage(w))
-    invokeRestart("muffleWarning")
-  })
-  expect_match(warnings, "JOB.EMA does not give the fusions of .*JOB.CLS", all = FALSE)
-  expect_false(attr(trees, "full.precision"))
+  read <- warnings_of(mc_read_job(copy))
+  expect_match(read$warnings, "JOB.EMA: year 1988 .*clustered again, fusion .*JOB.CLS", all = FALSE)
+  expect_false(attr(read$value, "full.precision"))
+})
+
+test_that("a blank name and a name twice in a year are told apart by the location's number", {
+  job <- test_job()
+  copy <- without_ema(job)
+  ema <- readLines(paste0(job, ".EMA"))
+  # Columns 8-15 of a matrix row hold the location's name: in the first
+  # year location 2 has none, location 3 that of location 1.
+  first <- grep("^     1 ", ema)[1]
+  substr(ema[first + 1L], 8, 15) <- "        "
+  substr(ema[first + 2L], 8, 15) <- substr(ema[first], 8, 15)
+  writeLines(ema, paste0(copy, ".EMA"), sep = "\r\n")
+  run <- warnings_of(mc_run(copy, 3))
+  expect_match(run$warnings, "JOB-1988: location 2 has no name; it is called \\(location 2\\)",
+               all = FALSE)
+  expect_match(run$warnings, "JOB-1988: locations 1 and 3 are both named 'WaggaWag'", all = FALSE)
+  # JOB-names.csv gives location 3 the full name of location 1, told apart
+  # in the same way.
+  expect_identical(run$value[["1988"]]$labels[1:3],
+                   c("Wagga Wagga", "(location 2)", "Wagga Wagga (location 3)"))
 })
 
 test_that("mc_run clusters JOB.EMA as metclust does", {
