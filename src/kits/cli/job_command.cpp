@@ -27,6 +27,17 @@ JobSettings parse_job_command(std::span<const std::string> arguments, const JobC
   return settings;
 }
 
+std::string job_help(std::string_view usage, std::string_view own,
+                     std::initializer_list<std::string_view> shared) {
+  std::string help(usage);
+  help += own;
+  for (const std::string_view lines : shared) help += lines;
+  help += "\n"
+          "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
+          "be written (then nothing is written), 2 on a wrong command line.\n";
+  return help;
+}
+
 void commit_outputs(OutputFiles& outputs, const OutputPlace& place, bool made_folder) {
   if (made_folder) OutputFiles::make_folder(place.folder);
   outputs.commit();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -54,6 +55,25 @@ struct JobSettings {
 // `command` nor the program takes is a UsageError, and so is a cut rule that
 // check_cut_rule refuses.
 JobSettings parse_job_command(std::span<const std::string> arguments, const JobCommand& command);
+
+// What --help says of the options the job-reading programs share, each in
+// a column 20 wide.
+inline constexpr std::string_view kEmaHelp =
+    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
+    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
+    "                    for beside it\n";
+inline constexpr std::string_view kOutputHelp =
+    "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
+    "                    job's folder\n";
+inline constexpr std::string_view kHelpAndVersionHelp =
+    "  -h, --help        show this help and exit\n"
+    "  -V, --version     show the version and exit\n";
+
+// The whole --help text of a job-reading program: its usage line, `own`
+// (what it does, then "Options:" and the options of its own), the `shared`
+// options it takes (above), and the exit statuses.
+std::string job_help(std::string_view usage, std::string_view own,
+                     std::initializer_list<std::string_view> shared);
 
 // Runs a job-reading program: run_program with the project's version, the
 // body parsing the words and running on what they say.

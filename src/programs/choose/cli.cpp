@@ -13,9 +13,11 @@
 namespace metclust::choose {
 namespace {
 
+constexpr std::string_view kName = "metclust-choose";
 constexpr std::string_view kUsage = "Usage: metclust-choose [--max-groups K] [-o DIR] JOB\n";
-constexpr std::string_view kHelp =
-    "Usage: metclust-choose [--max-groups K] [-o DIR] JOB\n"
+// What --help says after the usage line, with every option in a column
+// wider than the shared one (cli::job_help adds the exit statuses).
+constexpr std::string_view kOwnHelp =
     "Help choose a clustering strategy and a number of groups for a finished\n"
     "job: how well each strategy's trees keep the years' proximities, which\n"
     "number of groups each year suggests, and whether the groups recur from\n"
@@ -40,10 +42,7 @@ constexpr std::string_view kHelp =
     "  -o, --output DIR    write into DIR (made when missing) instead of the\n"
     "                      job's folder\n"
     "  -h, --help          show this help and exit\n"
-    "  -V, --version       show the version and exit\n"
-    "\n"
-    "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
-    "be written (then nothing is written), 2 on a wrong command line.\n";
+    "  -V, --version       show the version and exit\n";
 
 struct Settings {
   cli::JobSettings job;
@@ -90,15 +89,15 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   outputs.add(place.file(name + "-choose.html"), choose_page(figures, suggestion, text));
   cli::commit_outputs(outputs, place, settings.job.output.has_value());
   out << outputs.listing();
-  cli::print_notes(err, "metclust-choose", job.notes);
+  cli::print_notes(err, kName, job.notes);
   return cli::kExitOk;
 }
 
 }  // namespace
 
 int run_choose(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
-  static constexpr cli::ProgramText kText{"metclust-choose", kUsage, kHelp};
-  return cli::run_job_program(kText, arguments, out, err, &parse_arguments, &run);
+  static const std::string help = cli::job_help(kUsage, kOwnHelp, {});
+  return cli::run_job_program({kName, kUsage, help}, arguments, out, err, &parse_arguments, &run);
 }
 
 }  // namespace metclust::choose

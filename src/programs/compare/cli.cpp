@@ -16,10 +16,12 @@ namespace metclust::compare {
 namespace {
 
 
+constexpr std::string_view kName = "metclust-compare";
 constexpr std::string_view kUsage =
     "Usage: metclust-compare (--groups K | --height H) [--ema FILE] [-o DIR] JOB\n";
-constexpr std::string_view kHelp =
-    "Usage: metclust-compare (--groups K | --height H) [--ema FILE] [-o DIR] JOB\n"
+// What --help says after the usage line, up to the options that every
+// job-reading program shares (cli::job_help).
+constexpr std::string_view kOwnHelp =
     "Say which locations of a finished metclust job group together year after\n"
     "year, and how far the years agree. A location is the same location in\n"
     "every year that holds its name.\n"
@@ -44,17 +46,7 @@ constexpr std::string_view kHelp =
     "  -g, --groups K    cut each year into K groups by fusion order, as R's\n"
     "                    cutree with k; the consensus tree is cut into K too\n"
     "      --height H    cut each year at level H, as cutree with h; the\n"
-    "                    consensus tree is cut at 0.5 (mean share above one half)\n"
-    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
-    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
-    "                    for beside it\n"
-    "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
-    "                    job's folder\n"
-    "  -h, --help        show this help and exit\n"
-    "  -V, --version     show the version and exit\n"
-    "\n"
-    "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
-    "be written (then nothing is written), 2 on a wrong command line.\n";
+    "                    consensus tree is cut at 0.5 (mean share above one half)\n";
 
 using Settings = cli::JobSettings;
 
@@ -93,15 +85,15 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   outputs.add(place.file(name + "-years.html"), years_page(comparison, tree, text));
   cli::commit_outputs(outputs, place, settings.output.has_value());
   out << outputs.listing();
-  cli::print_notes(err, "metclust-compare", job.notes);
+  cli::print_notes(err, kName, job.notes);
   return cli::kExitOk;
 }
 
 }  // namespace
 
 int run_compare(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
-  static constexpr cli::ProgramText kText{"metclust-compare", kUsage, kHelp};
-  return cli::run_job_program(kText, arguments, out, err, &parse_arguments, &run);
+  static const std::string help = cli::job_help(kUsage, kOwnHelp, {cli::kEmaHelp, cli::kOutputHelp, cli::kHelpAndVersionHelp});
+  return cli::run_job_program({kName, kUsage, help}, arguments, out, err, &parse_arguments, &run);
 }
 
 }  // namespace metclust::compare

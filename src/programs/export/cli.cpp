@@ -16,10 +16,12 @@
 namespace metclust::exporting {
 namespace {
 
+constexpr std::string_view kName = "metclust-export";
 constexpr std::string_view kUsage =
     "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n";
-constexpr std::string_view kHelp =
-    "Usage: metclust-export [--groups K | --height H] [--full-names] [--ema FILE] [-o DIR] JOB\n"
+// What --help says after the usage line, up to the options that every
+// job-reading program shares (cli::job_help).
+constexpr std::string_view kOwnHelp =
     "Write the trees of a finished metclust job in the forms R, Python and tree\n"
     "viewers read.\n"
     "\n"
@@ -44,17 +46,7 @@ constexpr std::string_view kHelp =
     "                    above H (below an inversion, the fusions under a\n"
     "                    higher one count at its level)\n"
     "      --full-names  name the Newick leaves by their full names where\n"
-    "                    JOB-names.csv gives them\n"
-    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
-    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
-    "                    for beside it\n"
-    "  -o, --output DIR  write into DIR (made when missing) instead of the\n"
-    "                    job's folder\n"
-    "  -h, --help        show this help and exit\n"
-    "  -V, --version     show the version and exit\n"
-    "\n"
-    "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
-    "be written (then nothing is written), 2 on a wrong command line.\n";
+    "                    JOB-names.csv gives them\n";
 
 struct Settings {
   cli::JobSettings job;
@@ -161,15 +153,15 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   if (cut) outputs.add(place.file(name + "-groups.csv"), groups.take());
   cli::commit_outputs(outputs, place, job_settings.output.has_value());
   out << outputs.listing();
-  cli::print_notes(err, "metclust-export", notes);
+  cli::print_notes(err, kName, notes);
   return cli::kExitOk;
 }
 
 }  // namespace
 
 int run_export(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
-  static constexpr cli::ProgramText kText{"metclust-export", kUsage, kHelp};
-  return cli::run_job_program(kText, arguments, out, err, &parse_arguments, &run);
+  static const std::string help = cli::job_help(kUsage, kOwnHelp, {cli::kEmaHelp, cli::kOutputHelp, cli::kHelpAndVersionHelp});
+  return cli::run_job_program({kName, kUsage, help}, arguments, out, err, &parse_arguments, &run);
 }
 
 }  // namespace metclust::exporting

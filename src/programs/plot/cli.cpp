@@ -25,9 +25,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr std::string_view kName = "metclust-plot";
 constexpr std::string_view kUsage = "Usage: metclust-plot [OPTION]... JOB\n";
-constexpr std::string_view kHelp =
-    "Usage: metclust-plot [OPTION]... JOB\n"
+// What --help says after the usage line, up to the options that every
+// job-reading program shares (cli::job_help).
+constexpr std::string_view kOwnHelp =
     "Draw the dendrograms of a metclust job as pictures.\n"
     "\n"
     "Reads JOB.PCL, and JOB.CLS when it exists, and writes one SVG picture per\n"
@@ -52,14 +54,7 @@ constexpr std::string_view kHelp =
     "                    compared by eye\n"
     "      --linear      draw the fusion levels on a linear scale also where most\n"
     "                    of them lie low (in the lowest twentieth), which are\n"
-    "                    otherwise drawn on a square-root scale that spreads them\n"    "      --ema FILE    the job's .EMA file, when it is not JOB.EMA (after\n"
-    "                    metclust -o DIR); JOB-names.csv is then also looked\n"
-    "                    for beside it\n"
-    "  -h, --help        show this help and exit\n"
-    "  -V, --version     show the version and exit\n"
-    "\n"
-    "Exit status: 0 on success, 1 when a file is missing, malformed or cannot\n"
-    "be written (then nothing is written), 2 on a wrong command line.\n";
+    "                    otherwise drawn on a square-root scale that spreads them\n";
 
 struct Settings {
   cli::JobSettings job;  // its cut rule: --groups K alone
@@ -135,15 +130,15 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   outputs.add(page, job_page(place.job_text, job.title, pictures, options));
   cli::commit_outputs(outputs, place, job_settings.output.has_value());
   out << cli::name_of(page) << '\n';
-  cli::print_notes(err, "metclust-plot", notes);
+  cli::print_notes(err, kName, notes);
   return kExitOk;
 }
 
 }  // namespace
 
 int run_plot(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
-  static constexpr cli::ProgramText kText{"metclust-plot", kUsage, kHelp};
-  return cli::run_job_program(kText, arguments, out, err, &parse_arguments, &run);
+  static const std::string help = cli::job_help(kUsage, kOwnHelp, {cli::kEmaHelp, cli::kHelpAndVersionHelp});
+  return cli::run_job_program({kName, kUsage, help}, arguments, out, err, &parse_arguments, &run);
 }
 
 }  // namespace metclust::plot
