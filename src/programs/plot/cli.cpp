@@ -9,18 +9,9 @@
 #include "jobs/finished_job.hpp"
 #include "plot/page.hpp"
 #include "plot/svg.hpp"
-#include "records/number_text.hpp"
-#include "text/csv.hpp"
-#include "text/markup.hpp"
 
 namespace metclust::plot {
 
-using records::cat;
-using text::escaped;
-using records::fixed_text;
-using records::decimal;
-using records::shortest_text;
-using text::url_segment;
 namespace {
 
 namespace fs = std::filesystem;
