@@ -14,8 +14,6 @@
 #include "cli/output_files.hpp"
 #include "formats/job_results.hpp"
 #include "jobs/finished_job.hpp"
-#include "jobs/full_precision.hpp"
-#include "jobs/location_names.hpp"
 #include "records/located_error.hpp"
 #include "records/number_text.hpp"
 

@@ -51,7 +51,8 @@ struct Year {
   // group_names[s]: the name the node listing gives the group of fusion s
   // (0-based), as name_text makes it: "LGp__7".
   std::vector<std::string> group_names;
-  // places[node - 1] for every node; empty for fewer than two locations.
+  // places[node - 1] for every node; empty for fewer than two locations,
+  // and (with group_names) for a year clustered from its .EMA (matrix_year).
   std::vector<Place> places;
 };
 
