@@ -1,6 +1,7 @@
 #include "compare/consensus.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <span>
 #include <stdexcept>
@@ -30,6 +31,118 @@ double share(const PairCount& count) {
 
 }  // namespace
 
+std::vector<bool> doubtful_members(std::span<const double> dissimilarity, const trees::Tree& tree,
+                                   const trees::Partition& cut) {
+  const std::int32_t n = tree.locations();
+  const auto nz = static_cast<std::size_t>(n);
+  std::vector<bool> marked(nz, false);
+  if (n < 2) return marked;
+  if (dissimilarity.size() != static_cast<std::size_t>(records::packed_size(n)) ||
+      cut.group.size() != nz) {
+    throw std::logic_error("matrix, tree and cut differ in size");
+  }
+  // Groups live in slots 0..n-1, a fusion's new group in the slot of its
+  // first node; sum holds, packed as the matrix is, the sum over the pairs
+  // of locations of two groups.
+  std::vector<double> sum(dissimilarity.begin(), dissimilarity.end());
+  const auto at = [&](std::size_t a, std::size_t b) -> double& {
+    return sum[static_cast<std::size_t>(records::packed_index(
+        static_cast<std::int64_t>(std::min(a, b)) + 1, static_cast<std::int64_t>(std::max(a, b)) + 1))];
+  };
+  std::vector<std::vector<std::int32_t>> members(nz);  // by slot, 0-based locations
+  for (std::size_t k = 0; k < nz; ++k) members[k] = {static_cast<std::int32_t>(k)};
+  std::vector<std::size_t> live(nz);  // the active slots, ascending
+  for (std::size_t k = 0; k < nz; ++k) live[k] = k;
+  std::vector<std::size_t> slot_of(nz + tree.fusions().size());  // by node - 1
+  for (std::size_t k = 0; k < nz; ++k) slot_of[k] = k;
+  const auto mean = [&](std::size_t a, std::size_t b) {
+    return at(a, b) /
+           (static_cast<double>(members[a].size()) * static_cast<double>(members[b].size()));
+  };
+
+  struct Step {
+    double level = 0.0;
+    bool inside = false;
+    std::vector<std::int32_t> unsettled;  // locations of linked groups that are not all pairs
+    std::vector<std::int32_t> tied;       // locations of every pair at the level, when two or more
+  };
+  std::vector<Step> steps;
+  std::vector<std::size_t> root(nz);
+  const auto find = [&](std::size_t x) {
+    while (root[x] != x) x = root[x] = root[root[x]];
+    return x;
+  };
+  for (std::size_t s = 0; s < tree.fusions().size(); ++s) {
+    const trees::Fusion& fusion = tree.fusions()[s];
+    const std::size_t a = slot_of.at(static_cast<std::size_t>(fusion.first) - 1);
+    const std::size_t b = slot_of.at(static_cast<std::size_t>(fusion.second) - 1);
+    Step step;
+    step.inside = cut.group.at(static_cast<std::size_t>(members[a].front())) ==
+                  cut.group.at(static_cast<std::size_t>(members[b].front()));
+    // One pass over the pairs of groups, keeping those within kEqualShares
+    // of the smallest so far, then those of the smallest.
+    double low = std::numeric_limits<double>::infinity();
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t y = 1; y < live.size(); ++y) {
+      for (std::size_t x = 0; x < y; ++x) {
+        const double d = mean(live[x], live[y]);
+        if (d > low + kEqualShares) continue;
+        low = std::min(low, d);
+        pairs.emplace_back(live[x], live[y]);
+      }
+    }
+    std::erase_if(pairs, [&](const auto& p) { return mean(p.first, p.second) > low + kEqualShares; });
+    step.level = low;
+    if (pairs.size() >= 2) {
+      std::vector<std::size_t> slots;
+      for (const auto& [i, j] : pairs) {
+        root[i] = i;
+        root[j] = j;
+        slots.push_back(i);
+        slots.push_back(j);
+      }
+      std::sort(slots.begin(), slots.end());
+      slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
+      for (const auto& [i, j] : pairs) root[find(i)] = find(j);
+      // A set of linked groups is settled when it holds every pair of them.
+      std::vector<std::int64_t> groups_in(nz, 0);
+      std::vector<std::int64_t> pairs_in(nz, 0);
+      for (const std::size_t x : slots) ++groups_in[find(x)];
+      for (const auto& [i, j] : pairs) ++pairs_in[find(i)];
+      for (const std::size_t x : slots) {
+        const std::size_t r = find(x);
+        const bool settled = pairs_in[r] == groups_in[r] * (groups_in[r] - 1) / 2;
+        if (!settled) step.unsettled.insert(step.unsettled.end(), members[x].begin(), members[x].end());
+        step.tied.insert(step.tied.end(), members[x].begin(), members[x].end());
+      }
+    }
+    steps.push_back(std::move(step));
+
+    // The fusion, as the engine made it.
+    for (const std::size_t k : live) {
+      if (k == a || k == b) continue;
+      at(a, k) += at(b, k);
+    }
+    members[a].insert(members[a].end(), members[b].begin(), members[b].end());
+    members[b].clear();
+    live.erase(std::find(live.begin(), live.end(), b));
+    slot_of.at(nz + s) = a;
+  }
+
+  double lowest_above = std::numeric_limits<double>::infinity();
+  for (const Step& step : steps) {
+    if (!step.inside) lowest_above = std::min(lowest_above, step.level);
+  }
+  for (const Step& step : steps) {
+    if (!step.inside) continue;
+    for (const std::int32_t k : step.unsettled) marked[static_cast<std::size_t>(k)] = true;
+    if (std::abs(step.level - lowest_above) <= kEqualShares) {
+      for (const std::int32_t k : step.tied) marked[static_cast<std::size_t>(k)] = true;
+    }
+  }
+  return marked;
+}
+
 std::int32_t consensus_minimum_years(std::size_t years) {
   const auto half = static_cast<std::int64_t>((years + 1) / 2);
   return static_cast<std::int32_t>(years >= 2 ? std::max<std::int64_t>(2, half) : half);
@@ -53,6 +166,7 @@ Consensus consensus(const Comparison& comparison, const ConsensusCut& cut) {
       records::pair_at(std::span<double>(matrix), i, j) = 1.0 - share(count);
     }
   }
+  const std::vector<double> dissimilarity = matrix;
   Collect sink;
   if (nl >= 2) {
     std::vector<std::int32_t> sizes(static_cast<std::size_t>(nl));
@@ -77,6 +191,7 @@ Consensus consensus(const Comparison& comparison, const ConsensusCut& cut) {
     }
     if (others > 0) result.stability[a] = total / static_cast<double>(others);
   }
+  result.ambiguous = doubtful_members(dissimilarity, result.tree, result.partition);
   return result;
 }
 
