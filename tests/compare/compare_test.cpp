@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -110,40 +111,59 @@ TEST(CompareYears, RegionsAreLetteredAsSpreadsheetColumns) {
 }
 
 // Which locations' consensus groups rest on a choice among equal values,
-// on trees whose fusions take one of the equal pairs each time.
-TEST(CompareYears, DoubtfulMembersOfAConsensusCut) {
+// on trees whose fusions take one of the equal pairs each time: followed
+// through every order (moved_by_ties), and judged from the tree alone
+// (doubtful_members), which also marks a choice whose every outcome ends
+// in the same groups.
+TEST(CompareYears, LocationsMovedByTies) {
   struct Case {
     const char* what;
     std::int32_t n;
     std::vector<double> matrix;  // packed: (1,2), (1,3), (2,3), (1,4), ...
     std::vector<trees::Fusion> fusions;
-    std::int64_t groups;
+    std::optional<std::int64_t> groups;  // none: at level 0.5
+    std::vector<bool> moved;
     std::vector<bool> marked;
   };
   // Five locations: 1 and 2 always together, 3-4 and 4-5 half the time,
   // 3-5 never; every other pair never.
   const std::vector<double> chain = {0, 1, 1, 1, 1, 0.5, 1, 1, 1, 0.5};
   const std::vector<trees::Fusion> chain_fusions = {{1, 2, 0}, {3, 4, 0.5}, {5, 7, 0.75}, {6, 8, 1}};
+  const std::vector<bool> none5(5, false);
+  const std::vector<bool> chained = {false, false, true, true, true};
   const Case cases[] = {
       {"1-2 and 2-3 equal, 1-3 not: either pair could go first", 3, {0.5, 1, 0.5},
-       {{1, 2, 0.5}, {3, 4, 0.75}}, 2, {true, true, true}},
+       {{1, 2, 0.5}, {3, 4, 0.75}}, 2, {true, true, true}, {true, true, true}},
+      {"the same, and all three end in one group", 4, {1.0 / 3, 1.0 / 3, 2.0 / 3, 1, 1, 1},
+       {{1, 2, 1.0 / 3}, {3, 5, 0.5}, {4, 6, 1}}, 2, std::vector<bool>(4, false),
+       {true, true, true, false}},
       {"three at one value: every order ends in the same group", 4, {0, 0, 0, 1, 1, 1},
-       {{1, 2, 0}, {3, 5, 0}, {4, 6, 1}}, 2, {false, false, false, false}},
+       {{1, 2, 0}, {3, 5, 0}, {4, 6, 1}}, 2, std::vector<bool>(4, false), std::vector<bool>(4, false)},
       {"two separate pairs at one value, both below the cut", 4, {0, 1, 1, 1, 1, 0},
-       {{1, 2, 0}, {3, 4, 0}, {5, 6, 1}}, 2, {false, false, false, false}},
+       {{1, 2, 0}, {3, 4, 0}, {5, 6, 1}}, 2, std::vector<bool>(4, false), std::vector<bool>(4, false)},
       {"two separate pairs at one value, the cut between them", 4, {0, 1, 1, 1, 1, 0},
-       {{1, 2, 0}, {3, 4, 0}, {5, 6, 1}}, 3, {true, true, true, true}},
-      {"the choice lies above the cut", 5, chain, chain_fusions, 4, {false, false, false, false, false}},
-      {"the choice lies below the cut", 5, chain, chain_fusions, 3, {false, false, true, true, true}},
-      {"and still below a coarser cut", 5, chain, chain_fusions, 2, {false, false, true, true, true}},
+       {{1, 2, 0}, {3, 4, 0}, {5, 6, 1}}, 3, std::vector<bool>(4, true), std::vector<bool>(4, true)},
+      {"the choice lies above the cut", 5, chain, chain_fusions, 4, none5, none5},
+      {"the choice lies below the cut", 5, chain, chain_fusions, 3, chained, chained},
+      {"below a coarser cut, every choice ends in one group", 5, chain, chain_fusions, 2, none5, chained},
+      {"the choice at the level of the cut", 5, chain, chain_fusions, std::nullopt, chained, chained},
       {"no pair at an equal value", 3, {0.2, 1, 0.6}, {{1, 2, 0.2}, {3, 4, 0.8}}, 2,
-       {false, false, false}},
+       {false, false, false}, {false, false, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const trees::Tree tree(c.n, c.fusions);
-    EXPECT_EQ(doubtful_members(c.matrix, tree, trees::cut_into_groups(tree, c.groups)), c.marked);
+    ConsensusCut rule;
+    rule.groups = c.groups;
+    const trees::Partition cut =
+        c.groups ? trees::cut_into_groups(tree, *c.groups) : trees::cut_at_level(tree, rule.level);
+    EXPECT_EQ(moved_by_ties(c.matrix, c.n, rule, 1000), std::optional<std::vector<bool>>(c.moved));
+    EXPECT_EQ(doubtful_members(c.matrix, tree, cut), c.marked);
   }
+  // Too many orders to follow.
+  ConsensusCut rule;
+  rule.groups = 2;
+  EXPECT_EQ(moved_by_ties(chain, 5, rule, 2), std::nullopt);
 }
 
 TEST(CompareYears, ConsensusByGroupAverage) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <set>
 #include <span>
 #include <stdexcept>
 
@@ -143,6 +145,157 @@ std::vector<bool> doubtful_members(std::span<const double> dissimilarity, const 
   return marked;
 }
 
+namespace {
+
+// The groups of a clustering on its way: each group's locations ascending,
+// the groups by their first location.
+using Groups = std::vector<std::vector<std::int32_t>>;
+
+// Every sequence of fusions group-average clustering can make when it takes
+// any one of the pairs at the smallest dissimilarity, up to the cut.
+class TieOrders {
+ public:
+  TieOrders(std::span<const double> dissimilarity, std::int32_t n, const ConsensusCut& rule,
+            std::int64_t limit)
+      : d_(dissimilarity), n_(n), rule_(rule), left_(limit) {}
+
+  // False when the walk needed more than `limit` states.
+  bool walk(const Groups& state, std::int64_t made) {
+    if (--left_ < 0) return false;
+    if (!seen_.insert(state).second) return true;
+    if (state.size() < 2 || (rule_.groups && made >= inside())) {
+      ends_.push_back(state);
+      return true;
+    }
+    double low = std::numeric_limits<double>::infinity();
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t b = 1; b < state.size(); ++b) {
+      for (std::size_t a = 0; a < b; ++a) {
+        const double value = mean(state[a], state[b]);
+        if (value > low + kEqualShares) continue;
+        low = std::min(low, value);
+        pairs.emplace_back(a, b);
+      }
+    }
+    std::erase_if(pairs, [&](const auto& p) {
+      return mean(state[p.first], state[p.second]) > low + kEqualShares;
+    });
+    if (!rule_.groups && low > rule_.level) {
+      ends_.push_back(state);
+      return true;
+    }
+    // Linked groups that are all pairs with each other end as one group in
+    // every order; when every set of linked groups is so, and the cut does
+    // not fall among them, they are merged in one step.
+    std::vector<std::size_t> root(state.size());
+    for (std::size_t k = 0; k < root.size(); ++k) root[k] = k;
+    const auto find = [&](std::size_t x) {
+      while (root[x] != x) x = root[x] = root[root[x]];
+      return x;
+    };
+    for (const auto& [a, b] : pairs) root[find(a)] = find(b);
+    std::vector<std::int64_t> groups_in(state.size(), 0);
+    std::vector<std::int64_t> pairs_in(state.size(), 0);
+    for (std::size_t k = 0; k < state.size(); ++k) ++groups_in[find(k)];
+    for (const auto& [a, b] : pairs) ++pairs_in[find(a)];
+    bool settled = true;
+    std::int64_t fusions = 0;
+    for (std::size_t k = 0; k < state.size(); ++k) {
+      if (find(k) != k) continue;
+      settled = settled && pairs_in[k] == groups_in[k] * (groups_in[k] - 1) / 2;
+      fusions += groups_in[k] - 1;
+    }
+    if (settled && (!rule_.groups || made + fusions <= inside())) {
+      Groups next;
+      std::vector<std::size_t> place(state.size(), state.size());
+      for (std::size_t k = 0; k < state.size(); ++k) {
+        const std::size_t r = find(k);
+        if (place[r] == state.size()) {
+          place[r] = next.size();
+          next.emplace_back();
+        }
+        next[place[r]].insert(next[place[r]].end(), state[k].begin(), state[k].end());
+      }
+      for (std::vector<std::int32_t>& group : next) std::sort(group.begin(), group.end());
+      std::sort(next.begin(), next.end());
+      return walk(next, made + fusions);
+    }
+    for (const auto& [a, b] : pairs) {
+      if (!walk(merged(state, a, b), made + 1)) return false;
+    }
+    return true;
+  }
+
+  const std::vector<Groups>& ends() const { return ends_; }
+
+ private:
+  // The fusions below a cut into K groups.
+  std::int64_t inside() const { return n_ - std::min<std::int64_t>(*rule_.groups, n_); }
+  double mean(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b) const {
+    double total = 0.0;
+    for (const std::int32_t i : a) {
+      for (const std::int32_t j : b) {
+        total += d_[static_cast<std::size_t>(
+            records::packed_index(std::min(i, j) + 1, std::max(i, j) + 1))];
+      }
+    }
+    return total / (static_cast<double>(a.size()) * static_cast<double>(b.size()));
+  }
+  static Groups merged(const Groups& state, std::size_t a, std::size_t b) {
+    Groups next;
+    next.reserve(state.size() - 1);
+    for (std::size_t k = 0; k < state.size(); ++k) {
+      if (k == b) continue;
+      next.push_back(state[k]);
+      if (k == a) {
+        next.back().insert(next.back().end(), state[b].begin(), state[b].end());
+        std::sort(next.back().begin(), next.back().end());
+      }
+    }
+    std::sort(next.begin(), next.end());
+    return next;
+  }
+
+  std::span<const double> d_;
+  std::int64_t n_;
+  const ConsensusCut& rule_;
+  std::int64_t left_;
+  std::set<Groups> seen_;
+  std::vector<Groups> ends_;
+};
+
+}  // namespace
+
+std::optional<std::vector<bool>> moved_by_ties(std::span<const double> dissimilarity,
+                                               std::int32_t n, const ConsensusCut& rule,
+                                               std::int64_t limit) {
+  if (n < 0 || dissimilarity.size() != static_cast<std::size_t>(records::packed_size(n))) {
+    throw std::logic_error("matrix and locations differ in size");
+  }
+  const auto nz = static_cast<std::size_t>(n);
+  std::vector<bool> moved(nz, false);
+  if (n < 2) return moved;
+  Groups start(nz);
+  for (std::size_t k = 0; k < nz; ++k) start[k] = {static_cast<std::int32_t>(k)};
+  TieOrders orders(dissimilarity, n, rule, limit);
+  if (!orders.walk(start, 0)) return std::nullopt;
+  // A location's group in each end, as the first location of that group.
+  std::vector<std::vector<std::int32_t>> first(orders.ends().size(), std::vector<std::int32_t>(nz));
+  for (std::size_t e = 0; e < orders.ends().size(); ++e) {
+    for (const std::vector<std::int32_t>& group : orders.ends()[e]) {
+      for (const std::int32_t k : group) first[e][static_cast<std::size_t>(k)] = group.front();
+    }
+  }
+  for (std::size_t e = 1; e < first.size(); ++e) {
+    for (std::size_t k = 0; k < nz; ++k) {
+      for (std::size_t j = 0; j < nz && !moved[k]; ++j) {
+        if ((first[e][j] == first[e][k]) != (first[0][j] == first[0][k])) moved[k] = true;
+      }
+    }
+  }
+  return moved;
+}
+
 std::int32_t consensus_minimum_years(std::size_t years) {
   const auto half = static_cast<std::int64_t>((years + 1) / 2);
   return static_cast<std::int32_t>(years >= 2 ? std::max<std::int64_t>(2, half) : half);
@@ -191,7 +344,12 @@ Consensus consensus(const Comparison& comparison, const ConsensusCut& cut) {
     }
     if (others > 0) result.stability[a] = total / static_cast<double>(others);
   }
-  result.ambiguous = doubtful_members(dissimilarity, result.tree, result.partition);
+  // Every state costs a pass over the pairs of locations.
+  const std::int64_t limit =
+      std::min<std::int64_t>(kTieOrderStates, 400'000'000 / std::max<std::int64_t>(1, m * m));
+  std::optional<std::vector<bool>> moved = moved_by_ties(dissimilarity, nl, cut, limit);
+  result.ambiguous = moved ? std::move(*moved)
+                           : doubtful_members(dissimilarity, result.tree, result.partition);
   return result;
 }
 

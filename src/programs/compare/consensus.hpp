@@ -44,8 +44,25 @@ struct Consensus {
 // small counts, and their means are computed in floating point.
 inline constexpr double kEqualShares = 1e-9;
 
+// Which of n locations can end in another group of the cut `rule` when
+// group-average clustering of `dissimilarity` (packed, records::packed_index)
+// takes, at any fusion, another one of the pairs at the smallest
+// dissimilarity (equal within kEqualShares): every such sequence of fusions
+// is followed to the cut, and a location is marked when the locations it
+// shares its group with differ between two of them. nullopt when that
+// takes more than `limit` states of the clustering.
+std::optional<std::vector<bool>> moved_by_ties(std::span<const double> dissimilarity,
+                                               std::int32_t n, const ConsensusCut& rule,
+                                               std::int64_t limit);
+
+// The most states moved_by_ties may visit for a consensus (fewer for many
+// locations); beyond them the consensus takes doubtful_members.
+inline constexpr std::int64_t kTieOrderStates = 20000;
+
 // Which locations of a group-average tree sit in their group of `cut` only
-// because of a choice among equal minima. `dissimilarity` is the packed
+// because of a choice among equal minima, judged from the engine's own
+// sequence of fusions: cheaper than moved_by_ties, and for trees too large
+// for it. `dissimilarity` is the packed
 // matrix the tree was clustered from (records::packed_index), `tree` the
 // fusions the engine made from it, in order. The fusions are made again,
 // each group's dissimilarity to another the mean over their pairs of
@@ -61,7 +78,8 @@ inline constexpr double kEqualShares = 1e-9;
 //     whose level equals that of the lowest fusion above it (another choice
 //     could have left another pair above the cut).
 // The marks follow the engine's own sequence of fusions: a location that
-// another choice moves only by a knock-on effect further up is not marked.
+// another choice moves only by a knock-on effect further up is not marked,
+// and one that every choice leaves with the same companions can be.
 std::vector<bool> doubtful_members(std::span<const double> dissimilarity, const trees::Tree& tree,
                                    const trees::Partition& cut);
 
