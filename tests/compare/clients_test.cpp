@@ -1,6 +1,6 @@
 // One numbering of a year's groups across the companion programs, as R's
 // cutree gives it on the tree metclust-export writes: metclust-export's
-// JOB-groups.csv, the groups of metclust-plot's pictures and the group
+// JOB-groups.csv, the groups of metclust-plot's page and the group
 // column of metclust-compare's JOB-regions.csv.
 #include <gtest/gtest.h>
 
@@ -80,13 +80,18 @@ TEST(CompareClients, RCutreeNumbersTheGroupsOfEveryProgram) {
     const auto run = support::run_program(program, arguments, folder.path());
     ASSERT_EQ(run.status, 0) << program << ": " << run.err;
   }
-  // Each location's group as the pictures show it in its hover text.
+  // Each location's group as the plot page shows it in the hover text of
+  // each year's picture.
   static const std::regex kLeaf(R"re(<g class="leaf"><title>location (\d+): [^<]*, group (\d+)</title>)re");
+  const std::string page = support::read_bytes(folder.path() / "JOB.html");
   std::string groups = "year,location,group\n";
   for (const support::YearInput& year : years) {
-    const std::string svg = support::read_bytes(folder.path() / ("JOB-" + std::to_string(year.year) + ".svg"));
+    const std::string heading = "<h2>Year " + std::to_string(year.year) + " (";  // then its label
+    const std::size_t from = page.find(heading);
+    ASSERT_NE(from, std::string::npos) << heading;
+    const std::string section = page.substr(from, page.find("</section>", from) - from);
     std::size_t seen = 0;
-    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLeaf); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(section.begin(), section.end(), kLeaf); it != std::sregex_iterator(); ++it) {
       groups += std::to_string(year.year) + "," + (*it)[1].str() + "," + (*it)[2].str() + "\n";
       ++seen;
     }
