@@ -170,8 +170,8 @@ struct CutPicture {
 CutPicture read_cut_picture(const std::string& svg) {
   CutPicture picture;
   static const std::regex kLeaf(
-      R"re(<g class="leaf"><title>location (\d+): [^<]*, group (\d+)</title>)re"
-      R"re(<text[^>]*>[^<]*</text><rect class="swatch ([^"]*)")re");
+      R"re(<text[^>]*><title>location (\d+): [^<]*, group (\d+)</title>[^<]*</text>)re"
+      R"re(<rect class="swatch ([^"]*)")re");
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLeaf); it != std::sregex_iterator();
        ++it) {
     const int location = std::stoi((*it)[1]);
@@ -179,7 +179,7 @@ CutPicture read_cut_picture(const std::string& svg) {
     picture.swatch[location] = (*it)[3];
   }
   static const std::regex kBracket(
-      R"re(<g class="fusion"><title>[^<]*</title><polyline class="bracket([^"]*)")re");
+      R"re(<path class="bracket([^"]*)" d=)re");
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kBracket);
        it != std::sregex_iterator(); ++it) {
     picture.bracket_class.push_back((*it)[1]);
@@ -341,7 +341,7 @@ TEST(PlotProgram, LargeYearsStayReadable) {
     ASSERT_EQ(drawn.size(), levels.size());
     for (std::size_t s = 0; s < drawn.size(); ++s) {
       const double share = linear ? levels[s] / top : std::sqrt(levels[s] / top);
-      EXPECT_NEAR(drawn[s][2].first, 100.0 + 640.0 * share, 0.01) << "fusion " << s + 1;
+      EXPECT_NEAR(drawn[s][2].first, 100.0 + 640.0 * share, 0.05) << "fusion " << s + 1;
     }
     // 119 rows below the first: the axis above, twice between, and below.
     std::vector<std::string> marks = ticks(svg);
@@ -355,7 +355,7 @@ TEST(PlotProgram, LargeYearsStayReadable) {
     for (std::size_t k = per_axis; k < marks.size(); ++k) EXPECT_EQ(marks[k], marks[k % per_axis]);
     if (!linear) {
       // Ticks evenly spread over the picture at 1, 2 and 5 times powers of ten.
-      EXPECT_EQ(marks.front(), "100.00:0");
+      EXPECT_EQ(marks.front(), "100:0");
       for (std::size_t k = 1; k < per_axis; ++k) {
         const std::string text = marks[k].substr(marks[k].find(':') + 1);
         EXPECT_NE(std::string("125").find(text.front()), std::string::npos) << text;

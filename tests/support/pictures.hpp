@@ -25,9 +25,11 @@ struct Leaf {
 using Bracket = std::vector<std::pair<double, double>>;
 
 
+// The location names: the texts of the picture's leaves that carry a hover
+// text (a full name at the end of a row has none).
 inline std::vector<Leaf> leaves(const std::string& svg) {
   static const std::regex kLeaf(
-      R"re(<g class="leaf"><title>[^<]*</title><text x="([^"]*)" y="([^"]*)"[^>]*>([^<]*)</text>)re");
+      R"re(<text x="([^"]*)" y="([^"]*)"><title>[^<]*</title>([^<]*)</text>)re");
   std::vector<Leaf> out;
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLeaf); it != std::sregex_iterator();
        ++it) {
@@ -36,19 +38,17 @@ inline std::vector<Leaf> leaves(const std::string& svg) {
   return out;
 }
 
+// Each bracket's five points, from its path "Mx yHx Vy Vy Hx": up from the
+// first node, across at the new group through its node, down to the second.
 inline std::vector<Bracket> brackets(const std::string& svg) {
-  static const std::regex kBracket(R"re(<polyline class="bracket[^"]*" points="([^"]*)")re");
-  static const std::regex kPoint(R"re(([-0-9.]+),([-0-9.]+))re");
+  static const std::regex kBracket(
+      R"re(<path class="bracket[^"]*" d="M([-0-9.]+) ([-0-9.]+)H([-0-9.]+)V([-0-9.]+)V([-0-9.]+)H([-0-9.]+)")re");
   std::vector<Bracket> out;
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kBracket);
        it != std::sregex_iterator(); ++it) {
-    const std::string points = (*it)[1];
-    Bracket bracket;
-    for (auto p = std::sregex_iterator(points.begin(), points.end(), kPoint);
-         p != std::sregex_iterator(); ++p) {
-      bracket.emplace_back(number((*p)[1]), number((*p)[2]));
-    }
-    out.push_back(bracket);
+    const double x0 = number((*it)[1]), y0 = number((*it)[2]), across = number((*it)[3]);
+    const double node = number((*it)[4]), y4 = number((*it)[5]), x4 = number((*it)[6]);
+    out.push_back({{x0, y0}, {across, y0}, {across, node}, {across, y4}, {x4, y4}});
   }
   return out;
 }

@@ -35,7 +35,14 @@ constexpr double kTreeWidth = 640.0;
 constexpr double kRowPitch = 16.0;
 constexpr double kHeadingBottom = 52.0;
 
-std::string px(double value) { return fixed_text(value, 2); }
+// Page coordinates to a tenth of a pixel, which is finer than a screen or a
+// print draws: "12", "12.5".
+std::string px(double value) {
+  std::string text = fixed_text(value, 1);
+  if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0) text.resize(text.size() - 2);
+  if (text == "-0") text = "0";
+  return text;
+}
 
 // A tall year repeats its value axis every 40 rows, so that one stays in
 // view wherever the picture is scrolled.
@@ -182,11 +189,11 @@ std::string subheading(const Year& year, const PictureOptions& options, bool hei
 constexpr std::string_view kStyle =
     ".heading{font-size:15px;font-weight:bold}"
     ".subheading{fill:#555}"
-    ".leaf text{font-family:monospace;font-size:12px}"
+    ".leaves text{font-family:monospace;font-size:12px;text-anchor:end}"
     ".bracket{fill:none;stroke:#1f4e79;stroke-width:1.5}"
     ".bracket.inversion{stroke:#c0392b;stroke-dasharray:5 3}"
-    ".node{fill:#1f4e79}"
-    ".fusion:hover .bracket{stroke-width:3}"
+    ".node{fill:none;stroke:#1f4e79;stroke-width:6;stroke-linecap:round}"
+    ".fusions .bracket:hover{stroke-width:3}"
     ".axis{stroke:#777;stroke-width:1}"
     ".grid{stroke:#e4e4e4;stroke-width:1}"
     ".tick{font-size:11px;fill:#555}"
@@ -197,7 +204,7 @@ constexpr std::string_view kStyle =
     ".cut-label{font-size:11px;fill:#333}"
     ".bracket.dashed{stroke-dasharray:6 2}"
     ".swatch{stroke:none}"
-    ".full-name{font-size:12px;fill:#444}";
+    ".leaves text.full-name{font-family:sans-serif;font-size:12px;fill:#444;text-anchor:start}";
 
 // Eight colours of Okabe and Ito's palette, in an order that puts the most
 // distinct ones first; yellow, the faintest on white, comes late.
@@ -391,7 +398,7 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
           : std::max(kWidth, full_names_left + 7.5 * static_cast<double>(longest_full_name) + kLeft);
 
   std::string svg;
-  svg.reserve(512 + 400 * (nl + fusions.size()));
+  svg.reserve(512 + 200 * (nl + fusions.size()));
   const std::string width_text = px(width);
   const std::string height_text = px(height);
   svg += cat({"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", width_text, "\" height=\"",
@@ -471,15 +478,18 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
         swatch += cat({"<text class=\"full-name\" x=\"", px(full_names_left), "\" y=\"",
                        px(row_at + 4), "\">", escaped(full), "</text>"});
       }
-      svg += cat({"<g class=\"leaf\"><title>", escaped(about), "</title><text x=\"",
-                  px(scale.at(level_at(node)) - 6), "\" y=\"", px(row_at + 4),
-                  "\" text-anchor=\"end\">", escaped(node_name(year, node)), "</text>", swatch,
-                  "</g>\n"});
+      svg += cat({"<text x=\"", px(scale.at(level_at(node)) - 6), "\" y=\"", px(row_at + 4),
+                  "\"><title>", escaped(about), "</title>", escaped(node_name(year, node)), "</text>",
+                  swatch, "\n"});
     }
   }
   svg += "</g>\n";
 
-  // One bracket per fusion, through its five points.
+  // One bracket per fusion, through its five points: from the first node it
+  // joins across to the new group's level, along it through the new group's
+  // node to the second node's row, and back to the second node. The nodes'
+  // dots follow, all in one path.
+  std::string dots;
   svg += "<g class=\"fusions\">\n";
   for (std::size_t s = 0; s < fusions.size(); ++s) {
     const std::int32_t node = made(s);
@@ -499,15 +509,14 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
       about += group > 0 ? cat({", inside group ", decimal(group)}) : ", above the cut";
       classes += group_class(group);
     }
-    svg += cat({"<g class=\"fusion\"><title>", escaped(about), "</title><polyline class=\"bracket",
-                classes, "\" points=\""});
-    for (std::size_t p = 0; p < 5; ++p) {
-      if (p > 0) svg += ' ';
-      svg += px(scale.at(point_level(s, p))) + "," + px(row(place(point_node(s, p)).x));
-    }
-    svg += cat({"\"/><circle class=\"node\" cx=\"", px(scale.at(point_level(s, 2))), "\" cy=\"",
-                px(row(place(node).x)), "\" r=\"3\"/></g>\n"});
+    svg += cat({"<path class=\"bracket", classes, "\" d=\"M",
+                px(scale.at(point_level(s, 0))), " ", px(row(place(point_node(s, 0)).x)), "H",
+                px(scale.at(point_level(s, 1))), "V", px(row(place(point_node(s, 2)).x)), "V",
+                px(row(place(point_node(s, 3)).x)), "H", px(scale.at(point_level(s, 4))),
+                "\"><title>", escaped(about), "</title></path>\n"});
+    dots += cat({"M", px(scale.at(point_level(s, 2))), " ", px(row(place(node).x)), "h0"});
   }
+  if (!dots.empty()) svg += cat({"<path class=\"node\" d=\"", dots, "\"/>\n"});
   svg += "</g>\n";
 
   if (cut_at) {
