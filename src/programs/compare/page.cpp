@@ -135,11 +135,6 @@ std::string named_text(const Comparison& comparison, std::size_t k) {
   return escaped(text);
 }
 
-double share_of(const PairCount& count) {
-  return count.years_both == 0 ? 0.0
-                               : static_cast<double>(count.years_together) / count.years_both;
-}
-
 }  // namespace
 
 std::string years_page(const Comparison& comparison, const Consensus& consensus,
