@@ -169,14 +169,27 @@ struct CutPicture {
 
 CutPicture read_cut_picture(const std::string& svg) {
   CutPicture picture;
-  static const std::regex kLeaf(
-      R"re(<text[^>]*><title>location (\d+): [^<]*, group (\d+)</title>[^<]*</text>)re"
-      R"re(<rect class="swatch ([^"]*)")re");
-  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kLeaf); it != std::sregex_iterator();
-       ++it) {
-    const int location = std::stoi((*it)[1]);
-    picture.group_of_location[location] = std::stoi((*it)[2]);
-    picture.swatch[location] = (*it)[3];
+  // Each location's group from the hover data, and the colour of the square
+  // before its name from the path of squares it lies on (8 px above the
+  // name's baseline).
+  const std::vector<std::string> order = testing::hover_entries(svg, "order");
+  const std::vector<std::string> cut = testing::hover_entries(svg, "cut");
+  const std::vector<Leaf> names = leaves(svg);
+  std::map<double, int> location_at;  // by the baseline of its name
+  for (std::size_t slot = 0; slot < order.size() && slot < names.size(); ++slot) {
+    const int location = std::stoi(order[slot]);
+    location_at[names[slot].y] = location;
+    picture.group_of_location[location] = std::stoi(cut.at(static_cast<std::size_t>(location) - 1));
+  }
+  static const std::regex kSwatches(R"re(<path class="swatch ([^"]*)" d="([^"]*)")re");
+  static const std::regex kSquare(R"re(M4 ([-0-9.]+)h8v8h-8z)re");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kSwatches);
+       it != std::sregex_iterator(); ++it) {
+    const std::string d = (*it)[2];
+    for (auto square = std::sregex_iterator(d.begin(), d.end(), kSquare);
+         square != std::sregex_iterator(); ++square) {
+      picture.swatch[location_at.at(testing::number((*square)[1]) + 8)] = (*it)[1];
+    }
   }
   static const std::regex kBracket(
       R"re(<path class="bracket([^"]*)" d=)re");

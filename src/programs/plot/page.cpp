@@ -68,6 +68,7 @@ std::string job_page(std::string_view job, std::string_view title,
     page +=
         cat({"<div class=\"plot\">\n", year_svg_element(year, options), "</div>\n</section>\n"});
   }
+  if (!pictures.empty()) page += cat({"<script>", std::string(hover_script()), "</script>\n"});
   page += "</body>\n</html>\n";
   return page;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <map>
 #include <span>
 #include <vector>
 
@@ -204,7 +205,7 @@ constexpr std::string_view kStyle =
     ".cut-label{font-size:11px;fill:#333}"
     ".bracket.dashed{stroke-dasharray:6 2}"
     ".swatch{stroke:none}"
-    ".leaves text.full-name{font-family:sans-serif;font-size:12px;fill:#444;text-anchor:start}";
+    ".full-names text{font-size:12px;fill:#444}";
 
 // Eight colours of Okabe and Ito's palette, in an order that puts the most
 // distinct ones first; yellow, the faintest on white, comes late.
@@ -231,6 +232,46 @@ CutView cut_view(const trees::Tree& tree, std::int64_t groups) {
     view.node_group[n + s] = view.node_group[static_cast<std::size_t>(tree.left(s)) - 1];
   }
   return view;
+}
+
+// `text` as a JSON string; the caller escapes the JSON for markup.
+std::string json_string(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// `text` as character data: escaped, but with its quotes as they are, which
+// character data may hold (the hover data holds many).
+std::string character_data(std::string_view text) {
+  const std::string marked = escaped(text);
+  std::string out;
+  out.reserve(marked.size());
+  for (std::size_t k = 0; k < marked.size(); ++k) {
+    if (marked.compare(k, 6, "&quot;") == 0) {
+      out += '"';
+      k += 5;
+    } else if (marked.compare(k, 5, "&#39;") == 0) {
+      out += '\'';
+      k += 4;
+    } else {
+      out += marked[k];
+    }
+  }
+  return out;
 }
 
 std::string group_class(std::int64_t group) {
@@ -456,34 +497,36 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
   }
 
   // Location names, in dendrogram order, each beside the end of its branch;
-  // with a cut, a square of its group's colour before it.
+  // with a cut, a square of its group's colour before it (one path for each
+  // group's squares); full names right of the tree. The hover texts of the
+  // names and the brackets are made by the page's script from the year's
+  // data at the end of the picture (hover_script), which holds each name
+  // once.
+  std::map<std::string, std::string> swatches;  // group classes -> path
+  std::string full_names;
   svg += "<g class=\"leaves\">\n";
   if (!fusions.empty()) {
     for (std::size_t slot = 0; slot < nl; ++slot) {
       const std::int32_t node = tree.order()[slot];
       const double row_at = row(place(node).x);
       const std::string full = full_name(year, node);
-      std::string about = cat({"location ", decimal(node), ": ", node_name(year, node)});
-      if (!full.empty()) about += cat({" (", full, ")"});
-      about += cat({", ", decimal(static_cast<std::int64_t>(slot) + 1), " of ",
-                    decimal(tree.locations()), " in dendrogram order"});
-      std::string swatch;
       if (cut) {
         const std::int64_t group = view.node_group.at(static_cast<std::size_t>(node) - 1);
-        about += cat({", group ", decimal(group)});
-        swatch = cat({"<rect class=\"swatch", group_class(group), "\" x=\"4\" y=\"",
-                      px(row_at - 4), "\" width=\"8\" height=\"8\"/>"});
+        swatches[group_class(group)] += cat({"M4 ", px(row_at - 4), "h8v8h-8z"});
       }
       if (!full.empty()) {
-        swatch += cat({"<text class=\"full-name\" x=\"", px(full_names_left), "\" y=\"",
-                       px(row_at + 4), "\">", escaped(full), "</text>"});
+        full_names += cat({"<text x=\"", px(full_names_left), "\" y=\"", px(row_at + 4), "\">",
+                           escaped(full), "</text>\n"});
       }
-      svg += cat({"<text x=\"", px(scale.at(level_at(node)) - 6), "\" y=\"", px(row_at + 4),
-                  "\"><title>", escaped(about), "</title>", escaped(node_name(year, node)), "</text>",
-                  swatch, "\n"});
+      svg += cat({"<text x=\"", px(scale.at(level_at(node)) - 6), "\" y=\"", px(row_at + 4), "\">",
+                  escaped(node_name(year, node)), "</text>\n"});
     }
   }
   svg += "</g>\n";
+  for (const auto& [classes, d] : swatches) {
+    svg += cat({"<path class=\"swatch", classes, "\" d=\"", d, "\"/>\n"});
+  }
+  if (!full_names.empty()) svg += cat({"<g class=\"full-names\">\n", full_names, "</g>\n"});
 
   // One bracket per fusion, through its five points: from the first node it
   // joins across to the new group's level, along it through the new group's
@@ -493,31 +536,69 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
   svg += "<g class=\"fusions\">\n";
   for (std::size_t s = 0; s < fusions.size(); ++s) {
     const std::int32_t node = made(s);
-    const std::int32_t first = fusions[s].first;
-    const std::int32_t second = fusions[s].second;
-    std::string about =
-        cat({node_name(year, node), " (node ", decimal(node), "), fusion ",
-             decimal(static_cast<std::int64_t>(s) + 1), " of ",
-             decimal(static_cast<std::int64_t>(fusions.size())), ": joins ",
-             node_name(year, first), " (", decimal(first), ") and ", node_name(year, second), " (",
-             decimal(second), ")"});
-    if (year.at_levels) about += cat({" at D(ij) = ", shortest_text(tree.level(s))});
-    if (inverted[s]) about += ", below a group it joins (inversion)";
     std::string classes = inverted[s] ? " inversion" : "";
-    if (cut) {
-      const std::int64_t group = view.node_group.at(static_cast<std::size_t>(node) - 1);
-      about += group > 0 ? cat({", inside group ", decimal(group)}) : ", above the cut";
-      classes += group_class(group);
-    }
+    if (cut) classes += group_class(view.node_group.at(static_cast<std::size_t>(node) - 1));
     svg += cat({"<path class=\"bracket", classes, "\" d=\"M",
                 px(scale.at(point_level(s, 0))), " ", px(row(place(point_node(s, 0)).x)), "H",
                 px(scale.at(point_level(s, 1))), "V", px(row(place(point_node(s, 2)).x)), "V",
                 px(row(place(point_node(s, 3)).x)), "H", px(scale.at(point_level(s, 4))),
-                "\"><title>", escaped(about), "</title></path>\n"});
+                "\"/>\n"});
     dots += cat({"M", px(scale.at(point_level(s, 2))), " ", px(row(place(node).x)), "h0"});
   }
   if (!dots.empty()) svg += cat({"<path class=\"node\" d=\"", dots, "\"/>\n"});
   svg += "</g>\n";
+
+  // What the hover texts say, by location and by fusion.
+  if (!fusions.empty()) {
+    std::string data = "{\"order\":[";
+    for (std::size_t slot = 0; slot < nl; ++slot) {
+      data += cat({slot ? "," : "", decimal(tree.order()[slot])});
+    }
+    data += "],\"names\":[";
+    for (std::size_t k = 0; k < nl; ++k) data += cat({k ? "," : "", json_string(year.names.at(k))});
+    data += "]";
+    if (longest_full_name > 0) {
+      data += ",\"full\":[";
+      for (std::size_t k = 0; k < nl; ++k) {
+        data += cat({k ? "," : "", json_string(full_name(year, static_cast<std::int32_t>(k + 1)))});
+      }
+      data += "]";
+    }
+    data += ",\"groups\":[";
+    for (std::size_t s = 0; s < fusions.size(); ++s) {
+      data += cat({s ? "," : "", json_string(year.group_names.at(s))});
+    }
+    data += "],\"joins\":[";
+    for (std::size_t s = 0; s < fusions.size(); ++s) {
+      data += cat({s ? "," : "", decimal(fusions[s].first), ",", decimal(fusions[s].second)});
+    }
+    data += "]";
+    if (year.at_levels) {
+      data += ",\"levels\":[";
+      for (std::size_t s = 0; s < fusions.size(); ++s) {
+        data += cat({s ? "," : "", json_string(shortest_text(tree.level(s)))});
+      }
+      data += "]";
+    }
+    data += ",\"inverted\":[";
+    bool first_inversion = true;
+    for (std::size_t s = 0; s < fusions.size(); ++s) {
+      if (!inverted[s]) continue;
+      data += cat({first_inversion ? "" : ",", decimal(static_cast<std::int64_t>(s))});
+      first_inversion = false;
+    }
+    data += "]";
+    if (cut) {
+      data += ",\"cut\":[";
+      for (std::size_t k = 0; k < view.node_group.size(); ++k) {
+        data += cat({k ? "," : "", decimal(view.node_group[k])});
+      }
+      data += "]";
+    }
+    data += "}";
+    svg += cat({"<script type=\"application/json\" class=\"hover-data\">", character_data(data),
+                "</script>\n"});
+  }
 
   if (cut_at) {
     const std::string x = px(scale.at(*cut_at));
@@ -586,7 +667,43 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
 }
 
 std::string year_svg_document(const Year& year, const PictureOptions& options) {
-  return cat({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", year_svg_element(year, options)});
+  std::string svg = year_svg_element(year, options);
+  // The hover texts' script, in a picture of its own.
+  const std::size_t end = svg.rfind("</svg>");
+  svg.insert(end, cat({"<script><![CDATA[", hover_script(), "]]></script>\n"}));
+  return cat({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", svg});
+}
+
+std::string_view hover_script() {
+  // On the first hover over a name or a bracket, the text its <title> would
+  // hold is made from the picture's data and put in one, which the browser
+  // shows as it shows any title.
+  return R"(
+(function(){
+function about(d,kind,i){
+ var n=d.names.length,name=function(k){return k<=n?d.names[k-1]:d.groups[k-n-1];},t;
+ if(kind=='leaves'){var k=d.order[i];t='location '+k+': '+name(k);
+  if(d.full&&d.full[k-1])t+=' ('+d.full[k-1]+')';
+  t+=', '+(i+1)+' of '+n+' in dendrogram order';
+  if(d.cut)t+=', group '+d.cut[k-1];return t;}
+ var a=d.joins[2*i],b=d.joins[2*i+1],m=n+i+1;
+ t=name(m)+' (node '+m+'), fusion '+(i+1)+' of '+d.groups.length+': joins '+name(a)+' ('+a+') and '+name(b)+' ('+b+')';
+ if(d.levels)t+=' at D(ij) = '+d.levels[i];
+ if(d.inverted.indexOf(i)>=0)t+=', below a group it joins (inversion)';
+ if(d.cut)t+=d.cut[m-1]>0?', inside group '+d.cut[m-1]:', above the cut';
+ return t;}
+document.addEventListener('mouseover',function(e){
+ var el=e.target,box=el.parentNode,svg=el.ownerSVGElement;
+ if(!svg||!box||!box.getAttribute)return;
+ var kind=box.getAttribute('class');
+ if(kind!='leaves'&&!(kind=='fusions'&&/\bbracket\b/.test(el.getAttribute('class'))))return;
+ if(el.firstElementChild&&el.firstElementChild.localName=='title')return;
+ if(!svg.hoverData){var s=svg.querySelector('script.hover-data');if(!s)return;svg.hoverData=JSON.parse(s.textContent);}
+ var i=0;for(var p=el.previousElementSibling;p;p=p.previousElementSibling)i++;
+ var t=document.createElementNS('http://www.w3.org/2000/svg','title');
+ t.textContent=about(svg.hoverData,kind,i);el.insertBefore(t,el.firstChild);});
+})();
+)";
 }
 
 }  // namespace metclust::plot
