@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -198,6 +199,7 @@ constexpr std::string_view kStyle =
     ".axis{stroke:#777;stroke-width:1}"
     ".grid{stroke:#e4e4e4;stroke-width:1}"
     ".tick{font-size:11px;fill:#555}"
+    ".axis-labels .tick{text-anchor:middle}"
     ".axis-labels.repeated .tick{paint-order:stroke;stroke:#fff;stroke-width:3px}"
     ".axis-labels.repeated .axis{stroke-opacity:0.4}"
     ".bracket.above{stroke:#999999}"
@@ -462,15 +464,16 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
               escaped(subheading(year, options, heights, root)), "</text>\n"});
 
   if (axis_shown && !fusions.empty()) {
-    const auto axis = [&](double y, double text_y, bool repeated = false) {
-      svg += repeated ? "<g class=\"axis-labels repeated\">" : "<g class=\"axis-labels\">";
+    const auto axis = [&](double y, double text_y, std::string_view repeated_id = {}) {
+      svg += repeated_id.empty() ? std::string("<g class=\"axis-labels\">")
+                                 : cat({"<g class=\"axis-labels repeated\" id=\"", repeated_id, "\">"});
       svg += cat({"<line class=\"axis\" x1=\"", px(scale.at(scale.lo())), "\" y1=\"", px(y),
                   "\" x2=\"", px(scale.at(scale.hi())), "\" y2=\"", px(y), "\"/>"});
       for (const Tick& tick : ticks(scale)) {
         const std::string x = px(scale.at(tick.value));
         svg += cat({"<line class=\"axis\" x1=\"", x, "\" y1=\"", px(y - 3), "\" x2=\"", x,
                     "\" y2=\"", px(y + 3), "\"/><text class=\"tick\" x=\"", x, "\" y=\"",
-                    px(text_y), "\" text-anchor=\"middle\">", escaped(tick.text), "</text>"});
+                    px(text_y), "\">", escaped(tick.text), "</text>"});
       }
       svg += "</g>\n";
     };
@@ -488,10 +491,22 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
                 "</text>\n"});
     axis(rows_top - 10, rows_top - 16);
     // Between two rows, every 40 rows down a tall year, but not close above
-    // the axis below the rows.
+    // the axis below the rows: drawn once, then used at each place. Its id
+    // is the year's column, which no other year of a page has.
+    std::string repeated_id = "axis-";
+    for (const char c : year.column) {
+      repeated_id += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
+    }
+    bool repeated_drawn = false;
     for (double y = rows_top + kAxisRepeat - kRowPitch / 2; y < rows_bottom - kAxisRepeat / 2;
          y += kAxisRepeat) {
-      axis(y, y + 4, true);
+      if (!repeated_drawn) {
+        svg += "<defs>";
+        axis(0, 4, repeated_id);
+        svg += "</defs>\n";
+        repeated_drawn = true;
+      }
+      svg += cat({"<use href=\"#", repeated_id, "\" y=\"", px(y), "\"/>\n"});
     }
     axis(rows_bottom + 10, rows_bottom + 24);
   }
