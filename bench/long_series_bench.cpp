@@ -143,6 +143,14 @@ void print_table(int years, const std::vector<Row>& rows, std::uintmax_t output_
   }
 }
 
+// The size of a page a program wrote; none when it wrote none.
+std::optional<std::uintmax_t> page_size(const fs::path& page) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(page, error);
+  if (error) return std::nullopt;
+  return size;
+}
+
 std::vector<int> parse_years(std::string_view text) {
   std::vector<int> out;
   while (!text.empty()) {
@@ -205,12 +213,11 @@ int main(int argc, char** argv) {
     rows.push_back({"metclust-export", run({program("metclust-export"), "--groups", "6", job}, folder), {}, {}});
     rows.push_back({"metclust-compare",
                     run({program("metclust-compare"), "--groups", "6", job}, folder),
-                    fs::file_size(folder / "JOB-years.html"), {}});
+                    page_size(folder / "JOB-years.html"), {}});
     rows.push_back({"metclust-plot", run({program("metclust-plot"), "--groups", "6", job}, folder),
-                    fs::file_size(folder / "JOB.html"), {}});
+                    page_size(folder / "JOB.html"), {}});
     rows.push_back({"metclust-choose", run({program("metclust-choose"), job}, folder), {}, {}});
-    const fs::path choose_page = folder / "JOB-choose.html";
-    if (fs::exists(choose_page)) rows.back().page_bytes = fs::file_size(choose_page);
+    rows.back().page_bytes = page_size(folder / "JOB-choose.html");
     if (chromium) {
       const fs::path profile = folder / "browser-profile";
       for (Row& row : rows) {
