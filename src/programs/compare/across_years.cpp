@@ -1,7 +1,9 @@
 #include "compare/across_years.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <tuple>
 #include <unordered_map>
@@ -72,10 +74,32 @@ std::vector<std::vector<std::int32_t>> match_groups(
 namespace {
 
 // What the agreement of two years needs of each year, made once per year:
-// its tree's cophenetic levels.
+// for every pair of its locations (records::packed_index) the fusion that
+// first joins them, in two bytes where the year has fewer than 65,536
+// fusions, as every work space has, and the fusion levels. Two bytes a pair
+// keep a long series' years in memory together: 160 kB a year of 400.
 struct YearFacts {
-  explicit YearFacts(const trees::Tree& tree) : cophenetic(tree) {}
-  trees::CopheneticLookup cophenetic;
+  explicit YearFacts(const trees::Tree& tree) {
+    const std::int32_t n = tree.locations();
+    for (std::size_t s = 0; s < tree.fusions().size(); ++s) levels.push_back(tree.level(s));
+    if (tree.fusions().size() >= 65536) {
+      lookup.emplace(tree);
+      return;
+    }
+    const trees::CopheneticLookup first(tree);
+    first_common.reserve(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
+    for (std::int32_t j = 2; j <= n; ++j) {
+      for (std::int32_t i = 1; i < j; ++i) first_common.push_back(static_cast<std::uint16_t>(first.fusion(i, j)));
+    }
+  }
+  // The cophenetic level of locations i < j (1-based).
+  double level(std::int32_t i, std::int32_t j) const {
+    if (lookup) return lookup->level(i, j);
+    return levels[first_common[static_cast<std::size_t>(records::packed_index(i, j))]];
+  }
+  std::vector<std::uint16_t> first_common;
+  std::vector<double> levels;
+  std::optional<trees::CopheneticLookup> lookup;  // for a year too large for two bytes
 };
 
 // Buffers reused from one pair of years to the next.
@@ -118,14 +142,16 @@ Agreement agree(const std::vector<YearCut>& years, const std::vector<YearFacts>&
   }
   result.adjusted_rand = trees::adjusted_rand(work.cut_a, work.cut_b);
 
-  const trees::CopheneticLookup& levels_a = facts[a].cophenetic;
-  const trees::CopheneticLookup& levels_b = facts[b].cophenetic;
+  const YearFacts& levels_a = facts[a];
+  const YearFacts& levels_b = facts[b];
   work.pairs_a.clear();
   work.pairs_b.clear();
+  // Shared locations stand in year a's order: first numbers ascend.
   for (std::size_t j = 1; j < shared.size(); ++j) {
+    const auto [ja, jb] = shared[j];
     for (std::size_t i = 0; i < j; ++i) {
-      work.pairs_a.push_back(levels_a.level(shared[i].first, shared[j].first));
-      work.pairs_b.push_back(levels_b.level(shared[i].second, shared[j].second));
+      work.pairs_a.push_back(levels_a.level(shared[i].first, ja));
+      work.pairs_b.push_back(levels_b.level(std::min(shared[i].second, jb), std::max(shared[i].second, jb)));
     }
   }
   result.cophenetic_correlation = trees::pearson(work.pairs_a, work.pairs_b);
