@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compare/across_years.hpp"
@@ -46,10 +49,11 @@ std::vector<YearCut> three_years() {
 TEST(CompareYears, HandWorkedJob) {
   const Comparison comparison = compare_years(three_years());
 
-  // Year 2 keeps both numbers (overlaps 2 and 1). In year 3 every overlap is
-  // 1: number 1 goes to the group of C and A (smaller group), 2 to D and B.
+  // Year 1's groups are regions A and B. Year 2 keeps both (overlaps 2 and
+  // 1). In year 3 every overlap is 1: region A goes to the group of C and A
+  // (smaller group), B to D and B.
   EXPECT_EQ(groups_by_year_csv(comparison),
-            "location,full_name,1,2,3\r\nA,,1,1,1\r\nB,,1,1,2\r\nC,,2,2,1\r\nD,,2,,2\r\nE,,,2,\r\n");
+            "location,full_name,1,2,3\r\nA,,A,A,A\r\nB,,A,A,B\r\nC,,B,B,A\r\nD,,B,,B\r\nE,,,B,\r\n");
 
   // D and E never share a year, so they have no row.
   EXPECT_EQ(comembership_csv(comparison),
@@ -87,8 +91,79 @@ TEST(CompareYears, AGroupKeepsTheNumberItOverlapsMost) {
   std::vector<YearCut> years;
   years.push_back(year("1", {"A", "B", "C", "D"}, {{1, 2, 1.0}, {5, 3, 2.0}, {6, 4, 5.0}}));
   years.push_back(year("2", {"A", "B", "D", "C", "E"}, {{1, 2, 1.0}, {6, 3, 2.0}, {4, 5, 3.0}, {7, 8, 6.0}}));
-  EXPECT_EQ(groups_by_year_csv(compare_years(years)),
-            "location,full_name,1,2\r\nA,,1,1\r\nB,,1,1\r\nC,,1,3\r\nD,,2,1\r\nE,,,3\r\n");
+  const Comparison comparison = compare_years(years);
+  EXPECT_EQ(groups_by_year_csv(comparison),
+            "location,full_name,1,2\r\nA,,A,A\r\nB,,A,A\r\nC,,A,C\r\nD,,B,A\r\nE,,,C\r\n");
+  // Each year's groups stay numbered as cutree numbers them: in year 2, C
+  // and E are group 2 of region C.
+  EXPECT_EQ(regions_csv(comparison),
+            "year,location,name,full_name,group,region\r\n"
+            "1,1,A,,1,A\r\n1,2,B,,1,A\r\n1,3,C,,1,A\r\n1,4,D,,2,B\r\n"
+            "2,1,A,,1,A\r\n2,2,B,,1,A\r\n2,3,D,,1,A\r\n2,4,C,,2,C\r\n2,5,E,,2,C\r\n");
+}
+
+TEST(CompareYears, RegionsAreLetteredAsSpreadsheetColumns) {
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {1, "A"}, {2, "B"}, {26, "Z"}, {27, "AA"}, {28, "AB"}, {52, "AZ"}, {53, "BA"},
+      {702, "ZZ"}, {703, "AAA"}, {18278, "ZZZ"}, {18279, "AAAA"}};
+  for (const auto& [region, letters] : cases) EXPECT_EQ(region_letters(region), letters) << region;
+  EXPECT_THROW(region_letters(0), std::invalid_argument);
+}
+
+// Which locations' consensus groups rest on a choice among equal values,
+// on trees whose fusions take one of the equal pairs each time: followed
+// through every order (moved_by_ties), and judged from the tree alone
+// (doubtful_members), which also marks a choice whose every outcome ends
+// in the same groups.
+TEST(CompareYears, LocationsMovedByTies) {
+  struct Case {
+    const char* what;
+    std::int32_t n;
+    std::vector<double> matrix;  // packed: (1,2), (1,3), (2,3), (1,4), ...
+    std::vector<trees::Fusion> fusions;
+    std::optional<std::int64_t> groups;  // none: at level 0.5
+    std::vector<bool> moved;
+    std::vector<bool> marked;
+  };
+  // Five locations: 1 and 2 always together, 3-4 and 4-5 half the time,
+  // 3-5 never; every other pair never.
+  const std::vector<double> chain = {0, 1, 1, 1, 1, 0.5, 1, 1, 1, 0.5};
+  const std::vector<trees::Fusion> chain_fusions = {{1, 2, 0}, {3, 4, 0.5}, {5, 7, 0.75}, {6, 8, 1}};
+  const std::vector<bool> none5(5, false);
+  const std::vector<bool> chained = {false, false, true, true, true};
+  const Case cases[] = {
+      {"1-2 and 2-3 equal, 1-3 not: either pair could go first", 3, {0.5, 1, 0.5},
+       {{1, 2, 0.5}, {3, 4, 0.75}}, 2, {true, true, true}, {true, true, true}},
+      {"the same, and all three end in one group", 4, {1.0 / 3, 1.0 / 3, 2.0 / 3, 1, 1, 1},
+       {{1, 2, 1.0 / 3}, {3, 5, 0.5}, {4, 6, 1}}, 2, std::vector<bool>(4, false),
+       {true, true, true, false}},
+      {"three at one value: every order ends in the same group", 4, {0, 0, 0, 1, 1, 1},
+       {{1, 2, 0}, {3, 5, 0}, {4, 6, 1}}, 2, std::vector<bool>(4, false), std::vector<bool>(4, false)},
+      {"two separate pairs at one value, both below the cut", 4, {0, 1, 1, 1, 1, 0},
+       {{1, 2, 0}, {3, 4, 0}, {5, 6, 1}}, 2, std::vector<bool>(4, false), std::vector<bool>(4, false)},
+      {"two separate pairs at one value, the cut between them", 4, {0, 1, 1, 1, 1, 0},
+       {{1, 2, 0}, {3, 4, 0}, {5, 6, 1}}, 3, std::vector<bool>(4, true), std::vector<bool>(4, true)},
+      {"the choice lies above the cut", 5, chain, chain_fusions, 4, none5, none5},
+      {"the choice lies below the cut", 5, chain, chain_fusions, 3, chained, chained},
+      {"below a coarser cut, every choice ends in one group", 5, chain, chain_fusions, 2, none5, chained},
+      {"the choice at the level of the cut", 5, chain, chain_fusions, std::nullopt, chained, chained},
+      {"no pair at an equal value", 3, {0.2, 1, 0.6}, {{1, 2, 0.2}, {3, 4, 0.8}}, 2,
+       {false, false, false}, {false, false, false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const trees::Tree tree(c.n, c.fusions);
+    ConsensusCut rule;
+    rule.groups = c.groups;
+    const trees::Partition cut =
+        c.groups ? trees::cut_into_groups(tree, *c.groups) : trees::cut_at_level(tree, rule.level);
+    EXPECT_EQ(moved_by_ties(c.matrix, c.n, rule, 1000), std::optional<std::vector<bool>>(c.moved));
+    EXPECT_EQ(doubtful_members(c.matrix, tree, cut), c.marked);
+  }
+  // Too many orders to follow.
+  ConsensusCut rule;
+  rule.groups = 2;
+  EXPECT_EQ(moved_by_ties(chain, 5, rule, 2), std::nullopt);
 }
 
 TEST(CompareYears, ConsensusByGroupAverage) {
@@ -125,7 +200,7 @@ TEST(CompareYears, FewSharedLocationsLeaveTheIndicesEmpty) {
     EXPECT_NE(csv.find(row), std::string::npos) << row << csv;
   }
   EXPECT_EQ(csv.find("nan"), std::string::npos);
-  EXPECT_NE(groups_by_year_csv(comparison).find("\r\nE,,,2,,"), std::string::npos);
+  EXPECT_NE(groups_by_year_csv(comparison).find("\r\nE,,,B,,"), std::string::npos);
 }
 
 // Jobs run through metclust, then metclust-compare.
@@ -155,7 +230,7 @@ TEST_F(CompareProgram, WritesTheFourFiles) {
   const testing::RunOutcome outcome = compare({"--groups", "2", "JOB"});
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   for (const char* file : {"JOB-groups-by-year.csv", "JOB-comembership.csv", "JOB-agreement.csv",
-                           "JOB-years.html"}) {
+                           "JOB-regions.csv", "JOB-consensus.csv", "JOB-years.html"}) {
     EXPECT_TRUE(fs::exists(folder_ / file)) << file;
   }
   const std::vector<std::string> groups =
@@ -170,6 +245,45 @@ TEST_F(CompareProgram, WritesTheFourFiles) {
   EXPECT_NE(pairs.find("\r\nB,C,,Crookston,2,"), std::string::npos) << pairs;
   const std::string page = testing::read_bytes(folder_ / "JOB-years.html");
   EXPECT_NE(page.find("A <span class=\"full\">(Ames)</span>"), std::string::npos);
+  // Two years: the page says the consensus is weak.
+  EXPECT_NE(page.find("A consensus over 2 years is weak"), std::string::npos);
+  const std::vector<std::string> consensus =
+      testing::lines(testing::read_bytes(folder_ / "JOB-consensus.csv"));
+  ASSERT_EQ(consensus.size(), 6u);
+  EXPECT_EQ(consensus[0], "location,name,full_name,consensus_group,stability,ambiguous");
+  EXPECT_EQ(consensus[1].substr(0, 9), "1,A,Ames,");
+  // E is in one year of two, left out of the consensus.
+  EXPECT_EQ(consensus[5], "5,E,,,,");
+}
+
+// Two years that disagree on every pair: all shares are 0 or 1/2, the
+// consensus tree is all ties, and the page names every location that the
+// file marks ambiguous, and no other.
+TEST_F(CompareProgram, AmbiguousLocationsAreNamed) {
+  ASSERT_EQ(run_job({{"A", "B", "C", "D", "E", "F"}, {"B", "C", "D", "E", "F", "A"}}).status, 0);
+  const testing::RunOutcome outcome = compare({"--groups", "2", "JOB"});
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  const std::string page = testing::read_bytes(folder_ / "JOB-years.html");
+  const std::size_t named = page.find("<b>Ambiguous (marked ?):</b>");
+  const std::size_t end = page.find("</p>", named);
+  std::vector<std::string> marked;
+  std::vector<std::string> plain;
+  for (const std::string& row : testing::lines(testing::read_bytes(folder_ / "JOB-consensus.csv"))) {
+    if (row.rfind("location,", 0) == 0) continue;
+    const std::size_t first = row.find(',');
+    const std::string name = row.substr(first + 1, row.find(',', first + 1) - first - 1);
+    (row.back() == '1' ? marked : plain).push_back(name);
+  }
+  ASSERT_FALSE(marked.empty()) << page;
+  ASSERT_NE(named, std::string::npos);
+  std::string list = page.substr(named, end - named);
+  if (!list.empty() && list.back() == '.') list.back() = ',';  // the last name
+  for (const std::string& name : marked) {
+    EXPECT_NE(list.find(" " + name + ","), std::string::npos) << name << " in " << list;
+  }
+  for (const std::string& name : plain) {
+    EXPECT_EQ(list.find(" " + name + ","), std::string::npos) << name << " in " << list;
+  }
 }
 
 TEST_F(CompareProgram, FaultsAreOneLineNamingFileAndLine) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -146,6 +149,65 @@ TEST(YearPicture, OnlyAFusionBelowAGroupItJoinsIsMarked) {
     EXPECT_EQ(testing::count(year_svg_element(three_sites_at(c.first, c.second), options), "(inversion)"),
               c.inversion ? 1u : 0u);
     EXPECT_EQ(testing::hover_entries(svg, "inverted").size(), c.inversion ? 1u : 0u);
+  }
+}
+
+// The value the picture's style sheet gives `property` of an element of
+// these classes:
+// of the rules whose selector is classes only, all among them, the one of
+// most classes, the last of those.
+std::string property_of(const std::string& svg, const std::string& classes,
+                        const std::string& property) {
+  std::set<std::string> have;
+  std::istringstream words(classes);
+  for (std::string word; words >> word;) have.insert(word);
+  const std::size_t open = svg.find("<style>");
+  const std::size_t close = svg.find("</style>");
+  if (open == std::string::npos || close == std::string::npos) return {};
+  const std::string sheet = svg.substr(open + 7, close - open - 7);
+  static const std::regex kRule(R"re(([^{}]+)\{([^}]*)\})re");
+  const std::regex wanted("(?:^|;)" + property + ":([^;]+)");
+  std::string value;
+  std::size_t best = 0;
+  for (auto it = std::sregex_iterator(sheet.begin(), sheet.end(), kRule); it != std::sregex_iterator(); ++it) {
+    const std::string selector = (*it)[1].str();
+    const std::string body = (*it)[2].str();
+    if (selector.empty() || selector[0] != '.' || selector.find_first_of(" :,>") != std::string::npos) continue;
+    std::size_t count = 0;
+    bool all = true;
+    std::istringstream parts(selector.substr(1));
+    for (std::string part; std::getline(parts, part, '.');) {
+      all = all && have.count(part) == 1;
+      ++count;
+    }
+    std::smatch found;
+    if (all && count >= best && std::regex_search(body, found, wanted)) {
+      best = count;
+      value = found[1].str();
+    }
+  }
+  return value;
+}
+
+// An inversion inside a group, and one above the cut, are drawn in the
+// colour and dashes of the legend's sample.
+TEST(YearPicture, InversionsAreDrawnAsTheLegendShowsThem) {
+  for (const std::int64_t groups : {1, 2, 3}) {
+    SCOPED_TRACE(groups);
+    PictureOptions options = heights_options(4);
+    options.groups = groups;
+    const std::string svg = year_svg_document(three_sites_at(1.0, 0.5), options);
+    static const std::regex kInverted(R"re(<path class="([^"]*\binversion\b[^"]*)")re");
+    static const std::regex kSample(R"re(<g class="legend"><line class="([^"]*)")re");
+    std::smatch inverted;
+    std::smatch sample;
+    ASSERT_TRUE(std::regex_search(svg, inverted, kInverted));
+    ASSERT_TRUE(std::regex_search(svg, sample, kSample));
+    for (const char* property : {"stroke", "stroke-dasharray"}) {
+      const std::string legend = property_of(svg, sample[1].str(), property);
+      EXPECT_FALSE(legend.empty()) << property;
+      EXPECT_EQ(property_of(svg, inverted[1].str(), property), legend) << property << " of " << inverted[1].str();
+    }
   }
 }
 

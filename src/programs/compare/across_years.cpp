@@ -26,7 +26,16 @@ std::int32_t Comparison::years_seen(std::size_t location) const {
                                                  [](std::int32_t g) { return g != 0; }));
 }
 
-std::vector<std::vector<std::int32_t>> match_groups(
+std::string region_letters(std::int64_t region) {
+  if (region < 1) throw std::invalid_argument("a region is numbered from 1");
+  std::string letters;
+  for (std::int64_t r = region; r > 0; r = (r - 1) / 26) {
+    letters.insert(letters.begin(), static_cast<char>('A' + (r - 1) % 26));
+  }
+  return letters;
+}
+
+std::vector<std::vector<std::int32_t>> match_regions(
     const std::vector<YearCut>& years, const std::vector<std::vector<std::size_t>>& members,
     std::size_t location_count) {
   std::vector<std::vector<std::int32_t>> group(location_count,
@@ -182,7 +191,13 @@ Comparison compare_years(const std::vector<YearCut>& years) {
   }
   const std::size_t n = result.locations.size();
   result.full_names.assign(n, std::string());
-  result.group = match_groups(years, members, n);
+  result.group.assign(n, std::vector<std::int32_t>(years.size(), 0));
+  for (std::size_t y = 0; y < years.size(); ++y) {
+    for (std::size_t k = 0; k < members[y].size(); ++k) {
+      result.group[members[y][k]][y] = years[y].partition.group.at(k);
+    }
+  }
+  result.region = match_regions(years, members, n);
 
   result.pairs.assign(n < 2 ? 0 : n * (n - 1) / 2, PairCount{});
   for (std::size_t y = 0; y < years.size(); ++y) {
@@ -210,6 +225,7 @@ Comparison compare_years(const std::vector<YearCut>& years) {
       result.agreement.push_back(agree(years, facts, members, a, b, work));
     }
   }
+  result.members = std::move(members);
   return result;
 }
 

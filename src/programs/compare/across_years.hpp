@@ -1,6 +1,7 @@
 // The years of a job side by side: locations are the same location across
 // years when their names are the same. From each year's tree and cut this
-// makes the group numbers kept from year to year, the co-membership of every
+// makes each year's groups, the regions that match them across years, the
+// co-membership of every
 // pair of locations and the agreement of every pair of years. Computations
 // only.
 #pragma once
@@ -49,9 +50,15 @@ struct Comparison {
   // caller (compare_years leaves every one empty).
   std::vector<std::string> full_names;
   std::vector<std::string> columns;  // one per year, in file order
-  // group[location][year]: the location's group number that year, kept from
-  // year to year (see match_groups); 0 when the year does not hold it.
+  // members[y][k]: the index in `locations` of location k + 1 of year y.
+  std::vector<std::vector<std::size_t>> members;
+  // group[location][year]: the location's group in that year's cut,
+  // numbered as cutree numbers it (as metclust-export and metclust-plot
+  // show it); 0 when the year does not hold it.
   std::vector<std::vector<std::int32_t>> group;
+  // region[location][year]: the region of that group (see match_regions),
+  // 1 for region A; 0 when the year does not hold the location.
+  std::vector<std::vector<std::int32_t>> region;
   // By records::packed_index over `locations` (1-based numbers in that order).
   std::vector<PairCount> pairs;
   std::vector<Agreement> agreement;  // every pair of years, a then b in file order
@@ -60,17 +67,23 @@ struct Comparison {
   std::int32_t years_seen(std::size_t location) const;
 };
 
-// Group numbers kept from year to year. The first year keeps its cutree
-// numbers. In each later year, every group of the year is scored against
-// every number given so far by its overlap: how many of its locations
-// carried that number the last year they were seen. The pairs (group,
-// number) are taken greedily, largest overlap first (ties: smaller number,
-// then smaller group), each group and each number once; a group left
-// without a number gets the next number never used. `members[y][k]` is the
-// index in `location_count` of location k + 1 of year y.
-std::vector<std::vector<std::int32_t>> match_groups(
+// Regions: the groups of the years matched across years. The groups of
+// the first year are regions 1, 2, ... in their cutree order. In each
+// later year, every group of the year is scored against every region given
+// so far by its overlap: how many of its locations were in that region the
+// last year they were seen. The pairs (group, region) are taken greedily,
+// largest overlap first (ties: smaller region, then smaller group), each
+// group and each region once; a group left without a region gets the next
+// region never used. `members[y][k]` is the index in `location_count` of
+// location k + 1 of year y. Returns region[location][year], 0 where the
+// year does not hold the location.
+std::vector<std::vector<std::int32_t>> match_regions(
     const std::vector<YearCut>& years, const std::vector<std::vector<std::size_t>>& members,
     std::size_t location_count);
+
+// The letters of region r (1-based): A to Z, then AA, AB, ... AZ, BA, ...
+// ZZ, AAA, ... as the columns of a spreadsheet are lettered.
+std::string region_letters(std::int64_t region);
 
 // Everything the outputs need. A name that stands twice in one year is a
 // logic error here; the reader rejects it first.

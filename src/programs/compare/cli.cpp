@@ -29,15 +29,20 @@ constexpr std::string_view kHelp =
     "every year that holds its name.\n"
     "\n"
     "Reads JOB.PCL and JOB.CLS, cuts every year's tree, and writes:\n"
-    "  JOB-groups-by-year.csv  location,full_name, then each year's group\n"
-    "                          (numbers kept from year to year by largest overlap)\n"
+    "  JOB-groups-by-year.csv  location,full_name, then each year's region: the\n"
+    "                          year's groups matched across years, A, B, ...\n"
+    "  JOB-regions.csv         year,location,name,full_name,group,region (group\n"
+    "                          numbered as cutree, as metclust-export does)\n"
     "  JOB-comembership.csv    location_a,location_b,full_name_a,full_name_b,\n"
     "                          years_both,years_together,share\n"
     "  JOB-agreement.csv       year_a,year_b,shared_locations,adjusted_rand,\n"
     "                          cophenetic_correlation (empty below 3 shared\n"
     "                          locations or where undefined)\n"
+    "  JOB-consensus.csv       location,name,full_name,consensus_group,stability,\n"
+    "                          ambiguous (1: the group rests on a choice among\n"
+    "                          equal shares)\n"
     "  JOB-years.html          heat map in consensus-tree order, consensus groups\n"
-    "                          with stability, agreement and group tables\n"
+    "                          with stability, agreement and region tables\n"
     "Years a job holds again are columns of their own, <year>-2, <year>-3, ...\n"
     "The fusion levels are the engine's, to full precision, when JOB.EMA is there\n"
     "and gives the same fusions; otherwise those of JOB.CLS, with a note. Full\n"
@@ -100,7 +105,9 @@ int run(const Settings& settings, std::ostream& out, std::ostream& err) {
   cli::OutputFiles outputs;
   outputs.add(place.file(name + "-groups-by-year.csv"), groups_by_year_csv(comparison));
   outputs.add(place.file(name + "-comembership.csv"), comembership_csv(comparison));
+  outputs.add(place.file(name + "-regions.csv"), regions_csv(comparison));
   outputs.add(place.file(name + "-agreement.csv"), agreement_csv(comparison));
+  outputs.add(place.file(name + "-consensus.csv"), consensus_csv(comparison, tree));
   outputs.add(place.file(name + "-years.html"), years_page(comparison, tree, text));
   if (settings.output) cli::OutputFiles::make_folder(place.folder);
   outputs.commit();

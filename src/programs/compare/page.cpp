@@ -8,6 +8,7 @@
 #include "records/number_text.hpp"
 #include "text/csv.hpp"
 #include "text/markup.hpp"
+#include "text/palette.hpp"
 
 namespace metclust::compare {
 namespace {
@@ -39,6 +40,7 @@ td,th{padding:0}
 .cons table{border:1px solid #ccc}
 .cons th,.cons td{padding:2px 8px;font-size:13px;text-align:left}
 .cons td.n{text-align:right}
+.cons td.a::after{content:" ?";color:#c0392b;font-weight:bold}
 .cons caption{text-align:left;padding:2px 0;white-space:nowrap}
 .cons caption b{display:block}
 .full{color:#666}
@@ -96,21 +98,6 @@ std::string agreement_colour(double value) {
   return "rgb(255," + channel(255, 150, -t) + ',' + channel(255, 150, -t) + ')';
 }
 
-// Light colours for group numbers, repeating after twelve; a cell of the
-// group table names its colour by class (k0 for groups 1, 13, ...).
-constexpr std::string_view kGroupColour[] = {
-    "#a6cee3", "#b2df8a", "#fb9a99", "#fdbf6f", "#cab2d6", "#ffff99",
-    "#8dd3c7", "#bebada", "#fccde5", "#d9d9d9", "#ccebc5", "#ffed6f"};
-constexpr std::int32_t kGroupColours = static_cast<std::int32_t>(std::size(kGroupColour));
-
-std::string group_colour_classes() {
-  std::string css;
-  for (std::int32_t k = 0; k < kGroupColours; ++k) {
-    css += ".grid td.k" + decimal(k) + "{background:" + std::string(kGroupColour[k]) + "}";
-  }
-  return css;
-}
-
 std::string percent(double share) {
   return decimal(static_cast<std::int64_t>(std::lround(share * 100.0))) + "%";
 }
@@ -143,7 +130,6 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
   page += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
   page += "<title>" + escaped(text.job) + ": locations across years</title><style>";
   page += kStyle;
-  page += group_colour_classes();
   page += "</style></head><body>\n";
   page += "<h1>" + escaped(text.job) + ": which locations group together year after year</h1>\n";
   page += "<p class=\"note\">" + escaped(text.title) + " &mdash; " +
@@ -236,7 +222,31 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
   page += "<h2>Consensus groups</h2>\n<p class=\"note\">The consensus tree cut into " +
           escaped(text.consensus_cut) +
           ". Stability: a location's mean share with the other members of its group (100% = always "
-          "together with all of them); the group's figure is the mean over its members.</p>\n<div class=\"cons\">";
+          "together with all of them); the group's figure is the mean over its members.</p>\n";
+  if (comparison.columns.size() < 3) {
+    page += "<p class=\"note\"><b>A consensus over " +
+            decimal(static_cast<std::int64_t>(comparison.columns.size())) +
+            (comparison.columns.size() == 1 ? " year" : " years") +
+            " is weak:</b> a share takes only the values " +
+            (comparison.columns.size() == 1 ? std::string("0 and 1") : std::string("0, &frac12; and 1")) +
+            ", so many pairs stand at equal shares and the groups are as much the clustering's "
+            "choices as the years' evidence.</p>\n";
+  }
+  std::vector<std::string> doubtful;  // as HTML, in consensus order
+  for (const std::size_t m : order) {
+    if (consensus.ambiguous.at(m)) doubtful.push_back(named(comparison, consensus.members[m]));
+  }
+  if (doubtful.empty()) {
+    page += "<p class=\"note\">No location's consensus group rests on a choice among equal shares.</p>\n";
+  } else {
+    page += "<p class=\"note\"><b>Ambiguous (marked ?):</b> another choice among equal shares in the "
+            "consensus clustering could have put ";
+    page += doubtful.size() == 1 ? "this location" : "these " + decimal(static_cast<std::int64_t>(doubtful.size())) + " locations";
+    page += " into another group, with groups exactly as well supported: ";
+    for (std::size_t k = 0; k < doubtful.size(); ++k) page += (k ? ", " : "") + doubtful[k];
+    page += ".</p>\n";
+  }
+  page += "<div class=\"cons\">";
   for (std::int32_t g = 1; g <= consensus.partition.count; ++g) {
     std::vector<std::size_t> members;
     for (const std::size_t m : order) {
@@ -256,7 +266,8 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
             (counted ? " &middot; stability " + percent(total / static_cast<double>(counted)) : std::string()) +
             "</caption>";
     for (const std::size_t m : members) {
-      page += "<tr><td>" + named(comparison, consensus.members[m]) + "</td><td class=\"n\">" +
+      page += std::string(consensus.ambiguous.at(m) ? "<tr><td class=\"a\">" : "<tr><td>") +
+              named(comparison, consensus.members[m]) + "</td><td class=\"n\">" +
               (consensus.stability[m] ? percent(*consensus.stability[m]) : std::string("&mdash;")) +
               "</td></tr>";
     }
@@ -302,10 +313,13 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
   }
   page += "</table>\n";
 
-  page += "<h2>Groups year by year</h2>\n<p class=\"note\">Each year's group of each location, numbered "
-          "so that a group keeps its number from year to year where most of its members agree (greedy, "
-          "largest overlap with the numbers the locations last carried first). Rows in consensus order, "
-          "then the locations left out of the consensus; blank: not in that year.</p>\n";
+  page += "<h2>Regions year by year</h2>\n<p class=\"note\">Each year's groups are numbered as R's "
+          "cutree numbers them, in the order of their first location, as metclust-plot and "
+          "metclust-export show them; hover over a cell for the group. A region (A, B, &hellip;) "
+          "matches groups across years: the first year's groups are regions A, B, &hellip; in their "
+          "order, and each later group takes the region most of its locations were in when last seen "
+          "(greedy, largest overlap first), or a new one. Rows in consensus order, then the locations "
+          "left out of the consensus; blank: not in that year.</p>\n";
   std::vector<std::size_t> rows;
   for (const std::size_t m : order) rows.push_back(consensus.members[m]);
   const std::size_t in_consensus = rows.size();
@@ -321,11 +335,14 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
     page += new_block ? "<tr class=\"s\">" : "<tr>";
     page += "<th class=\"r\">" + named(comparison, rows[r]) + "</th>";
     page += r < in_consensus ? "<td>" + decimal(group_of(order[r])) + "</td>" : "<td>&ndash;</td>";
-    for (const std::int32_t group : comparison.group[rows[r]]) {
-      if (group == 0) {
+    for (std::size_t y = 0; y < comparison.columns.size(); ++y) {
+      const std::int32_t region = comparison.region[rows[r]][y];
+      if (region == 0) {
         page += "<td></td>";
       } else {
-        page += "<td class=\"k" + decimal((group - 1) % kGroupColours) + "\">" + decimal(group) + "</td>";
+        page += "<td style=\"background:" + std::string(text::region_colour(region)) + "\" title=\"" +
+                escaped(comparison.columns[y]) + ": group " + decimal(comparison.group[rows[r]][y]) +
+                ", region " + region_letters(region) + "\">" + region_letters(region) + "</td>";
       }
     }
     page += "</tr>\n";

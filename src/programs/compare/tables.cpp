@@ -1,6 +1,7 @@
 #include "compare/tables.hpp"
 
 #include <optional>
+#include <vector>
 
 #include "text/csv.hpp"
 
@@ -29,12 +30,52 @@ std::string groups_by_year_csv(const Comparison& comparison) {
   csv.end_row();
   for (std::size_t k = 0; k < comparison.locations.size(); ++k) {
     csv.text(comparison.locations[k]).text(full_name(comparison, k));
-    for (const std::int32_t group : comparison.group[k]) {
-      if (group == 0) {
+    for (const std::int32_t region : comparison.region[k]) {
+      if (region == 0) {
         csv.empty();
       } else {
-        csv.integer(group);
+        csv.text(region_letters(region));
       }
+    }
+    csv.end_row();
+  }
+  return csv.take();
+}
+
+std::string regions_csv(const Comparison& comparison) {
+  text::CsvWriter csv;
+  csv.text("year").text("location").text("name").text("full_name").text("group").text("region");
+  csv.end_row();
+  for (std::size_t y = 0; y < comparison.members.size(); ++y) {
+    const std::vector<std::size_t>& index = comparison.members[y];
+    for (std::size_t k = 0; k < index.size(); ++k) {
+      const std::size_t at = index[k];
+      csv.text(comparison.columns.at(y)).integer(static_cast<std::int64_t>(k) + 1);
+      csv.text(comparison.locations.at(at)).text(full_name(comparison, at));
+      csv.integer(comparison.group.at(at).at(y));
+      csv.text(region_letters(comparison.region.at(at).at(y)));
+      csv.end_row();
+    }
+  }
+  return csv.take();
+}
+
+std::string consensus_csv(const Comparison& comparison, const Consensus& consensus) {
+  text::CsvWriter csv;
+  csv.text("location").text("name").text("full_name").text("consensus_group").text("stability");
+  csv.text("ambiguous");
+  csv.end_row();
+  std::vector<std::optional<std::size_t>> member_of(comparison.locations.size());
+  for (std::size_t m = 0; m < consensus.members.size(); ++m) member_of.at(consensus.members[m]) = m;
+  for (std::size_t k = 0; k < comparison.locations.size(); ++k) {
+    csv.integer(static_cast<std::int64_t>(k) + 1).text(comparison.locations[k]);
+    csv.text(full_name(comparison, k));
+    if (const std::optional<std::size_t> m = member_of[k]) {
+      csv.integer(consensus.partition.group.at(*m));
+      optional_number(csv, consensus.stability.at(*m));
+      csv.integer(consensus.ambiguous.at(*m) ? 1 : 0);
+    } else {
+      csv.empty().empty().empty();
     }
     csv.end_row();
   }

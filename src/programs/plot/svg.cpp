@@ -193,7 +193,6 @@ constexpr std::string_view kStyle =
     ".subheading{fill:#555}"
     ".leaves text{font-family:monospace;font-size:12px;text-anchor:end}"
     ".bracket{fill:none;stroke:#1f4e79;stroke-width:1.5}"
-    ".bracket.inversion{stroke:#c0392b;stroke-dasharray:5 3}"
     ".node{fill:none;stroke:#1f4e79;stroke-width:6;stroke-linecap:round}"
     ".fusions .bracket:hover{stroke-width:3}"
     ".axis{stroke:#777;stroke-width:1}"
@@ -209,10 +208,8 @@ constexpr std::string_view kStyle =
     ".swatch{stroke:none}"
     ".full-names text{font-size:12px;fill:#444}";
 
-// Eight colours of Okabe and Ito's palette, in an order that puts the most
-// distinct ones first; yellow, the faintest on white, comes late.
-constexpr const char* kPalette[] = {"#0072B2", "#E69F00", "#009E73", "#D55E00",
-                                    "#56B4E9", "#CC79A7", "#000000", "#F0E442"};
+// An inversion: red and dashed, in the picture as in its legend.
+constexpr std::string_view kInversionStyle = ".bracket.inversion{stroke:#c0392b;stroke-dasharray:5 3}";
 
 // Where the node of each fusion and each location falls in a cut into K
 // groups: group[node - 1] is the group a node lies in, 0 for a fusion above
@@ -279,7 +276,7 @@ std::string character_data(std::string_view text) {
 std::string group_class(std::int64_t group) {
   if (group <= 0) return " above";
   const GroupStyle style = group_style(group);
-  return cat({" g", decimal((group - 1) % 8 + 1), style.dashed ? " dashed" : ""});
+  return cat({" g", decimal((group - 1) % static_cast<std::int64_t>(text::kGroupColours) + 1), style.dashed ? " dashed" : ""});
 }
 
 }  // namespace
@@ -293,11 +290,6 @@ LevelScaleKind suited_scale(std::span<const double> levels) {
   const double middle = sorted[sorted.size() / 2];
   const bool crowded = sorted.front() >= 0 && top > 0 && std::isfinite(top) && middle < top / 20;
   return crowded ? LevelScaleKind::SquareRoot : LevelScaleKind::Linear;
-}
-
-GroupStyle group_style(std::int64_t group) {
-  const std::int64_t k = group > 0 ? group - 1 : 0;
-  return {kPalette[k % 8], (k / 8) % 2 == 1};
 }
 
 std::vector<double> fusion_levels(const Year& year) {
@@ -450,11 +442,14 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
   svg += cat({"<title>", escaped(heading(year)), "</title>\n"});
   svg += "<style>";
   svg += kStyle;
-  for (std::size_t k = 0; k < 8; ++k) {
+  for (std::size_t k = 0; k < text::kGroupColours; ++k) {
     const std::string name = decimal(static_cast<std::int64_t>(k) + 1);
-    svg += cat({".bracket.g", name, "{stroke:", kPalette[k], "}.swatch.g", name,
-                "{fill:", kPalette[k], "}"});
+    svg += cat({".bracket.g", name, "{stroke:", text::group_colour(k), "}.swatch.g", name,
+                "{fill:", text::group_colour(k), "}"});
   }
+  // After the groups' colours, so that an inversion is drawn as its legend
+  // shows it whatever group it lies in.
+  svg += kInversionStyle;
   svg += "</style>\n";
   svg +=
       cat({"<rect width=\"", width_text, "\" height=\"", height_text, "\" fill=\"#ffffff\"/>\n"});

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jobs/years.hpp"
+#include "text/palette.hpp"
 
 namespace metclust::plot {
 
@@ -77,13 +78,9 @@ std::string year_svg_document(const Year& year, const PictureOptions& options);
 // once, after its pictures).
 std::string_view hover_script();
 
-// The colour of group g (1-based) and whether it is drawn dashed: eight
-// colours that readers with any common colour-vision deficiency tell apart
-// (Okabe and Ito), dashed from the ninth group on, then again solid.
-struct GroupStyle {
-  const char* colour;
-  bool dashed;
-};
-GroupStyle group_style(std::int64_t group);
+// The colour of group g and whether it is drawn dashed: the palette every
+// page that shows a year's groups uses (text/palette.hpp).
+using text::GroupStyle;
+using text::group_style;
 
 }  // namespace metclust::plot
