@@ -1,5 +1,7 @@
 // Writes a whole job for the benchmarks: JOB.EMA with a run header, a title,
-// an option record and `years` year groups of `locations` locations each,
+// an option record and `years` year groups of `locations` locations each
+// (or, with `fewest` set, of `fewest` to `locations` locations, a different
+// share of the same sites each year, as a long trial series holds them),
 // JOB.NAQ, and the console answers that run it. The proximities are
 // distances between trial locations in a four-dimensional environment space
 // that drifts a little from year to year, written with 8 significant digits
@@ -8,6 +10,7 @@
 // same bytes.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -25,6 +28,9 @@ struct JobSize {
   int years = 20;
   int locations = 411;  // MAXL and every year's NL
   int strategy = 3;     // the answer to the strategy question
+  // When above 0 and below `locations`: each year holds between `fewest`
+  // and `locations` of the `locations` sites, drawn with a seed of their own.
+  int fewest = 0;
 };
 
 inline std::string text_of(long long value) {
@@ -85,16 +91,34 @@ inline void write_job(const std::filesystem::path& folder, const JobSize& size) 
   ema += "     U     S     C     N\r\n";
 
   std::vector<std::array<double, 4>> place(static_cast<std::size_t>(n));
+  std::mt19937_64 sites_random(20260411);
+  const bool varying = size.fewest > 0 && size.fewest < n;
+  std::vector<int> sites;  // 1-based sites of the year, ascending
   std::string line;
   for (int y = 0; y < size.years; ++y) {
     const int year = first_year + y;
+    sites.clear();
+    if (varying) {
+      const int count = std::uniform_int_distribution<int>(size.fewest, n)(sites_random);
+      std::vector<int> all(static_cast<std::size_t>(n));
+      for (int k = 0; k < n; ++k) all[static_cast<std::size_t>(k)] = k + 1;
+      std::shuffle(all.begin(), all.end(), sites_random);
+      sites.assign(all.begin(), all.begin() + count);
+      std::sort(sites.begin(), sites.end());
+    } else {
+      for (int k = 1; k <= n; ++k) sites.push_back(k);
+    }
+    const int nl = static_cast<int>(sites.size());
     line = text_of(year);
     ema.append(6 - line.size(), ' ');
     ema += line + "    Y19" + text_of(year) + "   \r\n";
-    ema += text_of(n) + "\r\n";
+    ema += text_of(nl) + "\r\n";
+    // The elimination vector: MAXL values, 1 for each site of the year.
+    std::vector<char> held(static_cast<std::size_t>(n), '0');
+    for (const int site : sites) held[static_cast<std::size_t>(site - 1)] = '1';
     for (int k = 0; k < n; ++k) {
       ema += k % 30 == 0 ? "" : " ";
-      ema += '1';
+      ema += held[static_cast<std::size_t>(k)];
       if (k % 30 == 29 || k == n - 1) ema += "\r\n";
     }
     for (int k = 0; k < n; ++k) {
@@ -103,18 +127,19 @@ inline void write_job(const std::filesystem::path& folder, const JobSize& size) 
             home[static_cast<std::size_t>(k)][static_cast<std::size_t>(c)] + 0.3 * spread(random);
       }
     }
-    for (int i = 1; i <= n; ++i) {
+    for (int i = 1; i <= nl; ++i) {
       line = text_of(i);
       ema.append(6 - line.size(), ' ');
-      ema += line + " " + location_name(i) + " ";
+      ema += line + " " + location_name(sites[static_cast<std::size_t>(i - 1)]) + " ";
       for (int j = 1; j <= i; ++j) {
         if (j > 1 && (j - 1) % 10 == 0) ema += "\r\n" + std::string(16, ' ');
         double d = 0.0;
         if (j < i) {
           double sum = 0.0;
           for (int c = 0; c < 4; ++c) {
-            const double diff = place[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(c)] -
-                                place[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(c)];
+            const auto si = static_cast<std::size_t>(sites[static_cast<std::size_t>(i - 1)] - 1);
+            const auto sj = static_cast<std::size_t>(sites[static_cast<std::size_t>(j - 1)] - 1);
+            const double diff = place[si][static_cast<std::size_t>(c)] - place[sj][static_cast<std::size_t>(c)];
             sum += diff * diff;
           }
           d = std::sqrt(sum);

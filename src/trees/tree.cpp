@@ -1,6 +1,7 @@
 #include "trees/tree.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -156,6 +157,43 @@ std::vector<double> cophenetic_levels(const Tree& tree) {
     b.shrink_to_fit();
   }
   return levels;
+}
+
+CopheneticLookup::CopheneticLookup(const Tree& tree) {
+  const auto n = static_cast<std::size_t>(tree.locations());
+  position_.assign(n, 0);
+  for (std::size_t p = 0; p < tree.order().size(); ++p) {
+    position_.at(static_cast<std::size_t>(tree.order()[p]) - 1) = static_cast<std::int32_t>(p);
+  }
+  // The last place of every node's members; fusion s joins the neighbours
+  // at the last place of its left node and the one after it.
+  std::vector<std::int32_t> last(n + tree.fusions().size(), 0);
+  for (std::size_t k = 0; k < n; ++k) last[k] = position_[k];
+  std::vector<std::int32_t> joins(n > 0 ? n - 1 : 0, 0);
+  for (std::size_t s = 0; s < tree.fusions().size(); ++s) {
+    joins.at(static_cast<std::size_t>(last.at(static_cast<std::size_t>(tree.left(s)) - 1))) =
+        static_cast<std::int32_t>(s);
+    last[n + s] = last.at(static_cast<std::size_t>(tree.right(s)) - 1);
+    levels_.push_back(tree.level(s));
+  }
+  latest_.push_back(std::move(joins));
+  for (std::size_t width = 2; width <= latest_.front().size(); width *= 2) {
+    const std::vector<std::int32_t>& below = latest_.back();
+    std::vector<std::int32_t> row(below.size() - width / 2);
+    for (std::size_t p = 0; p < row.size(); ++p) row[p] = std::max(below[p], below[p + width / 2]);
+    latest_.push_back(std::move(row));
+  }
+}
+
+std::size_t CopheneticLookup::fusion(std::int32_t i, std::int32_t j) const {
+  auto p = static_cast<std::size_t>(position_.at(static_cast<std::size_t>(i) - 1));
+  auto q = static_cast<std::size_t>(position_.at(static_cast<std::size_t>(j) - 1));
+  if (p == q) throw std::invalid_argument("a location paired with itself");
+  if (p > q) std::swap(p, q);
+  // Neighbour joins p .. q - 1: two overlapping runs of a power of two.
+  const std::size_t k = static_cast<std::size_t>(std::bit_width(q - p)) - 1;
+  const std::vector<std::int32_t>& row = latest_.at(k);
+  return static_cast<std::size_t>(std::max(row.at(p), row.at(q - (std::size_t{1} << k))));
 }
 
 Partition numbered_as_cutree(std::span<const std::int32_t> labels) {

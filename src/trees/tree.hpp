@@ -94,6 +94,27 @@ bool has_inversion(const Tree& tree);
 // is (records::packed_index).
 std::vector<double> cophenetic_levels(const Tree& tree);
 
+// The same levels one pair at a time, from facts that grow as n log n, not
+// as the pairs do: in dendrogram order the members of a node stand side by
+// side, so the fusion that first joins two locations is the latest of the
+// fusions that join neighbours between them. For code that visits pairs of
+// many trees, where every tree's packed levels would not fit in memory.
+class CopheneticLookup {
+ public:
+  explicit CopheneticLookup(const Tree& tree);
+  // The fusion (0-based) that first puts locations i and j (1-based,
+  // distinct) into one group, and its level.
+  std::size_t fusion(std::int32_t i, std::int32_t j) const;
+  double level(std::int32_t i, std::int32_t j) const { return levels_.at(fusion(i, j)); }
+
+ private:
+  std::vector<std::int32_t> position_;  // by location - 1: its place in order()
+  // latest_[k][p]: the latest fusion joining neighbours p .. p + 2^k - 1
+  // and the next one of each.
+  std::vector<std::vector<std::int32_t>> latest_;
+  std::vector<double> levels_;
+};
+
 // A partition of the locations: group[k - 1] is the group of location k.
 // Groups are numbered as R's cutree numbers them: 1 for the group of
 // location 1, then each group as its first location comes in location

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/job_files.hpp"
+#include "support/pictures.hpp"
 #include "support/scratch_folder.hpp"
 
 namespace metclust::compare {
@@ -81,8 +82,8 @@ TEST(CompareClients, RCutreeNumbersTheGroupsOfEveryProgram) {
     ASSERT_EQ(run.status, 0) << program << ": " << run.err;
   }
   // Each location's group as the plot page shows it in the hover text of
-  // each year's picture.
-  static const std::regex kLeaf(R"re(<g class="leaf"><title>location (\d+): [^<]*, group (\d+)</title>)re");
+  // each year's picture, which the page's script makes from the picture's
+  // data: the locations in dendrogram order and each node's group.
   const std::string page = support::read_bytes(folder.path() / "JOB.html");
   std::string groups = "year,location,group\n";
   for (const support::YearInput& year : years) {
@@ -91,8 +92,10 @@ TEST(CompareClients, RCutreeNumbersTheGroupsOfEveryProgram) {
     ASSERT_NE(from, std::string::npos) << heading;
     const std::string section = page.substr(from, page.find("</section>", from) - from);
     std::size_t seen = 0;
-    for (auto it = std::sregex_iterator(section.begin(), section.end(), kLeaf); it != std::sregex_iterator(); ++it) {
-      groups += std::to_string(year.year) + "," + (*it)[1].str() + "," + (*it)[2].str() + "\n";
+    const std::vector<std::string> cut = support::hover_entries(section, "cut");
+    for (const std::string& location : support::hover_entries(section, "order")) {
+      groups += std::to_string(year.year) + "," + location + "," +
+                cut.at(static_cast<std::size_t>(std::stoi(location)) - 1) + "\n";
       ++seen;
     }
     ASSERT_EQ(seen, year.names.size()) << year.year;

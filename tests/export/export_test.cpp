@@ -268,7 +268,9 @@ TEST(ExportProgram, LevelsAtFullPrecisionWhereTheEmaAllows) {
   EXPECT_EQ(exported(""),
             "merge1,merge2,height,tie\r\n-1,-2,1.23456789,0\r\n(B:1.23456789,A:1.23456789);\n"
             "cluster1,cluster2,height,size\r\n0,1,1.23456789,2\r\n");
-  EXPECT_NE(folder.take("JOB-1992.svg").find("at D(ij) = 1.23456789"), std::string::npos);
+  // The picture's hover texts give the level from its data.
+  EXPECT_EQ(support::hover_entries(folder.take("JOB-1992.svg"), "levels"),
+            std::vector<std::string>{"1.23456789"});
 
   const std::string eight_digits =
       "merge1,merge2,height,tie\r\n-1,-2,1.2345679,\r\n(B:1.2345679,A:1.2345679);\n"
@@ -388,7 +390,14 @@ TEST(ExportProgram, NamesFollowOneRuleInEveryProgram) {
   EXPECT_EQ(shown, (std::multiset<std::string>{"A", "A (location 2)", "(location 3)", "(1)",
                                                "O&#39;NEILL", "B", "B (location 7)", "Crooksto"}));
   EXPECT_NE(svg.find(">Crookston</text>"), std::string::npos);
-  EXPECT_NE(svg.find("location 8: Crooksto (Crookston), "), std::string::npos);
+  // Location 8's hover text, from the picture's data: "location 8: Crooksto
+  // (Crookston), ...".
+  const std::vector<std::string> hover_names = support::hover_entries(svg, "names");
+  const std::vector<std::string> hover_full = support::hover_entries(svg, "full");
+  ASSERT_EQ(hover_names.size(), 8u);
+  ASSERT_EQ(hover_full.size(), 8u);
+  EXPECT_EQ(hover_names[7], "Crooksto");
+  EXPECT_EQ(hover_full[7], "Crookston");
 
   // " A" beside "A": export notes one name twice, and metclust-compare,
   // which knows a location across years by its name alone, refuses it.

@@ -192,11 +192,12 @@ TEST(Tree, MergeAndLinkageRowsDescribeTheSameTree) {
 TEST(Tree, CopheneticLevelIsTheLevelOfTheFirstCommonGroup) {
   std::mt19937 random(99);
   std::uniform_real_distribution<double> any(-3.0, 10.0);
-  for (const std::int32_t n : {2, 6, 40}) {
+  for (const std::int32_t n : {2, 3, 6, 40, 129}) {
     // Random levels, so inversions and negative levels are common.
     const Tree tree = random_tree(n, random, [&](std::int32_t) { return any(random); });
     const auto tops = members(tree);
     const std::vector<double> levels = cophenetic_levels(tree);
+    const CopheneticLookup lookup(tree);
     ASSERT_EQ(levels.size(), static_cast<std::size_t>(n * (n - 1) / 2));
     for (std::int32_t j = 2; j <= n; ++j) {
       for (std::int32_t i = 1; i < j; ++i) {
@@ -206,6 +207,9 @@ TEST(Tree, CopheneticLevelIsTheLevelOfTheFirstCommonGroup) {
           ++s;
         }
         EXPECT_EQ(levels[static_cast<std::size_t>(records::packed_index(i, j))], tree.level(s)) << i << "," << j;
+        // The lookup finds the same fusion, whichever location comes first.
+        EXPECT_EQ(lookup.fusion(i, j), s) << i << "," << j;
+        EXPECT_EQ(lookup.fusion(j, i), s) << i << "," << j;
       }
     }
   }

@@ -36,15 +36,18 @@ std::optional<std::string> read_file_if_present(const std::string& name) {
   if (status.type() == fs::file_type::not_found) return std::nullopt;
   if (ec) unreadable(name, ec.value());
   if (fs::is_directory(status)) throw FileError(name, "is a folder, not a file");
+  std::uintmax_t expected = 0;  // a regular file's size: room made for it at once
   if (fs::is_regular_file(status)) {
     const std::uintmax_t size = fs::file_size(path, ec);
     if (!ec && size > static_cast<std::uintmax_t>(kLargestInput)) too_large(name);
+    if (!ec) expected = size;
   }
   errno = 0;
   std::ifstream in(path, std::ios::binary);
   if (!in) unreadable(name, errno);
 
   std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(expected));
   std::int64_t line = 1;
   std::int64_t line_length = 0;  // bytes of the current line so far
   char chunk[kChunk];

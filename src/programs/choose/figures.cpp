@@ -46,54 +46,66 @@ bool all_apart(const std::vector<std::int32_t>& labels) {
 
 std::vector<Stability> stability(const Run& run, std::int64_t max_groups) {
   const std::size_t years = run.years.size();
-  // Per year: location number (0-based) by name.
-  std::vector<std::unordered_map<std::string, std::size_t>> where(years);
+  const auto ks = static_cast<std::size_t>(max_groups - 1);  // K = 2 ... max_groups
+  // Every location of the run by name, and each year's locations by that
+  // number; each year's cuts into every K it takes part in (a year takes
+  // part when it names its locations and has more than K).
+  std::unordered_map<std::string, std::size_t> number_of;
+  std::vector<std::vector<std::size_t>> members(years);
+  std::vector<std::vector<std::optional<trees::Partition>>> cuts(years);
   for (std::size_t y = 0; y < years; ++y) {
-    const std::vector<std::string>& names = run.years[y].names;
-    for (std::size_t k = 0; k < names.size(); ++k) where[y].emplace(names[k], k);
-  }
-  // Shared locations of each pair of years, as (number in a, number in b).
-  std::map<std::pair<std::size_t, std::size_t>, std::vector<std::pair<std::size_t, std::size_t>>> shared;
-  for (std::size_t a = 0; a < years; ++a) {
-    for (std::size_t b = a + 1; b < years; ++b) {
-      auto& list = shared[{a, b}];
-      const std::vector<std::string>& names = run.years[a].names;
-      for (std::size_t k = 0; k < names.size(); ++k) {
-        const auto found = where[b].find(names[k]);
-        if (found != where[b].end()) list.emplace_back(k, found->second);
+    const RunYear& year = run.years[y];
+    for (const std::string& name : year.names) {
+      members[y].push_back(number_of.emplace(name, number_of.size()).first->second);
+    }
+    cuts[y].resize(ks);
+    for (std::int64_t k = 2; k <= max_groups; ++k) {
+      if (!year.names.empty() && year.tree.locations() > k) {
+        cuts[y][static_cast<std::size_t>(k - 2)] = trees::cut_into_groups(year.tree, k);
       }
     }
   }
 
-  std::vector<Stability> result(static_cast<std::size_t>(max_groups - 1));
-  for (std::int64_t k = 2; k <= max_groups; ++k) {
-    // A year takes part when it names its locations and has more than K.
-    std::vector<std::optional<trees::Partition>> cuts(years);
-    for (std::size_t y = 0; y < years; ++y) {
-      const RunYear& year = run.years[y];
-      if (!year.names.empty() && year.tree.locations() > k) cuts[y] = trees::cut_into_groups(year.tree, k);
-    }
-    double sum = 0.0;
-    std::int64_t pairs = 0;
-    for (const auto& [pair, list] : shared) {
-      const auto& [a, b] = pair;
-      if (!cuts[a] || !cuts[b] || static_cast<std::int64_t>(list.size()) < kMinimumShared) continue;
-      std::vector<std::int32_t> labels_a;
-      std::vector<std::int32_t> labels_b;
-      for (const auto& [ka, kb] : list) {
-        labels_a.push_back(cuts[a]->group.at(ka));
-        labels_b.push_back(cuts[b]->group.at(kb));
+  std::vector<double> sum(ks, 0.0);
+  std::vector<std::int64_t> pairs(ks, 0);
+  std::vector<std::size_t> in_b(number_of.size(), 0);  // 1 + place in year b, 0 absent
+  std::vector<std::pair<std::size_t, std::size_t>> shared;
+  std::vector<std::int32_t> labels_a;
+  std::vector<std::int32_t> labels_b;
+  for (std::size_t a = 0; a < years; ++a) {
+    for (std::size_t b = a + 1; b < years; ++b) {
+      // Shared locations as (number in a, number in b), in year a's order.
+      for (std::size_t k = 0; k < members[b].size(); ++k) in_b.at(members[b][k]) = k + 1;
+      shared.clear();
+      for (std::size_t k = 0; k < members[a].size(); ++k) {
+        if (const std::size_t found = in_b.at(members[a][k]); found != 0) shared.emplace_back(k, found - 1);
       }
-      // Both cuts leave every shared location alone: 0 / 0, no index.
-      if (all_apart(labels_a) && all_apart(labels_b)) continue;
-      const std::optional<double> index = trees::adjusted_rand(labels_a, labels_b);
-      if (!index) continue;
-      sum += *index;
-      ++pairs;
+      for (const std::size_t location : members[b]) in_b[location] = 0;
+      if (static_cast<std::int64_t>(shared.size()) < kMinimumShared) continue;
+      for (std::size_t k = 0; k < ks; ++k) {
+        const std::optional<trees::Partition>& cut_a = cuts[a][k];
+        const std::optional<trees::Partition>& cut_b = cuts[b][k];
+        if (!cut_a || !cut_b) continue;
+        labels_a.clear();
+        labels_b.clear();
+        for (const auto& [ka, kb] : shared) {
+          labels_a.push_back(cut_a->group.at(ka));
+          labels_b.push_back(cut_b->group.at(kb));
+        }
+        // Both cuts leave every shared location alone: 0 / 0, no index.
+        if (all_apart(labels_a) && all_apart(labels_b)) continue;
+        const std::optional<double> index = trees::adjusted_rand(labels_a, labels_b);
+        if (!index) continue;
+        sum[k] += *index;
+        ++pairs[k];
+      }
     }
-    Stability& entry = result[static_cast<std::size_t>(k - 2)];
-    entry.year_pairs = pairs;
-    if (pairs > 0) entry.mean_adjusted_rand = sum / static_cast<double>(pairs);
+  }
+
+  std::vector<Stability> result(ks);
+  for (std::size_t k = 0; k < ks; ++k) {
+    result[k].year_pairs = pairs[k];
+    if (pairs[k] > 0) result[k].mean_adjusted_rand = sum[k] / static_cast<double>(pairs[k]);
   }
   return result;
 }

@@ -1,7 +1,9 @@
 #include "compare/across_years.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <tuple>
 #include <unordered_map>
@@ -80,47 +82,88 @@ std::vector<std::vector<std::int32_t>> match_regions(
 
 namespace {
 
+// What the agreement of two years needs of each year, made once per year:
+// for every pair of its locations (records::packed_index) the fusion that
+// first joins them, in two bytes where the year has fewer than 65,536
+// fusions, as every work space has, and the fusion levels. Two bytes a pair
+// keep a long series' years in memory together: 160 kB a year of 400.
+struct YearFacts {
+  explicit YearFacts(const trees::Tree& tree) {
+    const std::int32_t n = tree.locations();
+    for (std::size_t s = 0; s < tree.fusions().size(); ++s) levels.push_back(tree.level(s));
+    if (tree.fusions().size() >= 65536) {
+      lookup.emplace(tree);
+      return;
+    }
+    const trees::CopheneticLookup first(tree);
+    first_common.reserve(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
+    for (std::int32_t j = 2; j <= n; ++j) {
+      for (std::int32_t i = 1; i < j; ++i) first_common.push_back(static_cast<std::uint16_t>(first.fusion(i, j)));
+    }
+  }
+  // The cophenetic level of locations i < j (1-based).
+  double level(std::int32_t i, std::int32_t j) const {
+    if (lookup) return lookup->level(i, j);
+    return levels[first_common[static_cast<std::size_t>(records::packed_index(i, j))]];
+  }
+  std::vector<std::uint16_t> first_common;
+  std::vector<double> levels;
+  std::optional<trees::CopheneticLookup> lookup;  // for a year too large for two bytes
+};
+
+// Buffers reused from one pair of years to the next.
+struct PairWork {
+  std::vector<std::int32_t> in_b;  // by location of the job: number in year b, 0 absent
+  std::vector<std::pair<std::int32_t, std::int32_t>> shared;
+  std::vector<std::int32_t> cut_a;
+  std::vector<std::int32_t> cut_b;
+  std::vector<double> pairs_a;
+  std::vector<double> pairs_b;
+};
+
 // The agreement of two years on the locations both hold.
-Agreement agree(const std::vector<YearCut>& years, const std::vector<std::vector<std::size_t>>& members,
-                std::size_t location_count, std::size_t a, std::size_t b) {
+Agreement agree(const std::vector<YearCut>& years, const std::vector<YearFacts>& facts,
+                const std::vector<std::vector<std::size_t>>& members, std::size_t a,
+                std::size_t b, PairWork& work) {
   Agreement result;
   result.year_a = a;
   result.year_b = b;
   // Local number (1-based) in year b of each location of the job, 0 absent.
-  std::vector<std::int32_t> in_b(location_count, 0);
   for (std::size_t k = 0; k < members[b].size(); ++k) {
-    in_b[members[b][k]] = static_cast<std::int32_t>(k + 1);
+    work.in_b.at(members[b][k]) = static_cast<std::int32_t>(k + 1);
   }
   // Shared locations as (number in a, number in b), in year a's order.
-  std::vector<std::pair<std::int32_t, std::int32_t>> shared;
+  work.shared.clear();
   for (std::size_t k = 0; k < members[a].size(); ++k) {
-    const std::int32_t other = in_b[members[a][k]];
-    if (other != 0) shared.emplace_back(static_cast<std::int32_t>(k + 1), other);
+    const std::int32_t other = work.in_b.at(members[a][k]);
+    if (other != 0) work.shared.emplace_back(static_cast<std::int32_t>(k + 1), other);
   }
+  for (const std::size_t location : members[b]) work.in_b[location] = 0;
+  const auto& shared = work.shared;
   result.shared = static_cast<std::int64_t>(shared.size());
   if (result.shared < kMinimumShared) return result;
 
-  std::vector<std::int32_t> cut_a;
-  std::vector<std::int32_t> cut_b;
+  work.cut_a.clear();
+  work.cut_b.clear();
   for (const auto& [ka, kb] : shared) {
-    cut_a.push_back(years[a].partition.group.at(static_cast<std::size_t>(ka) - 1));
-    cut_b.push_back(years[b].partition.group.at(static_cast<std::size_t>(kb) - 1));
+    work.cut_a.push_back(years[a].partition.group.at(static_cast<std::size_t>(ka) - 1));
+    work.cut_b.push_back(years[b].partition.group.at(static_cast<std::size_t>(kb) - 1));
   }
-  result.adjusted_rand = trees::adjusted_rand(cut_a, cut_b);
+  result.adjusted_rand = trees::adjusted_rand(work.cut_a, work.cut_b);
 
-  const std::vector<double> levels_a = trees::cophenetic_levels(years[a].year.tree);
-  const std::vector<double> levels_b = trees::cophenetic_levels(years[b].year.tree);
-  std::vector<double> pairs_a;
-  std::vector<double> pairs_b;
+  const YearFacts& levels_a = facts[a];
+  const YearFacts& levels_b = facts[b];
+  work.pairs_a.clear();
+  work.pairs_b.clear();
+  // Shared locations stand in year a's order: first numbers ascend.
   for (std::size_t j = 1; j < shared.size(); ++j) {
+    const auto [ja, jb] = shared[j];
     for (std::size_t i = 0; i < j; ++i) {
-      pairs_a.push_back(levels_a.at(records::packed_index(std::min(shared[i].first, shared[j].first),
-                                                      std::max(shared[i].first, shared[j].first))));
-      pairs_b.push_back(levels_b.at(records::packed_index(std::min(shared[i].second, shared[j].second),
-                                                      std::max(shared[i].second, shared[j].second))));
+      work.pairs_a.push_back(levels_a.level(shared[i].first, ja));
+      work.pairs_b.push_back(levels_b.level(std::min(shared[i].second, jb), std::max(shared[i].second, jb)));
     }
   }
-  result.cophenetic_correlation = trees::pearson(pairs_a, pairs_b);
+  result.cophenetic_correlation = trees::pearson(work.pairs_a, work.pairs_b);
   return result;
 }
 
@@ -130,14 +173,19 @@ Comparison compare_years(const std::vector<YearCut>& years) {
   Comparison result;
   std::unordered_map<std::string, std::size_t> where;
   std::vector<std::vector<std::size_t>> members(years.size());
+  std::vector<std::size_t> seen_in;  // by location: 1 + the last year that named it
   for (std::size_t y = 0; y < years.size(); ++y) {
     result.columns.push_back(years[y].year.column);
     for (const std::string& name : years[y].year.names) {
       const auto [place, added] = where.emplace(name, result.locations.size());
-      if (added) result.locations.push_back(name);
-      if (std::find(members[y].begin(), members[y].end(), place->second) != members[y].end()) {
+      if (added) {
+        result.locations.push_back(name);
+        seen_in.push_back(0);
+      }
+      if (seen_in.at(place->second) == y + 1) {
         throw std::logic_error("a location name twice in one year");
       }
+      seen_in[place->second] = y + 1;
       members[y].push_back(place->second);
     }
   }
@@ -167,9 +215,14 @@ Comparison compare_years(const std::vector<YearCut>& years) {
     }
   }
 
+  std::vector<YearFacts> facts;
+  facts.reserve(years.size());
+  for (const YearCut& year : years) facts.emplace_back(year.year.tree);
+  PairWork work;
+  work.in_b.assign(n, 0);
   for (std::size_t a = 0; a < years.size(); ++a) {
     for (std::size_t b = a + 1; b < years.size(); ++b) {
-      result.agreement.push_back(agree(years, members, n, a, b));
+      result.agreement.push_back(agree(years, facts, members, a, b, work));
     }
   }
   result.members = std::move(members);

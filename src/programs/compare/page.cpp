@@ -23,12 +23,13 @@ h1{font-size:22px;margin:0 0 4px}h2{font-size:18px;margin:28px 0 6px}
 p.note{color:#555;max-width:900px;margin:4px 0 10px}
 table{border-collapse:collapse}
 td,th{padding:0}
-.heat td.c{width:16px;height:16px;border:1px solid #fff}
-.heat th.r{text-align:right;padding-right:6px;font-weight:normal;white-space:nowrap;font-size:12px}
-.heat th.v{font-weight:normal;font-size:12px;writing-mode:vertical-rl;transform:rotate(180deg);
- text-align:left;padding-bottom:4px;white-space:nowrap;height:auto;vertical-align:bottom}
-.heat th.g{width:4px}
-.heat td.g{background:#333;width:4px}
+.heat{display:grid;font-size:12px}
+.heat .cols{display:flex;align-items:flex-end;padding-bottom:4px}
+.heat .cols span{width:16px;line-height:16px;writing-mode:vertical-rl;transform:rotate(180deg);white-space:nowrap}
+.heat .rows div{height:16px;line-height:16px;text-align:right;padding-right:6px;white-space:nowrap}
+.heat .rows div.s{box-shadow:inset 0 4px #333}
+.heat canvas{image-rendering:pixelated;image-rendering:crisp-edges}
+.tip{position:fixed;display:none;background:#ffe;border:1px solid #999;padding:2px 6px;font-size:12px;pointer-events:none}
 .grid td,.grid th{border:1px solid #ccc;padding:2px 6px;text-align:center;font-size:12px}
 .grid th{background:#f2f2f2}
 .grid th.r{text-align:left}
@@ -43,6 +44,39 @@ td,th{padding:0}
 .cons caption{text-align:left;padding:2px 0;white-space:nowrap}
 .cons caption b{display:block}
 .full{color:#666}
+)";
+
+// Draws the co-membership heat map into its canvas, 4 canvas pixels a cell
+// (shown 16 px wide), and shows a pair's counts under the pointer.
+constexpr std::string_view kHeatScript = R"(<script>
+(function(){
+var h=document.getElementById('heat'),c=h.querySelector('canvas'),tip=document.getElementById('tip');
+var d=JSON.parse(h.querySelector('script').textContent),n=d.n,w=d.digits,s=d.counts;
+var A='ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/';
+var names=[].map.call(h.querySelectorAll('.rows div'),function(e){return e.textContent;});
+function num(k){var v=0;for(var i=0;i<w;i++)v=v*64+A.indexOf(s.charAt(k+i));return v;}
+function pair(p,q){if(p>q){var t=p;p=q;q=t;}var k=(p*n-p*(p+1)/2+q-p-1)*2*w;return [num(k),num(k+w)];}
+if(!n)return;
+var g=c.getContext('2d'),img=g.createImageData(n*4,n*4),px=img.data;
+function cell(p,q,r,gr,b,dot){for(var y=0;y<4;y++)for(var x=0;x<4;x++){
+ var m=dot&&x>0&&x<3&&y>0&&y<3,i=((q*4+y)*n*4+p*4+x)*4;
+ px[i]=m?187:r;px[i+1]=m?187:gr;px[i+2]=m?187:b;px[i+3]=255;}}
+for(var p=0;p<n;p++)for(var q=0;q<n;q++){
+ if(p==q){cell(p,q,136,136,136,false);continue;}
+ var v=pair(p,q);if(!v[0]){cell(p,q,255,255,255,true);continue;}
+ var t=v[1]/v[0];cell(p,q,Math.round(255-247*t),Math.round(255-207*t),Math.round(255-148*t),false);}
+d.breaks.forEach(function(b){for(var k=0;k<n*4;k++){
+ [((b*4-1)*n*4+k)*4,(k*n*4+b*4-1)*4].forEach(function(i){px[i]=51;px[i+1]=51;px[i+2]=51;});}});
+g.putImageData(img,0,0);
+c.addEventListener('mousemove',function(e){
+ var r=c.getBoundingClientRect(),q=Math.floor((e.clientY-r.top)/16),p=Math.floor((e.clientX-r.left)/16);
+ if(p<0||q<0||p>=n||q>=n){tip.style.display='none';return;}
+ var text=names[q];
+ if(p!=q){var v=pair(p,q);text=names[q]+' & '+names[p]+': together '+v[1]+' of '+v[0]+' years';}
+ tip.textContent=text;tip.style.left=(e.clientX+14)+'px';tip.style.top=(e.clientY+14)+'px';tip.style.display='block';});
+c.addEventListener('mouseleave',function(){tip.style.display='none';});
+})();
+</script>
 )";
 
 // Share 0 white to 1 dark blue.
@@ -88,11 +122,6 @@ std::string named_text(const Comparison& comparison, std::size_t k) {
   return escaped(text);
 }
 
-double share_of(const PairCount& count) {
-  return count.years_both == 0 ? 0.0
-                               : static_cast<double>(count.years_together) / count.years_both;
-}
-
 }  // namespace
 
 std::string years_page(const Comparison& comparison, const Consensus& consensus,
@@ -124,42 +153,61 @@ std::string years_page(const Comparison& comparison, const Consensus& consensus,
           "<span style=\"background:" + share_colour(0.5) + "\"></span>"
           "<span style=\"background:" + share_colour(0.75) + "\"></span>"
           "<span style=\"background:" + share_colour(1) + "\"></span> 100%"
-          " &nbsp; <span style=\"background:#fff;border-style:dashed\"></span> never in one year</p>\n";
-  page += "<table class=\"heat\"><tr><th></th>";
-  for (std::size_t p = 0; p < order.size(); ++p) {
-    if (p > 0 && group_of(order[p]) != group_of(order[p - 1])) page += "<th class=\"g\"></th>";
-    const std::size_t member = consensus.members[order[p]];
-    page += "<th class=\"v\" title=\"" + named_text(comparison, member) + "\">" +
-            escaped(comparison.locations[member]) + "</th>";
+          " &nbsp; <span style=\"background:linear-gradient(#bbb,#bbb) center/50% 50% no-repeat #fff\"></span> never in one year</p>\n";
+  // The heat map is drawn by the script below from every pair's counts,
+  // each count a fixed number of base-64 digits, the pairs row by row above
+  // the diagonal in consensus order; the names stand beside it as text.
+  const std::size_t shown = order.size();
+  std::int32_t most_years = 1;
+  for (std::size_t p = 0; p < shown; ++p) {
+    for (std::size_t q = p + 1; q < shown; ++q) {
+      const PairCount& count = comparison.pair(consensus.members[order[p]], consensus.members[order[q]]);
+      most_years = std::max(most_years, count.years_both);
+    }
   }
-  page += "</tr>\n";
-  for (std::size_t p = 0; p < order.size(); ++p) {
+  std::size_t digits = 1;
+  for (std::int64_t room = 64; room <= most_years; room *= 64) ++digits;
+  std::string counts;
+  counts.reserve(shown * (shown > 0 ? shown - 1 : 0) * digits);
+  const auto put = [&](std::int32_t value) {
+    static constexpr std::string_view kDigits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::size_t d = digits; d-- > 0;) {
+      counts += kDigits[static_cast<std::size_t>(value >> (6 * d)) & 63];
+    }
+  };
+  std::string breaks;  // places where a consensus group begins
+  for (std::size_t p = 0; p < shown; ++p) {
     if (p > 0 && group_of(order[p]) != group_of(order[p - 1])) {
-      page += "<tr><th></th><td colspan=\"" + decimal(static_cast<std::int64_t>(order.size() * 2)) +
-              "\" style=\"height:3px;background:#333\"></td></tr>\n";
+      breaks += (breaks.empty() ? "" : ",") + decimal(static_cast<std::int64_t>(p));
     }
-    const std::size_t a = consensus.members[order[p]];
-    page += "<tr><th class=\"r\">" + named(comparison, a) + "</th>";
-    for (std::size_t q = 0; q < order.size(); ++q) {
-      if (q > 0 && group_of(order[q]) != group_of(order[q - 1])) page += "<td class=\"g\"></td>";
-      const std::size_t b = consensus.members[order[q]];
-      if (a == b) {
-        page += "<td class=\"c\" style=\"background:#888\" title=\"" + named_text(comparison, a) + "\"></td>";
-        continue;
-      }
-      const PairCount& count = comparison.pair(a, b);
-      const std::string tip = named_text(comparison, a) + " &amp; " + named_text(comparison, b) +
-                              ": together " + decimal(count.years_together) + " of " +
-                              decimal(count.years_both) + " years";
-      if (count.years_both == 0) {
-        page += "<td class=\"c\" style=\"background:#fff;outline:1px dashed #bbb;outline-offset:-3px\" title=\"" + tip + "\"></td>";
-      } else {
-        page += "<td class=\"c\" style=\"background:" + share_colour(share_of(count)) + "\" title=\"" + tip + "\"></td>";
-      }
+    for (std::size_t q = p + 1; q < shown; ++q) {
+      const PairCount& count = comparison.pair(consensus.members[order[p]], consensus.members[order[q]]);
+      put(count.years_both);
+      put(count.years_together);
     }
-    page += "</tr>\n";
   }
-  page += "</table>\n";
+  const std::string side = decimal(static_cast<std::int64_t>(shown) * 16);
+  page += "<div class=\"heat\" id=\"heat\" style=\"grid-template-columns:auto " + side +
+          "px\"><div></div><div class=\"cols\">";
+  for (std::size_t p = 0; p < shown; ++p) {
+    const std::size_t member = consensus.members[order[p]];
+    const std::string plain = escaped(comparison.locations[member]);
+    const std::string full = named_text(comparison, member);
+    page += (full == plain ? "<span>" : "<span title=\"" + full + "\">") + plain + "</span>";
+  }
+  page += "</div>\n<div class=\"rows\">";
+  for (std::size_t p = 0; p < shown; ++p) {
+    const bool starts = p > 0 && group_of(order[p]) != group_of(order[p - 1]);
+    page += (starts ? "<div class=\"s\">" : "<div>") + named(comparison, consensus.members[order[p]]) +
+            "</div>";
+  }
+  page += "</div>\n<canvas width=\"" + decimal(static_cast<std::int64_t>(shown) * 4) + "\" height=\"" +
+          decimal(static_cast<std::int64_t>(shown) * 4) + "\" style=\"width:" + side + "px;height:" + side +
+          "px\"></canvas>\n<script type=\"application/json\">{\"n\":" +
+          decimal(static_cast<std::int64_t>(shown)) + ",\"digits\":" +
+          decimal(static_cast<std::int64_t>(digits)) + ",\"breaks\":[" + breaks + "],\"counts\":\"" + counts +
+          "\"}</script></div>\n<div class=\"tip\" id=\"tip\"></div>\n" + std::string(kHeatScript);
   std::vector<std::string> left_out;  // as HTML
   for (std::size_t k = 0; k < comparison.locations.size(); ++k) {
     if (comparison.years_seen(k) < consensus.minimum_years) left_out.push_back(named(comparison, k));

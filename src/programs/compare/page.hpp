@@ -1,5 +1,6 @@
-// JOB-years.html: the comparison on one self-contained page (inline CSS, no
-// scripts): the co-membership heat map in consensus-tree order, the
+// JOB-years.html: the comparison on one self-contained page (inline CSS, and
+// a small inline script that draws the co-membership heat map from compact
+// counts and shows a cell's counts on hover): the heat map in consensus-tree order, the
 // consensus groups with each location's stability, the year x year
 // agreement table and the location x year group table.
 #pragma once

@@ -23,7 +23,10 @@ constexpr std::string_view kStyle =
     "nav a{margin-right:10px}"
     ".plot{display:inline-block;max-width:100%;max-height:90vh;overflow:auto;"
     "border:1px solid #ccc;background:#fff}"
-    ".plot svg{display:block}";
+    ".plot svg{display:block}"
+    // A browser lays out only the years in view, so that a long series
+    // opens at once; find and the year links still reach every year.
+    "section{content-visibility:auto;contain-intrinsic-size:auto 900px}";
 
 }  // namespace
 
@@ -68,6 +71,7 @@ std::string job_page(std::string_view job, std::string_view title,
     page +=
         cat({"<div class=\"plot\">\n", year_svg_element(year, options), "</div>\n</section>\n"});
   }
+  if (!pictures.empty()) page += cat({"<script>", std::string(hover_script()), "</script>\n"});
   page += "</body>\n</html>\n";
   return page;
 }

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <map>
 #include <span>
 #include <vector>
 
@@ -35,7 +37,14 @@ constexpr double kTreeWidth = 640.0;
 constexpr double kRowPitch = 16.0;
 constexpr double kHeadingBottom = 52.0;
 
-std::string px(double value) { return fixed_text(value, 2); }
+// Page coordinates to a tenth of a pixel, which is finer than a screen or a
+// print draws: "12", "12.5".
+std::string px(double value) {
+  std::string text = fixed_text(value, 1);
+  if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0) text.resize(text.size() - 2);
+  if (text == "-0") text = "0";
+  return text;
+}
 
 // A tall year repeats its value axis every 40 rows, so that one stays in
 // view wherever the picture is scrolled.
@@ -182,13 +191,14 @@ std::string subheading(const Year& year, const PictureOptions& options, bool hei
 constexpr std::string_view kStyle =
     ".heading{font-size:15px;font-weight:bold}"
     ".subheading{fill:#555}"
-    ".leaf text{font-family:monospace;font-size:12px}"
+    ".leaves text{font-family:monospace;font-size:12px;text-anchor:end}"
     ".bracket{fill:none;stroke:#1f4e79;stroke-width:1.5}"
-    ".node{fill:#1f4e79}"
-    ".fusion:hover .bracket{stroke-width:3}"
+    ".node{fill:none;stroke:#1f4e79;stroke-width:6;stroke-linecap:round}"
+    ".fusions .bracket:hover{stroke-width:3}"
     ".axis{stroke:#777;stroke-width:1}"
     ".grid{stroke:#e4e4e4;stroke-width:1}"
     ".tick{font-size:11px;fill:#555}"
+    ".axis-labels .tick{text-anchor:middle}"
     ".axis-labels.repeated .tick{paint-order:stroke;stroke:#fff;stroke-width:3px}"
     ".axis-labels.repeated .axis{stroke-opacity:0.4}"
     ".bracket.above{stroke:#999999}"
@@ -196,7 +206,7 @@ constexpr std::string_view kStyle =
     ".cut-label{font-size:11px;fill:#333}"
     ".bracket.dashed{stroke-dasharray:6 2}"
     ".swatch{stroke:none}"
-    ".full-name{font-size:12px;fill:#444}";
+    ".full-names text{font-size:12px;fill:#444}";
 
 // An inversion: red and dashed, in the picture as in its legend.
 constexpr std::string_view kInversionStyle = ".bracket.inversion{stroke:#c0392b;stroke-dasharray:5 3}";
@@ -221,6 +231,46 @@ CutView cut_view(const trees::Tree& tree, std::int64_t groups) {
     view.node_group[n + s] = view.node_group[static_cast<std::size_t>(tree.left(s)) - 1];
   }
   return view;
+}
+
+// `text` as a JSON string; the caller escapes the JSON for markup.
+std::string json_string(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// `text` as character data: escaped, but with its quotes as they are, which
+// character data may hold (the hover data holds many).
+std::string character_data(std::string_view text) {
+  const std::string marked = escaped(text);
+  std::string out;
+  out.reserve(marked.size());
+  for (std::size_t k = 0; k < marked.size(); ++k) {
+    if (marked.compare(k, 6, "&quot;") == 0) {
+      out += '"';
+      k += 5;
+    } else if (marked.compare(k, 5, "&#39;") == 0) {
+      out += '\'';
+      k += 4;
+    } else {
+      out += marked[k];
+    }
+  }
+  return out;
 }
 
 std::string group_class(std::int64_t group) {
@@ -383,7 +433,7 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
           : std::max(kWidth, full_names_left + 7.5 * static_cast<double>(longest_full_name) + kLeft);
 
   std::string svg;
-  svg.reserve(512 + 400 * (nl + fusions.size()));
+  svg.reserve(512 + 200 * (nl + fusions.size()));
   const std::string width_text = px(width);
   const std::string height_text = px(height);
   svg += cat({"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", width_text, "\" height=\"",
@@ -409,15 +459,16 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
               escaped(subheading(year, options, heights, root)), "</text>\n"});
 
   if (axis_shown && !fusions.empty()) {
-    const auto axis = [&](double y, double text_y, bool repeated = false) {
-      svg += repeated ? "<g class=\"axis-labels repeated\">" : "<g class=\"axis-labels\">";
+    const auto axis = [&](double y, double text_y, std::string_view repeated_id = {}) {
+      svg += repeated_id.empty() ? std::string("<g class=\"axis-labels\">")
+                                 : cat({"<g class=\"axis-labels repeated\" id=\"", repeated_id, "\">"});
       svg += cat({"<line class=\"axis\" x1=\"", px(scale.at(scale.lo())), "\" y1=\"", px(y),
                   "\" x2=\"", px(scale.at(scale.hi())), "\" y2=\"", px(y), "\"/>"});
       for (const Tick& tick : ticks(scale)) {
         const std::string x = px(scale.at(tick.value));
         svg += cat({"<line class=\"axis\" x1=\"", x, "\" y1=\"", px(y - 3), "\" x2=\"", x,
                     "\" y2=\"", px(y + 3), "\"/><text class=\"tick\" x=\"", x, "\" y=\"",
-                    px(text_y), "\" text-anchor=\"middle\">", escaped(tick.text), "</text>"});
+                    px(text_y), "\">", escaped(tick.text), "</text>"});
       }
       svg += "</g>\n";
     };
@@ -435,75 +486,129 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
                 "</text>\n"});
     axis(rows_top - 10, rows_top - 16);
     // Between two rows, every 40 rows down a tall year, but not close above
-    // the axis below the rows.
+    // the axis below the rows: drawn once, then used at each place. Its id
+    // is the year's column, which no other year of a page has.
+    std::string repeated_id = "axis-";
+    for (const char c : year.column) {
+      repeated_id += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
+    }
+    bool repeated_drawn = false;
     for (double y = rows_top + kAxisRepeat - kRowPitch / 2; y < rows_bottom - kAxisRepeat / 2;
          y += kAxisRepeat) {
-      axis(y, y + 4, true);
+      if (!repeated_drawn) {
+        svg += "<defs>";
+        axis(0, 4, repeated_id);
+        svg += "</defs>\n";
+        repeated_drawn = true;
+      }
+      svg += cat({"<use href=\"#", repeated_id, "\" y=\"", px(y), "\"/>\n"});
     }
     axis(rows_bottom + 10, rows_bottom + 24);
   }
 
   // Location names, in dendrogram order, each beside the end of its branch;
-  // with a cut, a square of its group's colour before it.
+  // with a cut, a square of its group's colour before it (one path for each
+  // group's squares); full names right of the tree. The hover texts of the
+  // names and the brackets are made by the page's script from the year's
+  // data at the end of the picture (hover_script), which holds each name
+  // once.
+  std::map<std::string, std::string> swatches;  // group classes -> path
+  std::string full_names;
   svg += "<g class=\"leaves\">\n";
   if (!fusions.empty()) {
     for (std::size_t slot = 0; slot < nl; ++slot) {
       const std::int32_t node = tree.order()[slot];
       const double row_at = row(place(node).x);
       const std::string full = full_name(year, node);
-      std::string about = cat({"location ", decimal(node), ": ", node_name(year, node)});
-      if (!full.empty()) about += cat({" (", full, ")"});
-      about += cat({", ", decimal(static_cast<std::int64_t>(slot) + 1), " of ",
-                    decimal(tree.locations()), " in dendrogram order"});
-      std::string swatch;
       if (cut) {
         const std::int64_t group = view.node_group.at(static_cast<std::size_t>(node) - 1);
-        about += cat({", group ", decimal(group)});
-        swatch = cat({"<rect class=\"swatch", group_class(group), "\" x=\"4\" y=\"",
-                      px(row_at - 4), "\" width=\"8\" height=\"8\"/>"});
+        swatches[group_class(group)] += cat({"M4 ", px(row_at - 4), "h8v8h-8z"});
       }
       if (!full.empty()) {
-        swatch += cat({"<text class=\"full-name\" x=\"", px(full_names_left), "\" y=\"",
-                       px(row_at + 4), "\">", escaped(full), "</text>"});
+        full_names += cat({"<text x=\"", px(full_names_left), "\" y=\"", px(row_at + 4), "\">",
+                           escaped(full), "</text>\n"});
       }
-      svg += cat({"<g class=\"leaf\"><title>", escaped(about), "</title><text x=\"",
-                  px(scale.at(level_at(node)) - 6), "\" y=\"", px(row_at + 4),
-                  "\" text-anchor=\"end\">", escaped(node_name(year, node)), "</text>", swatch,
-                  "</g>\n"});
+      svg += cat({"<text x=\"", px(scale.at(level_at(node)) - 6), "\" y=\"", px(row_at + 4), "\">",
+                  escaped(node_name(year, node)), "</text>\n"});
     }
   }
   svg += "</g>\n";
+  for (const auto& [classes, d] : swatches) {
+    svg += cat({"<path class=\"swatch", classes, "\" d=\"", d, "\"/>\n"});
+  }
+  if (!full_names.empty()) svg += cat({"<g class=\"full-names\">\n", full_names, "</g>\n"});
 
-  // One bracket per fusion, through its five points.
+  // One bracket per fusion, through its five points: from the first node it
+  // joins across to the new group's level, along it through the new group's
+  // node to the second node's row, and back to the second node. The nodes'
+  // dots follow, all in one path.
+  std::string dots;
   svg += "<g class=\"fusions\">\n";
   for (std::size_t s = 0; s < fusions.size(); ++s) {
     const std::int32_t node = made(s);
-    const std::int32_t first = fusions[s].first;
-    const std::int32_t second = fusions[s].second;
-    std::string about =
-        cat({node_name(year, node), " (node ", decimal(node), "), fusion ",
-             decimal(static_cast<std::int64_t>(s) + 1), " of ",
-             decimal(static_cast<std::int64_t>(fusions.size())), ": joins ",
-             node_name(year, first), " (", decimal(first), ") and ", node_name(year, second), " (",
-             decimal(second), ")"});
-    if (year.at_levels) about += cat({" at D(ij) = ", shortest_text(tree.level(s))});
-    if (inverted[s]) about += ", below a group it joins (inversion)";
     std::string classes = inverted[s] ? " inversion" : "";
-    if (cut) {
-      const std::int64_t group = view.node_group.at(static_cast<std::size_t>(node) - 1);
-      about += group > 0 ? cat({", inside group ", decimal(group)}) : ", above the cut";
-      classes += group_class(group);
-    }
-    svg += cat({"<g class=\"fusion\"><title>", escaped(about), "</title><polyline class=\"bracket",
-                classes, "\" points=\""});
-    for (std::size_t p = 0; p < 5; ++p) {
-      if (p > 0) svg += ' ';
-      svg += px(scale.at(point_level(s, p))) + "," + px(row(place(point_node(s, p)).x));
-    }
-    svg += cat({"\"/><circle class=\"node\" cx=\"", px(scale.at(point_level(s, 2))), "\" cy=\"",
-                px(row(place(node).x)), "\" r=\"3\"/></g>\n"});
+    if (cut) classes += group_class(view.node_group.at(static_cast<std::size_t>(node) - 1));
+    svg += cat({"<path class=\"bracket", classes, "\" d=\"M",
+                px(scale.at(point_level(s, 0))), " ", px(row(place(point_node(s, 0)).x)), "H",
+                px(scale.at(point_level(s, 1))), "V", px(row(place(point_node(s, 2)).x)), "V",
+                px(row(place(point_node(s, 3)).x)), "H", px(scale.at(point_level(s, 4))),
+                "\"/>\n"});
+    dots += cat({"M", px(scale.at(point_level(s, 2))), " ", px(row(place(node).x)), "h0"});
   }
+  if (!dots.empty()) svg += cat({"<path class=\"node\" d=\"", dots, "\"/>\n"});
   svg += "</g>\n";
+
+  // What the hover texts say, by location and by fusion.
+  if (!fusions.empty()) {
+    std::string data = "{\"order\":[";
+    for (std::size_t slot = 0; slot < nl; ++slot) {
+      data += cat({slot ? "," : "", decimal(tree.order()[slot])});
+    }
+    data += "],\"names\":[";
+    for (std::size_t k = 0; k < nl; ++k) data += cat({k ? "," : "", json_string(year.names.at(k))});
+    data += "]";
+    if (longest_full_name > 0) {
+      data += ",\"full\":[";
+      for (std::size_t k = 0; k < nl; ++k) {
+        data += cat({k ? "," : "", json_string(full_name(year, static_cast<std::int32_t>(k + 1)))});
+      }
+      data += "]";
+    }
+    data += ",\"groups\":[";
+    for (std::size_t s = 0; s < fusions.size(); ++s) {
+      data += cat({s ? "," : "", json_string(year.group_names.at(s))});
+    }
+    data += "],\"joins\":[";
+    for (std::size_t s = 0; s < fusions.size(); ++s) {
+      data += cat({s ? "," : "", decimal(fusions[s].first), ",", decimal(fusions[s].second)});
+    }
+    data += "]";
+    if (year.at_levels) {
+      data += ",\"levels\":[";
+      for (std::size_t s = 0; s < fusions.size(); ++s) {
+        data += cat({s ? "," : "", json_string(shortest_text(tree.level(s)))});
+      }
+      data += "]";
+    }
+    data += ",\"inverted\":[";
+    bool first_inversion = true;
+    for (std::size_t s = 0; s < fusions.size(); ++s) {
+      if (!inverted[s]) continue;
+      data += cat({first_inversion ? "" : ",", decimal(static_cast<std::int64_t>(s))});
+      first_inversion = false;
+    }
+    data += "]";
+    if (cut) {
+      data += ",\"cut\":[";
+      for (std::size_t k = 0; k < view.node_group.size(); ++k) {
+        data += cat({k ? "," : "", decimal(view.node_group[k])});
+      }
+      data += "]";
+    }
+    data += "}";
+    svg += cat({"<script type=\"application/json\" class=\"hover-data\">", character_data(data),
+                "</script>\n"});
+  }
 
   if (cut_at) {
     const std::string x = px(scale.at(*cut_at));
@@ -572,7 +677,43 @@ std::string year_svg_element(const Year& year, const PictureOptions& options) {
 }
 
 std::string year_svg_document(const Year& year, const PictureOptions& options) {
-  return cat({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", year_svg_element(year, options)});
+  std::string svg = year_svg_element(year, options);
+  // The hover texts' script, in a picture of its own.
+  const std::size_t end = svg.rfind("</svg>");
+  svg.insert(end, cat({"<script><![CDATA[", hover_script(), "]]></script>\n"}));
+  return cat({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", svg});
+}
+
+std::string_view hover_script() {
+  // On the first hover over a name or a bracket, the text its <title> would
+  // hold is made from the picture's data and put in one, which the browser
+  // shows as it shows any title.
+  return R"(
+(function(){
+function about(d,kind,i){
+ var n=d.names.length,name=function(k){return k<=n?d.names[k-1]:d.groups[k-n-1];},t;
+ if(kind=='leaves'){var k=d.order[i];t='location '+k+': '+name(k);
+  if(d.full&&d.full[k-1])t+=' ('+d.full[k-1]+')';
+  t+=', '+(i+1)+' of '+n+' in dendrogram order';
+  if(d.cut)t+=', group '+d.cut[k-1];return t;}
+ var a=d.joins[2*i],b=d.joins[2*i+1],m=n+i+1;
+ t=name(m)+' (node '+m+'), fusion '+(i+1)+' of '+d.groups.length+': joins '+name(a)+' ('+a+') and '+name(b)+' ('+b+')';
+ if(d.levels)t+=' at D(ij) = '+d.levels[i];
+ if(d.inverted.indexOf(i)>=0)t+=', below a group it joins (inversion)';
+ if(d.cut)t+=d.cut[m-1]>0?', inside group '+d.cut[m-1]:', above the cut';
+ return t;}
+document.addEventListener('mouseover',function(e){
+ var el=e.target,box=el.parentNode,svg=el.ownerSVGElement;
+ if(!svg||!box||!box.getAttribute)return;
+ var kind=box.getAttribute('class');
+ if(kind!='leaves'&&!(kind=='fusions'&&/\bbracket\b/.test(el.getAttribute('class'))))return;
+ if(el.firstElementChild&&el.firstElementChild.localName=='title')return;
+ if(!svg.hoverData){var s=svg.querySelector('script.hover-data');if(!s)return;svg.hoverData=JSON.parse(s.textContent);}
+ var i=0;for(var p=el.previousElementSibling;p;p=p.previousElementSibling)i++;
+ var t=document.createElementNS('http://www.w3.org/2000/svg','title');
+ t.textContent=about(svg.hoverData,kind,i);el.insertBefore(t,el.firstChild);});
+})();
+)";
 }
 
 }  // namespace metclust::plot

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jobs/years.hpp"
@@ -62,13 +63,20 @@ struct PictureOptions {
   LevelScaleKind scale = LevelScaleKind::Suited;
 };
 
-// The <svg> element alone, for a page that holds it inline. A location
-// whose full name (Year::full_names) differs from its name has it at the
-// end of its row, right of the tree, and in its hover text.
+// The <svg> element alone, for a page that holds it inline (with
+// hover_script once). A location whose full name (Year::full_names) differs
+// from its name has it at the end of its row, right of the tree, and in its
+// hover text.
 std::string year_svg_element(const Year& year, const PictureOptions& options);
 
-// A whole SVG file: the XML declaration and the <svg> element.
+// A whole SVG file: the XML declaration and the <svg> element, with the
+// hover script.
 std::string year_svg_document(const Year& year, const PictureOptions& options);
+
+// The script that gives the names and brackets of every picture in a
+// document their hover texts, from each picture's data (a page holds it
+// once, after its pictures).
+std::string_view hover_script();
 
 // The colour of group g and whether it is drawn dashed: the palette every
 // page that shows a year's groups uses (text/palette.hpp).
