@@ -23,7 +23,7 @@ h1{font-size:22px;margin:0 0 4px}h2{font-size:18px;margin:28px 0 6px}
 p.note{color:#555;max-width:900px;margin:4px 0 10px}
 table{border-collapse:collapse}
 td,th{padding:0}
-.heat{display:grid;font-size:12px}
+.heat{display:inline-grid;font-size:12px}
 .heat .cols{display:flex;align-items:flex-end;padding-bottom:4px}
 .heat .cols span{width:16px;line-height:16px;writing-mode:vertical-rl;transform:rotate(180deg);white-space:nowrap}
 .heat .rows div{height:16px;line-height:16px;text-align:right;padding-right:6px;white-space:nowrap}
